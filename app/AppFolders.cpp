@@ -1,0 +1,41 @@
+#include "app/AppFolders.h"
+
+#include "app/AppInfo.h"
+#include "app/AppState.h"
+#include "app/SettingKeys.h"
+#include "app/Settings.h"
+
+#include <QDir>
+#include <QSettings>
+
+void AppFolders::setUp(AppState &state, const QString &documentsDir, const QStringList &roots)
+{
+    // Without a documents folder the data folder is relative to the working directory.
+    state.dataDir = documentsDir + AppInfo::displayName();
+    // The documents folder itself may be missing on a fresh desktop, so create parents too.
+    QDir().mkpath(state.dataDir);
+    state.userDir = state.dataDir + QStringLiteral("/user");
+    QDir().mkpath(state.userDir);
+
+    state.openSettings(state.dataDir + QLatin1Char('/') + AppInfo::settingsFileName());
+
+    state.downloadDir = Settings::text(state.settings.get(), SettingKeys::VideoPath);
+    if (state.downloadDir.trimmed().isEmpty()) {
+        state.downloadDir = chooseDownloadDir(roots);
+        Settings::setText(state.settings.get(), SettingKeys::VideoPath, state.downloadDir);
+    }
+    if (!state.downloadDir.isEmpty())
+        QDir().mkpath(state.downloadDir);
+
+    state.logPath = state.dataDir + QLatin1Char('/') + AppInfo::logFileName();
+}
+
+QString AppFolders::chooseDownloadDir(const QStringList &roots)
+{
+    for (int i = roots.size() - 1; i >= 0; --i) {
+        const QString candidate = roots.at(i) + AppInfo::defaultDownloadFolderName();
+        if (QDir().mkpath(candidate))
+            return candidate;
+    }
+    return QString();
+}

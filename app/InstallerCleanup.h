@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// Keeps at most one downloaded installer in the data folder: the newest one that is
+// newer than the running program. Returns its full path, or empty when none is left.
+class InstallerCleanup
+{
+public:
+    static QString run(const QString &dataDir, const QString &programVersion);
+};

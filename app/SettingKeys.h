@@ -1,0 +1,14 @@
+#pragma once
+
+// Keys of the settings file. Every value is text; a boolean key is on only when it holds "1".
+namespace SettingKeys {
+constexpr const char *Autorun = "START/AUTORUN";           // "1" / "0"
+constexpr const char *MinimizePosition = "MIN/SHOWPOSITION"; // "1" tray, "2" taskbar
+constexpr const char *ClosePosition = "CLOSE/SHOWPOSITION";  // "1" tray, "2" exit
+constexpr const char *VideoPath = "DOWNLOAD/Video_Path";
+constexpr const char *AutoDownload = "DOWNLOAD/AUTO";       // "1" / "2"
+constexpr const char *DoneTip = "DOWNLOAD/TIP";             // "1" / "0"
+constexpr const char *DoneShutdown = "DOWNLOAD/SHUTDOWN";   // "1" / "0"
+constexpr const char *WatchTime = "PLAYER/WATCHTIME";       // "1" / "0"
+constexpr const char *LastUser = "APP/LASTUSER";
+}

@@ -1,0 +1,350 @@
+#include "download/AesCipher.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QSaveFile>
+#include <QString>
+
+#include <cstring>
+
+namespace {
+
+const quint8 kSBox[256] = {
+    0x63, 0x7c, 0x77, 0x7b, 0xf2, 0x6b, 0x6f, 0xc5, 0x30, 0x01, 0x67, 0x2b, 0xfe, 0xd7, 0xab, 0x76,
+    0xca, 0x82, 0xc9, 0x7d, 0xfa, 0x59, 0x47, 0xf0, 0xad, 0xd4, 0xa2, 0xaf, 0x9c, 0xa4, 0x72, 0xc0,
+    0xb7, 0xfd, 0x93, 0x26, 0x36, 0x3f, 0xf7, 0xcc, 0x34, 0xa5, 0xe5, 0xf1, 0x71, 0xd8, 0x31, 0x15,
+    0x04, 0xc7, 0x23, 0xc3, 0x18, 0x96, 0x05, 0x9a, 0x07, 0x12, 0x80, 0xe2, 0xeb, 0x27, 0xb2, 0x75,
+    0x09, 0x83, 0x2c, 0x1a, 0x1b, 0x6e, 0x5a, 0xa0, 0x52, 0x3b, 0xd6, 0xb3, 0x29, 0xe3, 0x2f, 0x84,
+    0x53, 0xd1, 0x00, 0xed, 0x20, 0xfc, 0xb1, 0x5b, 0x6a, 0xcb, 0xbe, 0x39, 0x4a, 0x4c, 0x58, 0xcf,
+    0xd0, 0xef, 0xaa, 0xfb, 0x43, 0x4d, 0x33, 0x85, 0x45, 0xf9, 0x02, 0x7f, 0x50, 0x3c, 0x9f, 0xa8,
+    0x51, 0xa3, 0x40, 0x8f, 0x92, 0x9d, 0x38, 0xf5, 0xbc, 0xb6, 0xda, 0x21, 0x10, 0xff, 0xf3, 0xd2,
+    0xcd, 0x0c, 0x13, 0xec, 0x5f, 0x97, 0x44, 0x17, 0xc4, 0xa7, 0x7e, 0x3d, 0x64, 0x5d, 0x19, 0x73,
+    0x60, 0x81, 0x4f, 0xdc, 0x22, 0x2a, 0x90, 0x88, 0x46, 0xee, 0xb8, 0x14, 0xde, 0x5e, 0x0b, 0xdb,
+    0xe0, 0x32, 0x3a, 0x0a, 0x49, 0x06, 0x24, 0x5c, 0xc2, 0xd3, 0xac, 0x62, 0x91, 0x95, 0xe4, 0x79,
+    0xe7, 0xc8, 0x37, 0x6d, 0x8d, 0xd5, 0x4e, 0xa9, 0x6c, 0x56, 0xf4, 0xea, 0x65, 0x7a, 0xae, 0x08,
+    0xba, 0x78, 0x25, 0x2e, 0x1c, 0xa6, 0xb4, 0xc6, 0xe8, 0xdd, 0x74, 0x1f, 0x4b, 0xbd, 0x8b, 0x8a,
+    0x70, 0x3e, 0xb5, 0x66, 0x48, 0x03, 0xf6, 0x0e, 0x61, 0x35, 0x57, 0xb9, 0x86, 0xc1, 0x1d, 0x9e,
+    0xe1, 0xf8, 0x98, 0x11, 0x69, 0xd9, 0x8e, 0x94, 0x9b, 0x1e, 0x87, 0xe9, 0xce, 0x55, 0x28, 0xdf,
+    0x8c, 0xa1, 0x89, 0x0d, 0xbf, 0xe6, 0x42, 0x68, 0x41, 0x99, 0x2d, 0x0f, 0xb0, 0x54, 0xbb, 0x16,
+};
+
+const quint8 kInvSBox[256] = {
+    0x52, 0x09, 0x6a, 0xd5, 0x30, 0x36, 0xa5, 0x38, 0xbf, 0x40, 0xa3, 0x9e, 0x81, 0xf3, 0xd7, 0xfb,
+    0x7c, 0xe3, 0x39, 0x82, 0x9b, 0x2f, 0xff, 0x87, 0x34, 0x8e, 0x43, 0x44, 0xc4, 0xde, 0xe9, 0xcb,
+    0x54, 0x7b, 0x94, 0x32, 0xa6, 0xc2, 0x23, 0x3d, 0xee, 0x4c, 0x95, 0x0b, 0x42, 0xfa, 0xc3, 0x4e,
+    0x08, 0x2e, 0xa1, 0x66, 0x28, 0xd9, 0x24, 0xb2, 0x76, 0x5b, 0xa2, 0x49, 0x6d, 0x8b, 0xd1, 0x25,
+    0x72, 0xf8, 0xf6, 0x64, 0x86, 0x68, 0x98, 0x16, 0xd4, 0xa4, 0x5c, 0xcc, 0x5d, 0x65, 0xb6, 0x92,
+    0x6c, 0x70, 0x48, 0x50, 0xfd, 0xed, 0xb9, 0xda, 0x5e, 0x15, 0x46, 0x57, 0xa7, 0x8d, 0x9d, 0x84,
+    0x90, 0xd8, 0xab, 0x00, 0x8c, 0xbc, 0xd3, 0x0a, 0xf7, 0xe4, 0x58, 0x05, 0xb8, 0xb3, 0x45, 0x06,
+    0xd0, 0x2c, 0x1e, 0x8f, 0xca, 0x3f, 0x0f, 0x02, 0xc1, 0xaf, 0xbd, 0x03, 0x01, 0x13, 0x8a, 0x6b,
+    0x3a, 0x91, 0x11, 0x41, 0x4f, 0x67, 0xdc, 0xea, 0x97, 0xf2, 0xcf, 0xce, 0xf0, 0xb4, 0xe6, 0x73,
+    0x96, 0xac, 0x74, 0x22, 0xe7, 0xad, 0x35, 0x85, 0xe2, 0xf9, 0x37, 0xe8, 0x1c, 0x75, 0xdf, 0x6e,
+    0x47, 0xf1, 0x1a, 0x71, 0x1d, 0x29, 0xc5, 0x89, 0x6f, 0xb7, 0x62, 0x0e, 0xaa, 0x18, 0xbe, 0x1b,
+    0xfc, 0x56, 0x3e, 0x4b, 0xc6, 0xd2, 0x79, 0x20, 0x9a, 0xdb, 0xc0, 0xfe, 0x78, 0xcd, 0x5a, 0xf4,
+    0x1f, 0xdd, 0xa8, 0x33, 0x88, 0x07, 0xc7, 0x31, 0xb1, 0x12, 0x10, 0x59, 0x27, 0x80, 0xec, 0x5f,
+    0x60, 0x51, 0x7f, 0xa9, 0x19, 0xb5, 0x4a, 0x0d, 0x2d, 0xe5, 0x7a, 0x9f, 0x93, 0xc9, 0x9c, 0xef,
+    0xa0, 0xe0, 0x3b, 0x4d, 0xae, 0x2a, 0xf5, 0xb0, 0xc8, 0xeb, 0xbb, 0x3c, 0x83, 0x53, 0x99, 0x61,
+    0x17, 0x2b, 0x04, 0x7e, 0xba, 0x77, 0xd6, 0x26, 0xe1, 0x69, 0x14, 0x63, 0x55, 0x21, 0x0c, 0x7d,
+};
+
+// Round constants as key-schedule words; entry 0 is never used.
+const quint8 kRcon[11][4] = {
+    {0x00, 0x00, 0x00, 0x00}, {0x01, 0x00, 0x00, 0x00}, {0x02, 0x00, 0x00, 0x00},
+    {0x04, 0x00, 0x00, 0x00}, {0x08, 0x00, 0x00, 0x00}, {0x10, 0x00, 0x00, 0x00},
+    {0x20, 0x00, 0x00, 0x00}, {0x40, 0x00, 0x00, 0x00}, {0x80, 0x00, 0x00, 0x00},
+    {0x1b, 0x00, 0x00, 0x00}, {0x36, 0x00, 0x00, 0x00},
+};
+
+// Multiplication by 2 in GF(2^8), reduced by the AES polynomial.
+quint8 xtime(quint8 b)
+{
+    return quint8((b << 1) ^ ((b & 0x80) ? 0x1b : 0x00));
+}
+
+quint8 mul2(quint8 b) { return xtime(b); }
+quint8 mul3(quint8 b) { return quint8(xtime(b) ^ b); }
+quint8 mul9(quint8 b) { return quint8(xtime(xtime(xtime(b))) ^ b); }
+quint8 mul11(quint8 b) { return quint8(xtime(xtime(xtime(b))) ^ xtime(b) ^ b); }
+quint8 mul13(quint8 b) { return quint8(xtime(xtime(xtime(b))) ^ xtime(xtime(b)) ^ b); }
+quint8 mul14(quint8 b) { return quint8(xtime(xtime(xtime(b))) ^ xtime(xtime(b)) ^ xtime(b)); }
+
+// Opens a device the caller left closed; an open one must already allow the access needed.
+bool prepare(QIODevice *device, QIODevice::OpenMode mode, bool *openedHere)
+{
+    *openedHere = false;
+    if (!device)
+        return false;
+    if (device->isOpen())
+        return (mode & QIODevice::WriteOnly) ? device->isWritable() : device->isReadable();
+    *openedHere = device->open(mode);
+    return *openedHere;
+}
+
+} // namespace
+
+QByteArray AesCipher::storeKey()
+{
+    // Changing any byte makes every stored playlist, key and download index unreadable.
+    const quint8 bytes[16] = {
+        0x4c, 0x9e, 0x21, 0xd7, 0x83, 0x5a, 0xf0, 0x36,
+        0xb2, 0x6d, 0x18, 0xe9, 0x74, 0xc5, 0x0b, 0xa3,
+    };
+    return QByteArray(reinterpret_cast<const char *>(bytes), sizeof(bytes));
+}
+
+AesCipher &AesCipher::setKey(int keyLength, const quint8 *key)
+{
+    m_nb = 4;
+    if (!key || (keyLength != 16 && keyLength != 24 && keyLength != 32))
+        return *this;
+    m_nk = keyLength / 4;
+    m_nr = m_nk + 6;
+    std::memset(m_key, 0, sizeof(m_key));
+    std::memcpy(m_key, key, size_t(keyLength));
+    expandKey();
+    return *this;
+}
+
+AesCipher &AesCipher::setKey(const QByteArray &key)
+{
+    return setKey(key.size(), reinterpret_cast<const quint8 *>(key.constData()));
+}
+
+void AesCipher::expandKey()
+{
+    std::memset(m_roundKeys, 0, sizeof(m_roundKeys));
+    std::memcpy(m_roundKeys, m_key, size_t(m_nk) * 4);
+
+    const int totalWords = (m_nr + 1) * m_nb;
+    for (int i = m_nk; i < totalWords; ++i) {
+        quint8 word[4];
+        std::memcpy(word, m_roundKeys + (i - 1) * 4, 4);
+        if (i % m_nk == 0) {
+            const quint8 first = word[0];
+            word[0] = kSBox[word[1]];
+            word[1] = kSBox[word[2]];
+            word[2] = kSBox[word[3]];
+            word[3] = kSBox[first];
+            for (int b = 0; b < 4; ++b)
+                word[b] ^= kRcon[i / m_nk][b];
+        } else if (m_nk > 6 && i % m_nk == 4) {
+            for (quint8 &b : word)
+                b = kSBox[b];
+        }
+        for (int b = 0; b < 4; ++b)
+            m_roundKeys[i * 4 + b] = quint8(m_roundKeys[(i - m_nk) * 4 + b] ^ word[b]);
+    }
+}
+
+void AesCipher::loadState(const quint8 *input)
+{
+    for (int i = 0; i < BlockSize; ++i)
+        m_state[(i % 4) * 4 + i / 4] = input[i];
+}
+
+void AesCipher::storeState(quint8 *output) const
+{
+    for (int i = 0; i < BlockSize; ++i)
+        output[i] = m_state[(i % 4) * 4 + i / 4];
+}
+
+void AesCipher::addRoundKey(int round)
+{
+    for (int c = 0; c < m_nb; ++c) {
+        const quint8 *word = m_roundKeys + (round * m_nb + c) * 4;
+        for (int r = 0; r < 4; ++r)
+            m_state[r * 4 + c] ^= word[r];
+    }
+}
+
+void AesCipher::subBytes()
+{
+    for (quint8 &b : m_state)
+        b = kSBox[b];
+}
+
+void AesCipher::invSubBytes()
+{
+    for (quint8 &b : m_state)
+        b = kInvSBox[b];
+}
+
+void AesCipher::shiftRows()
+{
+    for (int r = 1; r < 4; ++r) {
+        quint8 row[4];
+        for (int c = 0; c < 4; ++c)
+            row[c] = m_state[r * 4 + (c + r) % m_nb];
+        std::memcpy(m_state + r * 4, row, 4);
+    }
+}
+
+void AesCipher::invShiftRows()
+{
+    for (int r = 1; r < 4; ++r) {
+        quint8 row[4];
+        for (int c = 0; c < 4; ++c)
+            row[(c + r) % m_nb] = m_state[r * 4 + c];
+        std::memcpy(m_state + r * 4, row, 4);
+    }
+}
+
+void AesCipher::mixColumns()
+{
+    for (int c = 0; c < 4; ++c) {
+        const quint8 a0 = m_state[c], a1 = m_state[4 + c], a2 = m_state[8 + c], a3 = m_state[12 + c];
+        m_state[c] = quint8(mul2(a0) ^ mul3(a1) ^ a2 ^ a3);
+        m_state[4 + c] = quint8(a0 ^ mul2(a1) ^ mul3(a2) ^ a3);
+        m_state[8 + c] = quint8(a0 ^ a1 ^ mul2(a2) ^ mul3(a3));
+        m_state[12 + c] = quint8(mul3(a0) ^ a1 ^ a2 ^ mul2(a3));
+    }
+}
+
+void AesCipher::invMixColumns()
+{
+    for (int c = 0; c < 4; ++c) {
+        const quint8 a0 = m_state[c], a1 = m_state[4 + c], a2 = m_state[8 + c], a3 = m_state[12 + c];
+        m_state[c] = quint8(mul14(a0) ^ mul11(a1) ^ mul13(a2) ^ mul9(a3));
+        m_state[4 + c] = quint8(mul9(a0) ^ mul14(a1) ^ mul11(a2) ^ mul13(a3));
+        m_state[8 + c] = quint8(mul13(a0) ^ mul9(a1) ^ mul14(a2) ^ mul11(a3));
+        m_state[12 + c] = quint8(mul11(a0) ^ mul13(a1) ^ mul9(a2) ^ mul14(a3));
+    }
+}
+
+void AesCipher::encryptBlock(const quint8 *input, quint8 *output)
+{
+    loadState(input);
+    addRoundKey(0);
+    for (int round = 1; round < m_nr; ++round) {
+        subBytes();
+        shiftRows();
+        mixColumns();
+        addRoundKey(round);
+    }
+    subBytes();
+    shiftRows();
+    addRoundKey(m_nr);
+    storeState(output);
+}
+
+void AesCipher::decryptBlock(const quint8 *input, quint8 *output)
+{
+    loadState(input);
+    addRoundKey(m_nr);
+    for (int round = m_nr - 1; round >= 1; --round) {
+        invShiftRows();
+        invSubBytes();
+        addRoundKey(round);
+        invMixColumns();
+    }
+    invShiftRows();
+    invSubBytes();
+    addRoundKey(0);
+    storeState(output);
+}
+
+bool AesCipher::streamBlocks(QIODevice *source, QIODevice *destination, Direction direction)
+{
+    quint8 input[BlockSize];
+    quint8 output[BlockSize];
+    while (!source->atEnd()) {
+        // Fill the whole block so a short read from a sequential device does not pad mid-stream.
+        std::memset(input, 0, sizeof(input));
+        qint64 filled = 0;
+        while (filled < BlockSize && !source->atEnd()) {
+            const qint64 got = source->read(reinterpret_cast<char *>(input) + filled,
+                                            BlockSize - filled);
+            if (got < 0)
+                return false;
+            if (got == 0)
+                break;
+            filled += got;
+        }
+        if (filled == 0)
+            break;
+        if (direction == Direction::Encrypt)
+            encryptBlock(input, output);
+        else
+            decryptBlock(input, output);
+        if (destination->write(reinterpret_cast<const char *>(output), BlockSize) != BlockSize)
+            return false;
+        if (filled < BlockSize)
+            break;
+    }
+    return true;
+}
+
+void AesCipher::streamDevice(QIODevice *source, QIODevice *destination, Direction direction)
+{
+    bool sourceOpened = false;
+    if (!prepare(source, QIODevice::ReadOnly, &sourceOpened))
+        return;
+    bool destinationOpened = false;
+    if (prepare(destination, QIODevice::ReadWrite, &destinationOpened))
+        streamBlocks(source, destination, direction);
+    if (destinationOpened)
+        destination->close();
+    if (sourceOpened)
+        source->close();
+}
+
+void AesCipher::streamToFile(QIODevice *source, const QString &destinationPath,
+                             Direction direction)
+{
+    // An unreadable source must not touch the destination, so it is opened first.
+    if (!source->open(QIODevice::ReadOnly))
+        return;
+    // Written aside and swapped in: a shorter rewrite leaves no stale tail, and a crash or
+    // a failed write keeps the previous file whole.
+    QSaveFile destination(destinationPath);
+    if (destination.open(QIODevice::WriteOnly) && streamBlocks(source, &destination, direction))
+        destination.commit();
+    source->close();
+}
+
+void AesCipher::encryptDevice(QIODevice *source, QIODevice *destination)
+{
+    streamDevice(source, destination, Direction::Encrypt);
+}
+
+void AesCipher::decryptDevice(QIODevice *source, QIODevice *destination)
+{
+    streamDevice(source, destination, Direction::Decrypt);
+}
+
+void AesCipher::encryptFile(const QString &sourcePath, const QString &destinationPath)
+{
+    QFile source(sourcePath);
+    streamToFile(&source, destinationPath, Direction::Encrypt);
+}
+
+void AesCipher::decryptFile(const QString &sourcePath, const QString &destinationPath)
+{
+    QFile source(sourcePath);
+    streamToFile(&source, destinationPath, Direction::Decrypt);
+}
+
+void AesCipher::encryptBytesToFile(const QByteArray &data, const QString &destinationPath)
+{
+    QBuffer source;
+    source.setData(data);
+    streamToFile(&source, destinationPath, Direction::Encrypt);
+}
+
+QByteArray AesCipher::decryptFileToBytes(const QString &sourcePath)
+{
+    if (!QFile::exists(sourcePath))
+        return QByteArray();
+    QFile source(sourcePath);
+    if (!source.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QByteArray plain;
+    plain.reserve(int(qMin<qint64>(source.size(), 16 * 1024 * 1024)));
+    QBuffer destination(&plain);
+    destination.open(QIODevice::WriteOnly);
+    const bool complete = streamBlocks(&source, &destination, Direction::Decrypt);
+    destination.close();
+    source.close();
+    // A read error leaves no trustworthy content; callers read empty as missing.
+    return complete ? plain : QByteArray();
+}

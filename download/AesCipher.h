@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+class QIODevice;
+class QString;
+
+// AES block cipher (16-, 24- or 32-byte keys) with whole-file and whole-buffer helpers.
+// Stored playlists, media keys and the download index are kept in this form: blocks are
+// enciphered independently (ECB), the last one padded with zero bytes, no header.
+class AesCipher
+{
+public:
+    static constexpr int BlockSize = 16;
+
+    AesCipher() = default;
+
+    // The fixed key every stored file of this program is enciphered with.
+    static QByteArray storeKey();
+
+    // keyLength must be 16, 24 or 32; any other length leaves the key schedule unchanged.
+    AesCipher &setKey(int keyLength, const quint8 *key);
+    AesCipher &setKey(const QByteArray &key);
+
+    void encryptBlock(const quint8 *input, quint8 *output);
+    void decryptBlock(const quint8 *input, quint8 *output);
+
+    // Devices the caller has not opened are opened here (the destination read-write, without
+    // truncation, so it is written from its start) and closed again; already open devices are
+    // used from their current position and left open.
+    void encryptDevice(QIODevice *source, QIODevice *destination);
+    void decryptDevice(QIODevice *source, QIODevice *destination);
+
+    // A destination file is replaced as a whole, and only when the source could be read.
+    void encryptFile(const QString &sourcePath, const QString &destinationPath);
+    void decryptFile(const QString &sourcePath, const QString &destinationPath);
+    void encryptBytesToFile(const QByteArray &data, const QString &destinationPath);
+    // Empty when the file is missing or unreadable; otherwise whole blocks, padding included.
+    QByteArray decryptFileToBytes(const QString &sourcePath);
+
+private:
+    enum class Direction { Encrypt, Decrypt };
+
+    void streamDevice(QIODevice *source, QIODevice *destination, Direction direction);
+    void streamToFile(QIODevice *source, const QString &destinationPath, Direction direction);
+    bool streamBlocks(QIODevice *source, QIODevice *destination, Direction direction);
+
+    void expandKey();
+    void loadState(const quint8 *input);
+    void storeState(quint8 *output) const;
+    void addRoundKey(int round);
+    void subBytes();
+    void invSubBytes();
+    void shiftRows();
+    void invShiftRows();
+    void mixColumns();
+    void invMixColumns();
+
+    qint32 m_nb = 4;
+    qint32 m_nk = 4;
+    qint32 m_nr = 10;
+    quint8 m_key[32] = {};
+    quint8 m_roundKeys[240] = {};
+    quint8 m_state[16] = {};
+};

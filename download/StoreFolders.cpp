@@ -1,0 +1,64 @@
+#include "download/StoreFolders.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+
+namespace StoreFolders {
+
+QString legacyHash(const QString &text)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(text.toLatin1(), QCryptographicHash::Md5).toHex());
+}
+
+namespace {
+
+bool isStrictlyInside(const QString &path, const QString &boundary)
+{
+    if (boundary.isEmpty())
+        return false;
+    const QString root = QDir::cleanPath(QFileInfo(boundary).absoluteFilePath());
+    const QString candidate = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return candidate.startsWith(root + QLatin1Char('/'));
+}
+
+void deleteContents(const QString &path)
+{
+    QDir dir(path);
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    for (const QFileInfo &entry : entries) {
+        // A link is removed as a link; its target is not ours to empty.
+        if (entry.isDir() && !entry.isSymLink()) {
+            deleteContents(entry.absoluteFilePath());
+            dir.rmdir(entry.fileName());
+        } else {
+            dir.remove(entry.fileName());
+        }
+    }
+}
+
+} // namespace
+
+void deleteRecursively(const QString &path, const QString &boundary)
+{
+    if (path.isEmpty())
+        return;
+    const QFileInfo info(path);
+    if (!info.isDir() || info.isSymLink())
+        return;
+    deleteContents(path);
+    QDir dir(QDir::cleanPath(info.absoluteFilePath()));
+    const QString name = dir.dirName();
+    if (!dir.cdUp() || !dir.rmdir(name))
+        return;
+    // Empty parents go too, but only inside the store.
+    while (isStrictlyInside(dir.absolutePath(), boundary)) {
+        const QString parentName = dir.dirName();
+        if (!dir.cdUp() || !dir.rmdir(parentName))
+            break;
+    }
+}
+
+} // namespace StoreFolders

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// Folder helpers of the local download store.
+namespace StoreFolders {
+// MD5 of the text's Latin-1 bytes as 32 lower-case hex digits: the folder names of the
+// older store layout.
+QString legacyHash(const QString &text);
+// Deletes a folder and everything in it (an empty path does nothing), then removes the
+// parents it leaves empty, but never `boundary` itself or anything above it.
+void deleteRecursively(const QString &path, const QString &boundary);
+}
