@@ -1,6 +1,8 @@
 #include "download/FileStream.h"
 
+#include "api/APIHandler.h"
 #include "app/Accessors.h"
+#include "app/AppInfo.h"
 #include "app/AppState.h"
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
@@ -92,7 +94,7 @@ bool FileStream::loadIndex()
     if (!QFileInfo(folder).isDir())
         return false;
 
-    const QString storeFile = folder + QLatin1Char('/') + QStringLiteral("kecheng.zg");
+    const QString storeFile = folder + QLatin1Char('/') + AppInfo::userStoreName();
     // A plain copy can only be left by a save or load that never finished.
     QFile::remove(storeFile);
     if (!readIndexFile(indexFileFor(storeFile), state->user))
@@ -101,9 +103,26 @@ bool FileStream::loadIndex()
     if (isNewerVersion(QStringLiteral("2.0.0.0"), state->user.version))
         return false;
     const QDateTime loginTime = state->user.loginTime;
-    if (!loginTime.isValid())
+    if (!loginTime.isValid()
+        || loginTime.msecsTo(QDateTime::currentDateTime()) >= kSignInDays * 24 * 3600 * 1000)
         return false;
-    return loginTime.msecsTo(QDateTime::currentDateTime()) < kSignInDays * 24 * 3600 * 1000;
+    if (APIHandler *api = apiHandler())
+        api->finishSignIn();
+    return true;
+}
+
+void FileStream::loadUserStore()
+{
+    AppState *state = appState();
+    if (!state || state->userStoreFile.isEmpty())
+        return;
+    UserSession stored;
+    if (readIndexFile(indexFileFor(state->userStoreFile), stored)
+        && stored.loginName == state->user.loginName) {
+        state->user.downloads = stored.downloads;
+    } else {
+        state->user.downloads.clear();
+    }
 }
 
 void FileStream::relocate()

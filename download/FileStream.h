@@ -19,9 +19,13 @@ public:
 
     // Writes the signed-in user's record, enciphered, over the previous index in one step.
     void saveIndex();
-    // Start-up: reads the last user's record. True when it is recent enough to sign in
-    // again without asking (stored version 2.0.0.0 or later, signed in under 7 days ago).
+    // Start-up: reads the last user's record and, when it is recent enough (stored version
+    // 2.0.0.0 or later, signed in under 7 days ago), signs that user in again without
+    // asking. True in that case.
     bool loadIndex();
+    // Sign-in: takes the download list from the signed-in user's own store, so that a
+    // list held in memory for someone else is never written into this user's store.
+    void loadUserStore();
     // Sets every folder path of the download list and moves lessons of the older layout.
     void relocate();
 

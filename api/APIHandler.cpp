@@ -1,0 +1,477 @@
+#include "api/APIHandler.h"
+
+#include "api/HttpReplyTimeout.h"
+#include "api/NetworkErrorText.h"
+#include "api/RequestCatalogue.h"
+#include "api/RequestSigner.h"
+#include "api/RequestType.h"
+#include "api/ServiceSettings.h"
+#include "app/Accessors.h"
+#include "app/AppInfo.h"
+#include "app/AppState.h"
+#include "app/Log.h"
+#include "app/SettingKeys.h"
+#include "app/Settings.h"
+#include "app/Version.h"
+#include "download/FileStream.h"
+#include "model/Course.h"
+#include "model/M3u8Context.h"
+#include "model/MetaTypes.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QSaveFile>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+const char *const kContextProperty = "context";
+constexpr int kRetryMs = 1000;
+
+// The service answers flag 1 (a JSON number) on success; a string "1" is a failure.
+bool succeeded(const QJsonObject &reply)
+{
+    const QJsonValue flag = reply.value(QLatin1String("flag"));
+    return flag.isDouble() && flag.toDouble() == 1.0;
+}
+
+QString infos(const QJsonObject &reply)
+{
+    return reply.value(QLatin1String("infos")).toString();
+}
+
+QJsonObject dataObject(const QJsonObject &reply)
+{
+    return reply.value(QLatin1String("data")).toObject();
+}
+
+QString userAgentValue()
+{
+    return QStringLiteral("PCVersion:") + AppInfo::programVersion() + QStringLiteral(" WINVersion");
+}
+
+} // namespace
+
+APIHandler::APIHandler(QObject *parent)
+    : QObject(parent)
+    , m_manager(new QNetworkAccessManager(this))
+{
+    registerMetaTypes();
+}
+
+APIHandler::~APIHandler() = default;
+
+// ---- requests -----------------------------------------------------------------------
+
+void APIHandler::sendSigned(int type, const QString &parameters, const HttpRequestContext &context)
+{
+    sendRequest(RequestCatalogue::address(type, parameters), context);
+}
+
+void APIHandler::getPcUpdate()
+{
+    sendRequest(RequestCatalogue::address(ReqPcUpdate, RequestCatalogue::pcUpdate(appState()->user.sid)),
+                ReqPcUpdate);
+}
+
+void APIHandler::getSessionId()
+{
+    sendRequest(RequestCatalogue::address(ReqSessionId,
+                                          RequestCatalogue::sessionId(appState()->user.sid)),
+                ReqSessionId);
+}
+
+void APIHandler::login()
+{
+    const UserSession &user = appState()->user;
+    sendRequest(RequestCatalogue::address(
+                    ReqLogin, RequestCatalogue::login(user.sid, user.loginName, user.password)),
+                ReqLogin);
+}
+
+void APIHandler::fetchAvatar()
+{
+    sendRequest(appState()->user.isImg, ReqAvatar);
+}
+
+void APIHandler::registerUser()
+{
+    const UserSession &user = appState()->user;
+    sendRequest(RequestCatalogue::address(ReqRegister, RequestCatalogue::registerUser(
+                                                           user.sid, user.loginName, user.password)),
+                ReqRegister);
+}
+
+void APIHandler::changePassword(const QString &newPassword)
+{
+    const UserSession &user = appState()->user;
+    sendRequest(RequestCatalogue::address(
+                    ReqChangePassword, RequestCatalogue::changePassword(
+                                           user.sid, user.loginName, user.password, newPassword)),
+                ReqChangePassword);
+}
+
+void APIHandler::getMyCourseList()
+{
+    sendRequest(RequestCatalogue::address(ReqMyCourseList,
+                                          RequestCatalogue::myCourseList(appState()->user.sid)),
+                ReqMyCourseList);
+}
+
+void APIHandler::getMyCourseInfo(const QString &courseId)
+{
+    sendRequest(RequestCatalogue::address(
+                    ReqMyCourseInfo, RequestCatalogue::myCourseInfo(appState()->user.sid, courseId)),
+                ReqMyCourseInfo);
+}
+
+void APIHandler::getKeysAndUrl(Courseware *courseware, int type)
+{
+    if (!courseware)
+        return;
+    HttpRequestContext context;
+    context.type = type;
+    context.args.insert(QStringLiteral("courseware"), QVariant::fromValue(courseware));
+    sendSigned(type, RequestCatalogue::keysAndUrl(appState()->user.sid, *courseware), context);
+}
+
+void APIHandler::pushLearnStatus(const QString &classId, const QString &lessonId,
+                                 const QString &status, const QString &cType)
+{
+    sendRequest(RequestCatalogue::address(ReqLearnStatus,
+                                          RequestCatalogue::learnStatus(appState()->user.sid, classId,
+                                                                        lessonId, status, cType)),
+                ReqLearnStatus);
+}
+
+void APIHandler::editWatchTime(const QString &classId, const QString &lessonId,
+                               const QString &watchTimes, const QString &cType)
+{
+    sendRequest(RequestCatalogue::address(ReqWatchTime,
+                                          RequestCatalogue::watchTime(appState()->user.sid, classId,
+                                                                      lessonId, watchTimes, cType)),
+                ReqWatchTime);
+}
+
+QString APIHandler::sign(const QString &parameters)
+{
+    return RequestSigner::sign(parameters);
+}
+
+QString APIHandler::md5Hex(const QString &text)
+{
+    return RequestSigner::md5Hex(text);
+}
+
+// ---- transport ----------------------------------------------------------------------
+
+void APIHandler::sendRequest(const QString &url, int type)
+{
+    HttpRequestContext context;
+    context.type = type;
+    sendRequest(url, context);
+}
+
+void APIHandler::sendRequest(const QString &url, const HttpRequestContext &context)
+{
+    QNetworkRequest request(QUrl(url, QUrl::TolerantMode));
+    request.setRawHeader("TAVI-USER-AGENT", userAgentValue().toUtf8());
+    QNetworkReply *reply = m_manager->get(request);
+    reply->setProperty(kContextProperty, QVariant::fromValue(context));
+    new HttpReplyTimeout(reply, HttpReplyTimeout::DefaultMs);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { onReplyFinished(reply); });
+}
+
+void APIHandler::onReplyFinished(QNetworkReply *reply)
+{
+    const HttpRequestContext context = reply->property(kContextProperty).value<HttpRequestContext>();
+    if (reply->error() != QNetworkReply::NoError)
+        handleNetworkError(context.type, reply->error());
+    else
+        dispatchReply(reply->readAll(), context);
+    reply->deleteLater();
+}
+
+void APIHandler::handleNetworkError(int type, int errorCode)
+{
+    const QString text = networkErrorText(errorCode);
+    if (type == ReqPcUpdate) {
+        QTimer::singleShot(kRetryMs, this, &APIHandler::getPcUpdate);
+        return;
+    }
+    if (type == ReqSessionId) {
+        QTimer::singleShot(kRetryMs, this, &APIHandler::getSessionId);
+        return;
+    }
+    emit HttpResponseSignal(type, 0, text);
+}
+
+QString APIHandler::networkErrorText(int code)
+{
+    return ::networkErrorText(code);
+}
+
+void APIHandler::dispatchReply(const QByteArray &body, const HttpRequestContext &context)
+{
+    const QJsonObject reply = QJsonDocument::fromJson(body).object();
+    switch (context.type) {
+    case ReqPcUpdate: parsePcUpdate(reply); break;
+    case ReqSessionId: parseSessionId(reply); break;
+    case ReqLogin: parseLogin(reply); break;
+    case ReqAvatar: parseAvatar(body); break;
+    case ReqRegister:
+    case ReqChangePassword: parseFlagOnly(context.type, reply); break;
+    case ReqMyCourseList: parseMyCourseList(reply); break;
+    case ReqMyCourseInfo: parseMyCourseInfo(reply); break;
+    case ReqPlayKeys:
+    case ReqDownloadKeys: parseKeysAndUrl(reply, context); break;
+    case ReqLearnStatus:
+    case ReqWatchTime:
+    default:
+        // Learning status and watch time replies carry nothing the client keeps.
+        break;
+    }
+}
+
+SyncReply APIHandler::syncGet(const QString &url)
+{
+    QEventLoop loop;
+    QNetworkAccessManager manager;
+    QPointer<QNetworkReply> reply = manager.get(QNetworkRequest(QUrl(url, QUrl::TolerantMode)));
+    connect(reply.data(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    new HttpReplyTimeout(reply.data(), HttpReplyTimeout::DefaultMs);
+    if (reply->isRunning())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+
+    SyncReply result;
+    if (!reply) {
+        result.errorCode = QNetworkReply::OperationCanceledError;
+    } else if (reply->error() != QNetworkReply::NoError) {
+        result.errorCode = reply->error();
+    } else {
+        result.ok = true;
+        result.body = reply->readAll();
+    }
+    if (!result.ok)
+        result.errorText = networkErrorText(result.errorCode);
+    if (reply)
+        reply->deleteLater();
+    return result;
+}
+
+// ---- lines --------------------------------------------------------------------------
+
+void APIHandler::resolveLines()
+{
+    AppState *state = appState();
+    const QStringList servers = ServiceSettings::httpDnsServers();
+    if (!state || servers.isEmpty())
+        return;
+    const QString host = ServiceSettings::coursewareHost();
+    // One pass over the servers at most: when all fail the lines stay as they were.
+    for (int attempt = 0; attempt < servers.size(); ++attempt) {
+        if (m_dnsServerIndex < 0 || m_dnsServerIndex >= servers.size())
+            m_dnsServerIndex = 0;
+        const QString url = QStringLiteral("http://") + servers.at(m_dnsServerIndex) + QLatin1Char('/')
+                            + ServiceSettings::httpDnsAccount() + QStringLiteral("/d?host=") + host;
+        const SyncReply reply = syncGet(url);
+        if (reply.ok) {
+            const QJsonObject object = QJsonDocument::fromJson(reply.body).object();
+            state->lines.clear();
+            state->lines << host;
+            for (const QJsonValue &ip : object.value(QLatin1String("ips")).toArray())
+                state->lines << ip.toString();
+            while (state->currentLine >= state->lines.size())
+                --state->currentLine;
+            const qint64 ttl = object.value(QLatin1String("ttl")).toVariant().toLongLong();
+            state->linesResolvedAt = QDateTime::currentDateTime().addSecs(ttl);
+            state->linesResolved = true;
+            return;
+        }
+        writeLog(reply.errorText);
+        ++m_dnsServerIndex;
+    }
+}
+
+QString APIHandler::mapToLine(const QString &url)
+{
+    AppState *state = appState();
+    if (!state || !state->linesResolved || state->currentLine <= 0)
+        return url;
+    if (QDateTime::currentDateTime() > state->linesResolvedAt) {
+        // Resolve once; when every server fails the previous addresses stay in use rather
+        // than asking again and again.
+        resolveLines();
+        if (!state->linesResolved || state->currentLine <= 0)
+            return url;
+    }
+    if (state->currentLine >= state->lines.size())
+        return url;
+    QString mapped = url;
+    mapped.replace(ServiceSettings::coursewareHost(), state->lines.at(state->currentLine));
+    return mapped;
+}
+
+QString APIHandler::localPathForUrl(const QString &folder, const QString &url)
+{
+    return folder + QLatin1Char('/') + url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+bool APIHandler::isNewerVersion(const QString &a, const QString &b)
+{
+    return ::isNewerVersion(a, b);
+}
+
+// ---- sign-in ------------------------------------------------------------------------
+
+void APIHandler::finishSignIn()
+{
+    AppState *state = appState();
+    state->signedIn = true;
+    const QString loginName = state->user.loginName;
+    state->userDataDir = state->userDir + QLatin1Char('/') + loginName;
+    if (QFileInfo(state->userDataDir).isDir())
+        state->avatarPath = state->userDataDir + QLatin1Char('/') + loginName + QStringLiteral(".jpg");
+    else
+        QDir().mkdir(state->userDataDir);
+    state->userStoreFile = state->userDataDir + QLatin1Char('/') + AppInfo::userStoreName();
+    if (FileStream *stream = fileStream()) {
+        stream->loadUserStore();
+        stream->relocate();
+    }
+    emit HttpResponseSignal(ReqLogin, 1);
+}
+
+void APIHandler::signOut()
+{
+    AppState *state = appState();
+    state->signedIn = false;
+    emit HttpResponseSignal(ReqLogin, 0);
+    state->user.loginTime = QDateTime::currentDateTime().addYears(-1000);
+    if (FileStream *stream = fileStream())
+        stream->saveIndex();
+}
+
+// ---- parsers ------------------------------------------------------------------------
+
+void APIHandler::parsePcUpdate(const QJsonObject &reply)
+{
+    if (!succeeded(reply))
+        return;
+    const QJsonObject data = dataObject(reply);
+    UpdateInfo &update = *appState()->update;
+    update.version = data.value(QLatin1String("meta_version")).toString();
+    update.content = data.value(QLatin1String("meta_content")).toString();
+    update.downloadUrl = data.value(QLatin1String("meta_download_url")).toString();
+    if (::isNewerVersion(update.version, AppInfo::programVersion()))
+        emit HttpResponseSignal(ReqPcUpdate, 1);
+}
+
+void APIHandler::parseSessionId(const QJsonObject &reply)
+{
+    // The session id is taken whatever the flag says.
+    appState()->user.sid = dataObject(reply).value(QLatin1String("sid")).toString();
+}
+
+void APIHandler::parseLogin(const QJsonObject &reply)
+{
+    if (!succeeded(reply)) {
+        emit HttpResponseSignal(ReqLogin, 0, infos(reply));
+        return;
+    }
+    AppState *state = appState();
+    const QJsonObject data = dataObject(reply);
+    UserSession &user = state->user;
+    user.uid = data.value(QLatin1String("uid")).toString();
+    user.nickname = data.value(QLatin1String("nickname")).toString();
+    user.email = data.value(QLatin1String("email")).toString();
+    user.isImg = data.value(QLatin1String("is_img")).toString();
+    user.loginTime = QDateTime::currentDateTime();
+    user.version = AppInfo::programVersion();
+    Settings::setText(state->settings.get(), SettingKeys::LastUser, user.loginName);
+
+    state->avatarPath = state->userDir + QLatin1Char('/') + user.loginName + QLatin1Char('/')
+                        + user.loginName + QStringLiteral(".jpg");
+    const bool avatarMissing = !QFileInfo::exists(state->avatarPath);
+    finishSignIn();
+    // Asked for after the user folder exists, so the picture has somewhere to go.
+    if (avatarMissing)
+        fetchAvatar();
+    if (FileStream *stream = fileStream())
+        stream->saveIndex();
+}
+
+void APIHandler::parseAvatar(const QByteArray &body)
+{
+    QSaveFile file(appState()->avatarPath);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.write(body);
+    file.commit();
+}
+
+void APIHandler::parseFlagOnly(int type, const QJsonObject &reply)
+{
+    if (succeeded(reply))
+        emit HttpResponseSignal(type, 1, QString());
+    else
+        emit HttpResponseSignal(type, 0, infos(reply));
+}
+
+void APIHandler::parseMyCourseList(const QJsonObject &reply)
+{
+    if (!succeeded(reply)) {
+        emit HttpResponseSignal(ReqMyCourseList, 0, infos(reply));
+        return;
+    }
+    for (const QJsonValue &value : reply.value(QLatin1String("data")).toArray())
+        appState()->appendCourse(Course::fromJson(value.toObject()));
+    emit HttpResponseSignal(ReqMyCourseList, 1);
+}
+
+void APIHandler::parseMyCourseInfo(const QJsonObject &reply)
+{
+    if (!succeeded(reply)) {
+        emit HttpResponseSignal(ReqMyCourseInfo, 0, infos(reply));
+        return;
+    }
+    const QJsonObject data = dataObject(reply);
+    const QString courseId = data.value(QLatin1String("id")).toString();
+    Course *course = appState()->findCourse(courseId);
+    if (!course)
+        return;
+    course->coursewares.clear();
+    for (const QJsonValue &value : data.value(QLatin1String("list")).toArray())
+        course->coursewares.append(Courseware::fromJson(courseId, value.toObject()));
+    emit HttpResponseSignal(ReqMyCourseInfo, 1, QVariant::fromValue(course));
+}
+
+void APIHandler::parseKeysAndUrl(const QJsonObject &reply, const HttpRequestContext &context)
+{
+    if (!succeeded(reply)) {
+        emit HttpResponseSignal(context.type, 0, infos(reply));
+        return;
+    }
+    const QJsonObject data = dataObject(reply);
+    M3u8Context m3u8;
+    m3u8.courseware = context.args.value(QStringLiteral("courseware")).value<Courseware *>();
+    m3u8.url = data.value(QLatin1String("url")).toString();
+    m3u8.filesize = data.value(QLatin1String("filesize")).toString();
+    m3u8.filesize.remove(QStringLiteral("MB"));
+    m3u8.filesize.remove(QLatin1Char('M'));
+    bool ok = false;
+    m3u8.sizeMb = m3u8.filesize.toDouble(&ok);
+    if (!ok)
+        m3u8.sizeMb = 0;
+    m3u8.watchtimes = data.value(QLatin1String("watchtimes")).toDouble();
+    m3u8.keys = data.value(QLatin1String("keys")).toString().toUtf8().toPercentEncoding();
+    emit HttpResponseSignal(context.type, 1, QVariant::fromValue(m3u8));
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "api/SyncReply.h"
+#include "model/HttpRequestContext.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QVariant>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+struct Courseware;
+
+// The one way to the course service: builds and signs requests, sends them with a time
+// limit, parses the replies into the app state and reports every outcome through
+// HttpResponseSignal(type, result, info): result 1 success, 0 failure.
+class APIHandler : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit APIHandler(QObject *parent = nullptr);
+    ~APIHandler() override;
+
+    // Requests; outcomes arrive through HttpResponseSignal.
+    void getPcUpdate();
+    void getSessionId();
+    void login();
+    void fetchAvatar();
+    void registerUser();
+    void changePassword(const QString &newPassword);
+    void getMyCourseList();
+    void getMyCourseInfo(const QString &courseId);
+    void getKeysAndUrl(Courseware *courseware, int type);
+    void pushLearnStatus(const QString &classId, const QString &lessonId, const QString &status,
+                         const QString &cType);
+    void editWatchTime(const QString &classId, const QString &lessonId, const QString &watchTimes,
+                       const QString &cType);
+
+    static QString sign(const QString &parameters);
+    static QString md5Hex(const QString &text);
+
+    void sendRequest(const QString &url, int type);
+    void sendRequest(const QString &url, const HttpRequestContext &context);
+    void handleNetworkError(int type, int errorCode);
+    void dispatchReply(const QByteArray &body, const HttpRequestContext &context);
+    static QString networkErrorText(int code);
+
+    // Blocking GET: runs a nested event loop until the reply finished or timed out.
+    static SyncReply syncGet(const QString &url);
+    // Asks the HTTP DNS servers for the courseware host's other addresses (one pass over
+    // the servers at most) and refreshes the lines.
+    void resolveLines();
+    // The media URL with the courseware host replaced by the chosen line's address.
+    QString mapToLine(const QString &url);
+    static QString localPathForUrl(const QString &folder, const QString &url);
+    static bool isNewerVersion(const QString &a, const QString &b);
+
+    // Completes a sign-in for the user now in the app state; signOut ends it.
+    void finishSignIn();
+    void signOut();
+
+signals:
+    void HttpResponseSignal(int type, int result, QVariant info = QVariant());
+
+private:
+    void onReplyFinished(QNetworkReply *reply);
+    void sendSigned(int type, const QString &parameters, const HttpRequestContext &context);
+
+    void parsePcUpdate(const QJsonObject &reply);
+    void parseSessionId(const QJsonObject &reply);
+    void parseLogin(const QJsonObject &reply);
+    void parseAvatar(const QByteArray &body);
+    void parseFlagOnly(int type, const QJsonObject &reply);
+    void parseMyCourseList(const QJsonObject &reply);
+    void parseMyCourseInfo(const QJsonObject &reply);
+    void parseKeysAndUrl(const QJsonObject &reply, const HttpRequestContext &context);
+
+    QNetworkAccessManager *m_manager = nullptr;
+    int m_dnsServerIndex = 0;
+};
