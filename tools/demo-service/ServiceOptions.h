@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+// Settings of one service run, from the command line.
+struct ServiceOptions
+{
+    int port = 0; // 0: any free port
+    QString dataDir;
+    QString mediaCache; // empty: <dataDir>/media
+    QString updateVersion = QStringLiteral("3.4.3.0");
+    QString dnsAccount = QStringLiteral("100861");
+    int dnsTtl = 60;
+    int demoLessonSeconds = 180;
+    QList<QPair<QString, QString>> faults; // fault key and value, in command-line order
+};
