@@ -1,0 +1,15 @@
+#include "widgets/ImageButton.h"
+
+#include "widgets/ImageStyle.h"
+
+ImageButton::ImageButton(const QString &image, const QString &hoverImage, QWidget *parent)
+    : QPushButton(parent)
+{
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
+    QString sheet = ImageStyle::rule(QStringLiteral("QPushButton{background:url("), image);
+    if (!hoverImage.isEmpty())
+        sheet += ImageStyle::rule(QStringLiteral("QPushButton::hover{ background:url("), hoverImage,
+                                  QStringLiteral(".png) no-repeat center;}"));
+    setStyleSheet(sheet);
+}

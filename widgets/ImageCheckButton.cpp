@@ -1,0 +1,34 @@
+#include "widgets/ImageCheckButton.h"
+
+#include "widgets/ImageStyle.h"
+
+ImageCheckButton::ImageCheckButton(const QString &image, const QString &checkedImage,
+                                   QWidget *parent)
+    : QPushButton(parent)
+{
+    setUp();
+    setStyleSheet(ImageStyle::rule(QStringLiteral("QPushButton {background: url("), image)
+                  + ImageStyle::rule(QStringLiteral("QPushButton:checked {background: url("),
+                                     checkedImage));
+}
+
+ImageCheckButton::ImageCheckButton(const QString &image, const QString &hoverImage,
+                                   const QString &checkedImage, const QString &checkedHoverImage,
+                                   QWidget *parent)
+    : QPushButton(parent)
+{
+    setUp();
+    setStyleSheet(
+        ImageStyle::rule(QStringLiteral("QPushButton {background: url("), image)
+        + ImageStyle::rule(QStringLiteral("QPushButton::hover {background: url("), hoverImage)
+        + ImageStyle::rule(QStringLiteral("QPushButton::checked {background: url("), checkedImage)
+        + ImageStyle::rule(QStringLiteral("QPushButton::checked::hover {background: url("),
+                           checkedHoverImage));
+}
+
+void ImageCheckButton::setUp()
+{
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
+    setCheckable(true);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QPushButton>
+
+// Checkable push button drawn by images for its unchecked and checked states.
+class ImageCheckButton : public QPushButton
+{
+    Q_OBJECT
+public:
+    ImageCheckButton(const QString &image, const QString &checkedImage, QWidget *parent = nullptr);
+    ImageCheckButton(const QString &image, const QString &hoverImage, const QString &checkedImage,
+                     const QString &checkedHoverImage, QWidget *parent = nullptr);
+
+private:
+    void setUp();
+};

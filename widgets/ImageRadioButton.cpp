@@ -1,0 +1,20 @@
+#include "widgets/ImageRadioButton.h"
+
+#include "widgets/ImageStyle.h"
+
+ImageRadioButton::ImageRadioButton(const QString &image, const QString &hoverImage,
+                                   const QString &checkedImage, const QString &checkedHoverImage,
+                                   QWidget *parent)
+    : QRadioButton(parent)
+{
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
+    setStyleSheet(
+        QStringLiteral("QRadioButton::indicator{border-image:none;}")
+        + ImageStyle::rule(QStringLiteral("QRadioButton {background: url("), image)
+        + ImageStyle::rule(QStringLiteral("QRadioButton::unchecked::hover {background: url("),
+                           hoverImage)
+        + ImageStyle::rule(QStringLiteral("QRadioButton::checked {background: url("), checkedImage)
+        + ImageStyle::rule(QStringLiteral("QRadioButton::checked::hover {background: url("),
+                           checkedHoverImage));
+}

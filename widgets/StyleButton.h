@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QPushButton>
+
+// Text button styled by the application style sheet through its object name.
+class StyleButton : public QPushButton
+{
+    Q_OBJECT
+public:
+    StyleButton(const QString &text, const QString &objectName, QWidget *parent = nullptr);
+};
