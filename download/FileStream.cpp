@@ -7,21 +7,31 @@
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
 #include "app/Version.h"
+#include "app/Log.h"
 #include "download/AesCipher.h"
+#include "download/M3u8Loader.h"
 #include "download/StoreFolders.h"
+#include "model/Course.h"
+#include "model/M3u8Context.h"
 #include "model/UserSession.h"
 #include "platform/AtomicFile.h"
 
 #include <QBuffer>
 #include <QDataStream>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace {
 
 const char *const kPlaylistName = "00000.zs";
 constexpr qint64 kSignInDays = 7;
+const char *const kAddressFailed = "获取下载地址失败";
+// A lesson whose ids cannot name a folder of the store is never downloaded.
+const char *const kInvalidId = "课程或课件编号无效，无法下载";
+const char *const kNoDownloadFolder = "下载目录不可用，请在设置中选择下载目录";
 
 QByteArray serialize(const UserSession &user)
 {
@@ -36,6 +46,8 @@ QByteArray serialize(const UserSession &user)
 FileStream::FileStream(QObject *parent)
     : QObject(parent)
 {
+    if (APIHandler *api = apiHandler())
+        attachApiHandler(api);
 }
 
 FileStream::~FileStream() = default;
@@ -131,12 +143,14 @@ void FileStream::relocate()
     if (!state)
         return;
     for (Course &course : state->user.downloads) {
-        course.localPath = state->downloadDir + QLatin1Char('/') + course.id;
-        course.legacyPath = state->downloadDir + QLatin1Char('/') + StoreFolders::legacyHash(course.title);
+        // Ids come from the service: one that cannot name a folder gets no path at all.
+        course.localPath = StoreFolders::childFolder(state->downloadDir, course.id);
+        course.legacyPath =
+            StoreFolders::childFolder(state->downloadDir, StoreFolders::legacyHash(course.title));
         for (Courseware &lesson : course.coursewares) {
-            lesson.localPath = course.localPath + QLatin1Char('/') + lesson.id;
-            lesson.legacyPath = course.legacyPath + QLatin1Char('/')
-                                + StoreFolders::legacyHash(lesson.title);
+            lesson.localPath = StoreFolders::childFolder(course.localPath, lesson.id);
+            lesson.legacyPath =
+                StoreFolders::childFolder(course.legacyPath, StoreFolders::legacyHash(lesson.title));
             migrateLesson(course, lesson);
         }
     }
@@ -145,10 +159,11 @@ void FileStream::relocate()
 
 void FileStream::migrateLesson(const Course &course, const Courseware &lesson)
 {
-    if (!QFileInfo(course.legacyPath).isDir())
+    if (course.legacyPath.isEmpty() || course.localPath.isEmpty() || lesson.localPath.isEmpty()
+        || !QFileInfo(course.legacyPath).isDir())
         return;
     QDir().mkpath(course.localPath);
-    if (!QFileInfo(lesson.legacyPath).isDir())
+    if (lesson.legacyPath.isEmpty() || !QFileInfo(lesson.legacyPath).isDir())
         return;
     QDir().mkpath(lesson.localPath);
 
@@ -202,4 +217,308 @@ Courseware *FileStream::findDownloadLesson(const QString &courseId, const QStrin
     if (!course)
         return nullptr;
     return course->findCourseware(lessonId);
+}
+
+// ---- The queue ----
+
+void FileStream::attachApiHandler(APIHandler *api)
+{
+    if (m_api)
+        disconnect(m_api, nullptr, this, nullptr);
+    m_api = api;
+    if (api)
+        connect(api, &APIHandler::HttpResponseSignal, this, &FileStream::onHttpResponse);
+}
+
+void FileStream::setCurrent(Courseware *lesson, const QString &courseId)
+{
+    m_current = lesson;
+    m_currentCourseId = lesson ? courseId : QString();
+    m_currentLessonId = lesson ? lesson->id : QString();
+}
+
+Courseware *FileStream::currentLesson()
+{
+    AppState *state = appState();
+    if (!m_current || !state)
+        return nullptr;
+    // The list may have been copied and written since (a detached copy moves its
+    // elements); the ids find the lesson where it lives now, or tell that it is gone.
+    for (Course &course : state->user.downloads) {
+        if (course.id != m_currentCourseId)
+            continue;
+        if (Courseware *lesson = course.findCourseware(m_currentLessonId)) {
+            m_current = lesson;
+            return m_current;
+        }
+    }
+    setCurrent(nullptr);
+    return nullptr;
+}
+
+void FileStream::startNext()
+{
+    if (m_busy || m_paused)
+        return;
+    Courseware *lesson = pickNextMission();
+    if (lesson) {
+        if (m_api)
+            m_api->getKeysAndUrl(lesson, LessonAddressType);
+        emit DownloadingStateChangeSignal(0);
+        return;
+    }
+    qDebug() << "no mission";
+    if (!m_ranMission)
+        return;
+    m_ranMission = false;
+    const AppState *state = appState();
+    const QSettings *settings = state ? state->settings.get() : nullptr;
+    if (Settings::isOn(settings, SettingKeys::DoneTip))
+        emit ShowAllDoneTipSignal();
+    if (Settings::isOn(settings, SettingKeys::DoneShutdown))
+        emit ShowShutdownSignal();
+}
+
+Courseware *FileStream::pickNextMission()
+{
+    m_addressRetries = 0;
+    setCurrent(nullptr);
+    AppState *state = appState();
+    if (!state)
+        return nullptr;
+    for (;;) {
+        Course *course = nullptr;
+        Courseware *lesson = nullptr;
+        for (Course &candidate : state->user.downloads) {
+            for (Courseware &cw : candidate.coursewares) {
+                if (cw.downloadState == Courseware::Queued) {
+                    course = &candidate;
+                    lesson = &cw;
+                    break;
+                }
+            }
+            if (lesson)
+                break;
+        }
+        if (!lesson)
+            return nullptr;
+
+        if (state->downloadDir.isEmpty()) {
+            // No folder operation without a download folder; the lesson waits for one.
+            setCurrent(lesson, course->id);
+            emit DownloadErrorSignal(lesson, QString::fromUtf8(kNoDownloadFolder));
+            return nullptr;
+        }
+        const QString courseFolder = StoreFolders::childFolder(state->downloadDir, course->id);
+        const QString lessonFolder = StoreFolders::childFolder(courseFolder, lesson->id);
+        if (lessonFolder.isEmpty()) {
+            lesson->downloadState = Courseware::NotDownloaded;
+            saveIndex();
+            emit DownloadErrorSignal(lesson, QString::fromUtf8(kInvalidId));
+            continue;
+        }
+        QDir().mkpath(state->downloadDir);
+        QDir().mkpath(lessonFolder);
+        course->localPath = courseFolder;
+        lesson->localPath = lessonFolder;
+        setCurrent(lesson, course->id);
+        return lesson;
+    }
+}
+
+void FileStream::onHttpResponse(int type, int result, const QVariant &info)
+{
+    if (type != LessonAddressType)
+        return;
+    Courseware *asked = m_current;
+    Courseware *lesson = currentLesson();
+    if (!lesson || m_paused)
+        return;
+    if (result == 1) {
+        const M3u8Context context = info.value<M3u8Context>();
+        // Replies for another lesson, or for one removed or already running, start nothing.
+        if ((context.courseware != asked && context.courseware != lesson) || m_busy
+            || lesson->downloadState != Courseware::Queued || lesson->localPath.isEmpty())
+            return;
+        disposeLoader();
+        m_loader = new M3u8Loader(this);
+        M3u8Loader *loader = m_loader;
+        loader->setPauseCheck([this] { return m_paused; });
+        connect(loader, &M3u8Loader::FinishedSignal, this, [this, loader](bool isCancel) {
+            if (loader == m_loader)
+                onLoaderFinished(isCancel);
+        });
+        connect(loader, &M3u8Loader::ProgressSignal, this, [this, loader](double progress, double speed) {
+            if (loader == m_loader)
+                onLoaderProgress(progress, speed);
+        });
+        connect(loader, &M3u8Loader::ErrorSignal, this, [this, loader](const QString &text) {
+            if (loader == m_loader)
+                onLoaderError(text);
+        });
+        m_busy = true;
+        m_ranMission = true;
+        loader->start(context.url, lesson->localPath, context.keys);
+        return;
+    }
+    if (m_busy)
+        return; // a late failure of an earlier request; the lesson is already running
+    if (m_addressRetries >= MaxAddressRetries) {
+        emit DownloadErrorSignal(lesson, QString::fromUtf8(kAddressFailed));
+        return;
+    }
+    ++m_addressRetries;
+    QTimer::singleShot(AddressRetryDelayMs, this, [this, lesson] { retryAddress(lesson); });
+}
+
+void FileStream::retryAddress(Courseware *lesson)
+{
+    // Only while the same lesson still waits for its address.
+    if (m_busy || m_paused || currentLesson() != lesson || !lesson
+        || lesson->downloadState != Courseware::Queued || !m_api)
+        return;
+    m_api->getKeysAndUrl(lesson, LessonAddressType);
+}
+
+void FileStream::onLoaderFinished(bool isCancel)
+{
+    qDebug() << "done";
+    m_busy = false;
+    Courseware *lesson = currentLesson();
+    if (lesson)
+        lesson->downloadState = isCancel ? Courseware::NotDownloaded : Courseware::Downloaded;
+    saveIndex();
+    if (lesson)
+        emit DownloadedSignal(lesson);
+    startNext();
+}
+
+void FileStream::onLoaderProgress(double progress, double speed)
+{
+    if (Courseware *lesson = currentLesson())
+        emit DownloadingProgressSignal(lesson, progress, speed);
+}
+
+void FileStream::onLoaderError(const QString &text)
+{
+    m_busy = false;
+    emit DownloadErrorSignal(currentLesson(), text);
+}
+
+void FileStream::setPaused(bool paused)
+{
+    m_paused = paused;
+    if (paused) {
+        // The loader is not cancelled: it stops at its next step, which reads the flag.
+        m_busy = false;
+        emit DownloadingStateChangeSignal(1);
+    } else {
+        startNext();
+    }
+}
+
+void FileStream::disposeLoader()
+{
+    if (!m_loader)
+        return;
+    M3u8Loader *loader = m_loader;
+    m_loader = nullptr;
+    disconnect(loader, nullptr, this, nullptr);
+    loader->cancel();
+    loader->deleteLater();
+}
+
+void FileStream::appendMission(const Course &course)
+{
+    AppState *state = appState();
+    if (!state)
+        return;
+    Course *stored = findDownloadCourse(course.id);
+    if (stored) {
+        for (const Courseware &lesson : course.coursewares) {
+            if (lesson.downloadState != Courseware::Queued)
+                continue;
+            if (Courseware *known = stored->findCourseware(lesson.id)) {
+                if (known->downloadState != Courseware::Queued)
+                    known->downloadState = Courseware::Queued; // a downloaded one comes again
+            } else {
+                stored->coursewares.append(lesson);
+            }
+        }
+    } else {
+        state->user.downloads.append(course);
+        stored = &state->user.downloads.last();
+    }
+    stored->localPath = StoreFolders::childFolder(state->downloadDir, stored->id);
+    if (!stored->localPath.isEmpty())
+        QDir().mkpath(stored->localPath);
+    for (Courseware &lesson : stored->coursewares)
+        lesson.localPath = StoreFolders::childFolder(stored->localPath, lesson.id);
+
+    saveIndex();
+    startNext();
+    emit AppendMissionSignal();
+}
+
+void FileStream::removeMissions(const QStringList &lessonIds)
+{
+    AppState *state = appState();
+    if (!state)
+        return;
+    Courseware *running = currentLesson();
+    bool currentRemoved = false;
+    QStringList folders;
+    for (Course &course : state->user.downloads) {
+        for (Courseware &lesson : course.coursewares) {
+            if (!lessonIds.contains(lesson.id))
+                continue;
+            currentRemoved = currentRemoved || &lesson == running;
+            lesson.downloadState = Courseware::NotDownloaded;
+            // Only the lesson's own folder, named from its ids, never a stored path.
+            folders << StoreFolders::childFolder(
+                StoreFolders::childFolder(state->downloadDir, course.id), lesson.id);
+        }
+    }
+    if (currentRemoved) {
+        const bool wasRunning = m_busy;
+        disposeLoader();
+        m_busy = false;
+        setCurrent(nullptr);
+        if (wasRunning)
+            emit DownloadedSignal(running);
+    }
+    for (const QString &folder : qAsConst(folders)) {
+        if (!folder.isEmpty())
+            StoreFolders::deleteRecursively(folder, state->downloadDir);
+    }
+    saveIndex();
+    if (currentRemoved)
+        startNext();
+}
+
+void FileStream::clearAll()
+{
+    AppState *state = appState();
+    if (!state)
+        return;
+    // The running download refers to records that are about to go.
+    disposeLoader();
+    m_busy = false;
+    setCurrent(nullptr);
+
+    QStringList folders;
+    for (const Course &course : qAsConst(state->user.downloads)) {
+        folders << StoreFolders::childFolder(state->downloadDir, course.id);
+        folders << StoreFolders::childFolder(state->downloadDir, StoreFolders::legacyHash(course.title));
+    }
+    state->user.downloads.clear();
+    saveIndex();
+
+    // Only what the store made: the user may keep other files in the chosen folder.
+    for (const QString &folder : qAsConst(folders)) {
+        if (!folder.isEmpty())
+            StoreFolders::deleteRecursively(folder, state->downloadDir);
+    }
+    if (!state->downloadDir.isEmpty())
+        QDir().rmdir(state->downloadDir); // succeeds only when nothing else is left
 }

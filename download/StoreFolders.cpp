@@ -61,4 +61,19 @@ void deleteRecursively(const QString &path, const QString &boundary)
     }
 }
 
+bool isSafeName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    return !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
+           && !name.contains(QChar(0));
+}
+
+QString childFolder(const QString &parent, const QString &name)
+{
+    if (parent.isEmpty() || !isSafeName(name))
+        return QString();
+    return parent + QLatin1Char('/') + name;
+}
+
 } // namespace StoreFolders

@@ -10,4 +10,9 @@ QString legacyHash(const QString &text);
 // Deletes a folder and everything in it (an empty path does nothing), then removes the
 // parents it leaves empty, but never `boundary` itself or anything above it.
 void deleteRecursively(const QString &path, const QString &boundary);
+// Whether an id from the service can name a folder of the store: not empty, not "." or
+// "..", and without "/", "\\" or NUL, so that it never reaches outside its parent.
+bool isSafeName(const QString &name);
+// parent + "/" + name, or empty when the parent is empty or the name is not safe.
+QString childFolder(const QString &parent, const QString &name);
 }

@@ -1,3 +1,5 @@
+#include "api/APIHandler.h"
+#include "app/Accessors.h"
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
 #include "download/FileStream.h"
@@ -229,6 +231,35 @@ private slots:
 
         // relocate saves the index.
         QVERIFY(QFile::exists(state.userStoreFile + QLatin1Char('c')));
+    }
+
+    void signInNeverHandsOneUsersListToAnother()
+    {
+        TestAppState env;
+        FileStream stream;
+        APIHandler api;
+        registerFileStream(&stream);
+        registerApiHandler(&api);
+        signIn(env, QDateTime::currentDateTime(), QStringLiteral("3.4.3.0"));
+        stream.saveIndex();
+        const QString aliceIndex = env.state().userStoreFile + QLatin1Char('c');
+        const QByteArray aliceStored = readAll(aliceIndex);
+
+        // Start-up restored alice's list, then bob signs in on the same machine.
+        AppState &state = env.state();
+        state.user.loginName = QStringLiteral("bob");
+        api.finishSignIn();
+        QVERIFY(state.signedIn);
+        QVERIFY(state.user.downloads.isEmpty());
+        QCOMPARE(readAll(aliceIndex), aliceStored);
+
+        // And alice signing in again gets her own list back from her store.
+        state.user.loginName = QStringLiteral("alice");
+        api.finishSignIn();
+        QCOMPARE(state.user.downloads.size(), 1);
+        QCOMPARE(state.user.downloads.first().id, QStringLiteral("c1"));
+        registerFileStream(nullptr);
+        registerApiHandler(nullptr);
     }
 
     void recursiveDeleteStaysInsideTheStore()

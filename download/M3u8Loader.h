@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QNetworkRequest;
+
+// Downloads one lesson: its HLS playlist, the AES key it names and every segment. Leaves
+// in the save folder the enciphered playlist rewritten to local paths ("00000.zs"), the
+// enciphered key ("00000.zx") and the segment files, each written under a temporary name
+// and renamed into place only when complete. Runs on the GUI thread and never blocks.
+class M3u8Loader : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Reply types, carried as the reply property "type".
+    enum RequestKind { PlaylistRequest = 0, KeyRequest = 1, SegmentRequest = 2 };
+    static constexpr int MaxInFlight = 5;
+    static constexpr int MaxRetries = 10;     // the failure after the 11th retry gives up
+    static constexpr int RetryDelayMs = 100;
+    static constexpr int TickMs = 1000;
+    static constexpr const char *PartSuffix = ".part";
+
+    explicit M3u8Loader(QObject *parent = nullptr);
+    ~M3u8Loader() override;
+
+    // Where the loader learns whether the queue is paused; without one it asks the
+    // process-wide download queue.
+    void setPauseCheck(std::function<bool()> isPaused);
+
+    void start(const QString &playlistUrl, const QString &saveFolder, const QByteArray &keyCookie);
+    // Finishes with isCancel true at once and drops the requests still out.
+    void cancel();
+
+    bool isFinished() const { return m_finished; }
+    bool hasFailed() const { return m_errorRaised; }
+
+signals:
+    void FinishedSignal(bool isCancel);
+    void ProgressSignal(double progress, double speed);
+    void ErrorSignal(QString text);
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
+
+private:
+    bool isPaused() const;
+    bool isStopped() const { return m_finished || m_errorRaised; }
+    void loadM3u8();
+    void loadKey();
+    void loadSegList();
+    void httpGetRequest(QNetworkRequest request, int type, int segment = -1);
+    void onHttpRequestFinished(QNetworkReply *reply);
+    void onNetworkError(QNetworkReply *reply, int type, int segment);
+    void parsePlaylist(const QByteArray &body);
+    void storeKey(const QByteArray &body);
+    void onLoadSegFinish(int segment, const QByteArray &body);
+    bool writeSegment(const QString &path, const QByteArray &body);
+    void removeStrayParts();
+    void finish(bool isCancel);
+    void raiseError(const QString &text);
+    double progress() const;
+
+    QNetworkAccessManager *m_network = nullptr;
+    QString m_playlistUrl;
+    QString m_keyUrl;
+    QString m_saveFolder;
+    QByteArray m_keyCookie;
+    QStringList m_segmentUrls;
+    int m_inFlight = 0;
+    int m_nextSegment = 0;
+    quint64 m_bytesThisTick = 0;
+    int m_timerId = 0;
+    int m_errorCount = 0;
+    bool m_errorRaised = false;
+    bool m_cancelRequested = false;
+    bool m_finished = false;
+
+    QStringList m_segmentFiles;  // local path of each segment
+    QList<int> m_retrySegments;  // failed segments, requested again before new ones
+    std::function<bool()> m_pauseCheck;
+};

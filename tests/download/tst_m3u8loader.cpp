@@ -1,0 +1,476 @@
+// The HLS loader against the demo service (whole lessons, concurrency, faults, resume)
+// and against a tiny server for exact playlists and failures.
+#include "api/ServiceSettings.h"
+#include "download/M3u8Loader.h"
+#include "model/Courseware.h"
+#include "support/DemoClient.h"
+#include "support/DemoService.h"
+#include "support/MiniHttpServer.h"
+#include "support/TestAppState.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray withoutPadding(QByteArray bytes)
+{
+    while (bytes.endsWith('\0'))
+        bytes.chop(1);
+    return bytes;
+}
+
+QStringList segmentNames(const QByteArray &playlist)
+{
+    QStringList names;
+    for (const QString &line : QString::fromUtf8(playlist).split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();
+        if (!trimmed.isEmpty() && !trimmed.startsWith(QLatin1Char('#')))
+            names << trimmed;
+    }
+    return names;
+}
+
+QStringList partFiles(const QString &folder)
+{
+    return QDir(folder).entryList(QStringList() << QStringLiteral("*.part"), QDir::Files | QDir::Hidden);
+}
+
+// The loader as the queue runs it, without the queue.
+struct LoaderRun
+{
+    explicit LoaderRun(bool paused = false)
+    {
+        loader.setPauseCheck([this] { return this->paused; });
+        this->paused = paused;
+    }
+    void start(const QString &url, const QString &folder, const QByteArray &cookie)
+    {
+        loader.start(url, folder, cookie);
+    }
+    // True when the loader ended (finished or failed) within the time.
+    bool wait(int timeoutMs = 30000)
+    {
+        return QTest::qWaitFor([this] { return finished.count() + errors.count() > 0; }, timeoutMs);
+    }
+
+    bool paused = false;
+    M3u8Loader loader;
+    QSignalSpy finished{&loader, &M3u8Loader::FinishedSignal};
+    QSignalSpy progress{&loader, &M3u8Loader::ProgressSignal};
+    QSignalSpy errors{&loader, &M3u8Loader::ErrorSignal};
+};
+
+} // namespace
+
+class TestM3u8Loader : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Lesson 1013 plays the six-segment clip, 1014 the twelve-segment one.
+    Courseware lesson(const QString &courseId, const QString &lessonId)
+    {
+        Courseware cw;
+        cw.courseId = courseId;
+        cw.id = lessonId;
+        cw.cType = QStringLiteral("1");
+        cw.type = QStringLiteral("kejian");
+        cw.level = Courseware::Lesson;
+        return cw;
+    }
+
+    QList<QJsonObject> logSince(int mark, const QString &endpoint = QString()) const
+    {
+        const QList<QJsonObject> all = m_service->requestLog();
+        QList<QJsonObject> entries;
+        for (int i = mark; i < all.size(); ++i) {
+            if (endpoint.isEmpty() || all.at(i).value(QStringLiteral("endpoint")).toString() == endpoint)
+                entries << all.at(i);
+        }
+        return entries;
+    }
+
+    int logMark() const { return m_service->requestLog().size(); }
+
+    std::unique_ptr<DemoService> m_service;
+    std::unique_ptr<TestAppState> m_env;
+    std::unique_ptr<DemoClient> m_client;
+    M3u8Context m_six;
+    M3u8Context m_twelve;
+    Courseware m_sixLesson;
+    Courseware m_twelveLesson;
+
+private slots:
+    void initTestCase()
+    {
+        m_service = std::make_unique<DemoService>();
+        QVERIFY2(m_service->start(), qPrintable(m_service->errorString()));
+        m_env = std::make_unique<TestAppState>();
+        m_client = std::make_unique<DemoClient>(*m_service);
+        QVERIFY2(m_client->signIn(), qPrintable(m_client->errorString()));
+        m_sixLesson = lesson(QStringLiteral("101"), QStringLiteral("1013"));
+        m_twelveLesson = lesson(QStringLiteral("101"), QStringLiteral("1014"));
+        QVERIFY2(m_client->lessonAddress(&m_sixLesson, &m_six), qPrintable(m_client->errorString()));
+        QVERIFY2(m_client->lessonAddress(&m_twelveLesson, &m_twelve), qPrintable(m_client->errorString()));
+    }
+
+    void cleanupTestCase()
+    {
+        m_client.reset();
+        m_env.reset();
+        m_service.reset();
+    }
+
+    void init() { QVERIFY(m_service->clearFaults()); }
+
+    // Segments as served, the stored playlist naming local files and the temporary key
+    // file, the stored key as served; the media host named on every media request and the
+    // key cookie sent with the key request only.
+    void downloadsLessonCompletely()
+    {
+        QTemporaryDir folder;
+        const int mark = logMark();
+        LoaderRun run;
+        run.start(m_six.url, folder.path(), m_six.keys);
+        QVERIFY(run.wait());
+        QCOMPARE(run.errors.count(), 0);
+        QCOMPARE(run.finished.count(), 1);
+        QCOMPARE(run.finished.first().at(0).toBool(), false);
+        const QList<QJsonObject> log = logSince(mark); // before the test's own requests
+
+        const QByteArray served = DemoClient::fetchMedia(m_six.url);
+        const QStringList names = segmentNames(served);
+        QCOMPARE(names.size(), 6);
+        const QString base = m_six.url.left(m_six.url.lastIndexOf(QLatin1Char('/')));
+        for (const QString &name : names) {
+            const QByteArray local = readFile(folder.path() + QLatin1Char('/') + name);
+            QVERIFY2(!local.isEmpty(), qPrintable(name));
+            QCOMPARE(local, DemoClient::fetchMedia(base + QLatin1Char('/') + name));
+        }
+        QVERIFY(partFiles(folder.path()).isEmpty());
+
+        // The stored playlist: served text with local segment paths and the key file.
+        const QByteArray stored =
+            withoutPadding(m_env->cipher().decryptFileToBytes(folder.path() + QStringLiteral("/00000.zs")));
+        const QString keyUri = QRegularExpression(QStringLiteral("URI=\"([^\"]+)\""))
+                                   .match(QString::fromUtf8(served)).captured(1);
+        QVERIFY(!keyUri.isEmpty());
+        QString expected = QString::fromUtf8(served);
+        expected.replace(keyUri, QDir::tempPath() + QStringLiteral("/00000.zx"));
+        for (const QString &name : names)
+            expected.replace(QRegularExpression(QStringLiteral("^") + QRegularExpression::escape(name) + QStringLiteral("$"),
+                                                QRegularExpression::MultilineOption),
+                             folder.path() + QLatin1Char('/') + name);
+        QCOMPARE(QString::fromUtf8(stored), expected);
+
+        const QByteArray key = m_env->cipher().decryptFileToBytes(folder.path() + QStringLiteral("/00000.zx"));
+        QCOMPARE(key.size(), 16);
+        QCOMPARE(key, DemoClient::fetchMedia(keyUri, m_six.keys, false));
+
+        const QString coursewareHost = ServiceSettings::coursewareHost();
+        int segments = 0;
+        for (const QJsonObject &entry : log) {
+            const QString endpoint = entry.value(QStringLiteral("endpoint")).toString();
+            const QString host = entry.value(QStringLiteral("host")).toString();
+            const QString cookie = entry.value(QStringLiteral("cookie")).toString();
+            if (endpoint == QLatin1String("key")) {
+                QVERIFY(host != coursewareHost);
+                QCOMPARE(cookie, QStringLiteral("keys=") + QString::fromLatin1(m_six.keys));
+            } else {
+                QCOMPARE(host, coursewareHost);
+                QVERIFY(cookie.isEmpty());
+                segments += endpoint == QLatin1String("segment");
+            }
+            QCOMPARE(entry.value(QStringLiteral("status")).toInt(), 200);
+        }
+        QCOMPARE(segments, 6);
+    }
+
+    // Never more than five segment requests at once, and the progress ticks stay fractions.
+    void limitsRequestsInFlight()
+    {
+        QVERIFY(m_service->setFaults({{QStringLiteral("media-latency"), QStringLiteral("400")}}));
+        QTemporaryDir folder;
+        const int mark = logMark();
+        LoaderRun run;
+        run.start(m_twelve.url, folder.path(), m_twelve.keys);
+        QVERIFY(run.wait());
+        QCOMPARE(run.finished.count(), 1);
+
+        const QList<QJsonObject> segments = logSince(mark, QStringLiteral("segment"));
+        QCOMPARE(segments.size(), 12);
+        int most = 0;
+        for (const QJsonObject &entry : segments)
+            most = qMax(most, entry.value(QStringLiteral("inFlight")).toInt());
+        QCOMPARE(most, M3u8Loader::MaxInFlight);
+
+        QVERIFY(run.progress.count() >= 1);
+        double last = 0;
+        for (const QList<QVariant> &tick : qAsConst(run.progress)) {
+            const double fraction = tick.at(0).toDouble();
+            QVERIFY(std::isfinite(fraction));
+            QVERIFY(fraction >= last && fraction <= 1.0);
+            QVERIFY(tick.at(1).toDouble() >= 0);
+            last = fraction;
+        }
+    }
+
+    // One failed request among successes is retried, the failed segment in this same run.
+    void retriesFailedSegmentsInTheSameRun()
+    {
+        QVERIFY(m_service->setFaults({{QStringLiteral("fail-every"), QStringLiteral("3")},
+                                      {QStringLiteral("fail-mode"), QStringLiteral("500")}}));
+        QTemporaryDir folder;
+        const int mark = logMark();
+        LoaderRun run;
+        run.start(m_twelve.url, folder.path(), m_twelve.keys);
+        QVERIFY(run.wait());
+        QCOMPARE(run.errors.count(), 0);
+        QCOMPARE(run.finished.count(), 1);
+
+        const QList<QJsonObject> segments = logSince(mark, QStringLiteral("segment"));
+        QVERIFY(std::any_of(segments.cbegin(), segments.cend(), [](const QJsonObject &entry) {
+            return entry.value(QStringLiteral("status")).toInt() == 500;
+        }));
+        QVERIFY(m_service->clearFaults());
+        const QStringList names = segmentNames(DemoClient::fetchMedia(m_twelve.url));
+        QCOMPARE(names.size(), 12);
+        for (const QString &name : names)
+            QVERIFY2(QFileInfo(folder.path() + QLatin1Char('/') + name).size() > 0, qPrintable(name));
+    }
+
+    // Eleven consecutive failures are retried; the twelfth ends the download.
+    void givesUpAfterTwelveFailures()
+    {
+        QVERIFY(m_service->setFaults({{QStringLiteral("fail-every"), QStringLiteral("1")},
+                                      {QStringLiteral("fail-mode"), QStringLiteral("500")}}));
+        QTemporaryDir folder;
+        const int mark = logMark();
+        LoaderRun run;
+        run.start(m_six.url, folder.path(), m_six.keys);
+        QVERIFY(run.wait());
+        QCOMPARE(run.finished.count(), 0);
+        QCOMPARE(run.errors.count(), 1);
+        QCOMPARE(run.errors.first().at(0).toString(), QStringLiteral("Load M3u8 Error"));
+        QTest::qWait(300); // no retry after giving up
+        QCOMPARE(logSince(mark, QStringLiteral("playlist")).size(), 12);
+        QCOMPARE(run.errors.count(), 1);
+    }
+
+    // A second run over a complete lesson asks only for the playlist and the key.
+    void resumeSkipsCompleteSegments()
+    {
+        QTemporaryDir folder;
+        {
+            LoaderRun first;
+            first.start(m_six.url, folder.path(), m_six.keys);
+            QVERIFY(first.wait());
+            QCOMPARE(first.finished.count(), 1);
+        }
+        const int mark = logMark();
+        LoaderRun second;
+        second.start(m_six.url, folder.path(), m_six.keys);
+        QVERIFY(second.wait());
+        QCOMPARE(second.finished.count(), 1);
+        QCOMPARE(second.finished.first().at(0).toBool(), false);
+        QStringList endpoints;
+        for (const QJsonObject &entry : logSince(mark))
+            endpoints << entry.value(QStringLiteral("endpoint")).toString();
+        QCOMPARE(endpoints, QStringList({QStringLiteral("playlist"), QStringLiteral("key")}));
+    }
+
+    // A kill during a write leaves only a temporary file: the next run removes it and
+    // fetches that segment again.
+    void segmentCutByAKillIsFetchedAgain()
+    {
+        QTemporaryDir folder;
+        {
+            LoaderRun first;
+            first.start(m_six.url, folder.path(), m_six.keys);
+            QVERIFY(first.wait());
+            QCOMPARE(first.finished.count(), 1);
+        }
+        const QString segment = folder.path() + QStringLiteral("/") + segmentNames(DemoClient::fetchMedia(m_six.url)).at(2);
+        const QByteArray whole = readFile(segment);
+        QVERIFY(whole.size() > 2);
+        QVERIFY(QFile::remove(segment));
+        {
+            QFile part(segment + QStringLiteral(".part"));
+            QVERIFY(part.open(QIODevice::WriteOnly));
+            part.write(whole.left(whole.size() / 2));
+        }
+
+        const int mark = logMark();
+        LoaderRun second;
+        second.start(m_six.url, folder.path(), m_six.keys);
+        QVERIFY(second.wait());
+        QCOMPARE(second.finished.count(), 1);
+        const QList<QJsonObject> segments = logSince(mark, QStringLiteral("segment"));
+        QCOMPARE(segments.size(), 1);
+        QVERIFY(segments.first().value(QStringLiteral("path")).toString().endsWith(QFileInfo(segment).fileName()));
+        QCOMPARE(readFile(segment), whole);
+        QVERIFY(partFiles(folder.path()).isEmpty());
+    }
+
+    // Pausing freezes the loader in place: nothing is issued and nothing finishes.
+    void pauseFreezes()
+    {
+        QTemporaryDir folder;
+        const int mark = logMark();
+        LoaderRun run(true);
+        run.start(m_six.url, folder.path(), m_six.keys);
+        QTest::qWait(1300);
+        QVERIFY(logSince(mark).isEmpty());
+        QCOMPARE(run.finished.count() + run.errors.count() + run.progress.count(), 0);
+    }
+
+    void exactPlaylists_data()
+    {
+        QTest::addColumn<QByteArray>("eol");
+        QTest::newRow("LF") << QByteArray("\n");
+        QTest::newRow("CRLF") << QByteArray("\r\n");
+    }
+
+    // A playlist at x/index.m3u8 naming a.ts and b.ts, without a key line: the segments
+    // are fetched from x and written as a.ts and b.ts, no key is asked for, and the
+    // stored playlist names the two local files. Line endings change nothing.
+    void exactPlaylists()
+    {
+        QFETCH(QByteArray, eol);
+        MiniHttpServer server([&](const MiniHttpServer::Request &request) {
+            MiniHttpServer::Response response;
+            response.contentType = "application/octet-stream";
+            if (request.target == "/x/index.m3u8")
+                response.body = "#EXTM3U" + eol + "#EXTINF:1.0," + eol + "a.ts" + eol + "#EXTINF:1.0," + eol
+                                + "b.ts" + eol + "#EXT-X-ENDLIST" + eol;
+            else if (request.target == "/x/a.ts" || request.target == "/x/b.ts")
+                response.body = "bytes of " + request.target;
+            else
+                response.status = 404;
+            return response;
+        });
+        QTemporaryDir folder;
+        LoaderRun run;
+        run.start(QStringLiteral("http://%1/x/index.m3u8").arg(server.hostPort()), folder.path(), "unused");
+        QVERIFY(run.wait(10000));
+        QCOMPARE(run.errors.count(), 0);
+        QCOMPARE(run.finished.count(), 1);
+
+        QStringList targets;
+        for (const MiniHttpServer::Request &request : server.requests()) {
+            targets << QString::fromLatin1(request.target);
+            QCOMPARE(request.header("Host"), ServiceSettings::coursewareHost().toUtf8());
+        }
+        targets.sort();
+        QCOMPARE(targets, QStringList({QStringLiteral("/x/a.ts"), QStringLiteral("/x/b.ts"),
+                                       QStringLiteral("/x/index.m3u8")}));
+        QCOMPARE(readFile(folder.path() + QStringLiteral("/a.ts")), QByteArray("bytes of /x/a.ts"));
+        QCOMPARE(readFile(folder.path() + QStringLiteral("/b.ts")), QByteArray("bytes of /x/b.ts"));
+        QVERIFY(!QFile::exists(folder.path() + QStringLiteral("/00000.zx")));
+        const QByteArray stored =
+            withoutPadding(m_env->cipher().decryptFileToBytes(folder.path() + QStringLiteral("/00000.zs")));
+        QCOMPARE(segmentNames(stored), QStringList({folder.path() + QStringLiteral("/a.ts"),
+                                                    folder.path() + QStringLiteral("/b.ts")}));
+    }
+
+    void failingRequestKinds_data()
+    {
+        QTest::addColumn<QByteArray>("failing");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("key") << QByteArray("/x/k.key") << QStringLiteral("Load Key Error");
+        QTest::newRow("segment") << QByteArray("/x/b.ts") << QStringLiteral("Load Seg Error");
+    }
+
+    // The twelfth consecutive failure ends the download with the text of its kind; a
+    // segment that never arrives is never counted as done.
+    void failingRequestKinds()
+    {
+        QFETCH(QByteArray, failing);
+        QFETCH(QString, text);
+        int failures = 0;
+        MiniHttpServer server([&](const MiniHttpServer::Request &request) {
+            MiniHttpServer::Response response;
+            if (request.target == failing) {
+                ++failures;
+                response.status = 500; // a reset connection may be resent by the network layer
+                response.body = "busy";
+            } else if (request.target == "/x/index.m3u8") {
+                response.body = "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"http://" + server.hostPort().toUtf8()
+                                + "/x/k.key\"\nb.ts\n";
+            } else {
+                response.body = "0123456789abcdef";
+            }
+            return response;
+        });
+        QTemporaryDir folder;
+        LoaderRun run;
+        run.start(QStringLiteral("http://%1/x/index.m3u8").arg(server.hostPort()), folder.path(), "c");
+        QVERIFY(run.wait(15000));
+        QCOMPARE(run.finished.count(), 0);
+        QCOMPARE(run.errors.count(), 1);
+        QCOMPARE(run.errors.first().at(0).toString(), text);
+        QCOMPARE(failures, 12);
+        QVERIFY(!QFile::exists(folder.path() + QStringLiteral("/b.ts")));
+        QVERIFY(partFiles(folder.path()).isEmpty());
+    }
+
+    // Before the playlist arrives the progress is 0, not 0/0; cancel ends it at once.
+    void progressBeforePlaylistAndCancel()
+    {
+        MiniHttpServer server([](const MiniHttpServer::Request &) {
+            MiniHttpServer::Response response;
+            response.kind = MiniHttpServer::Response::Stall;
+            return response;
+        });
+        QTemporaryDir folder;
+        LoaderRun run;
+        run.start(QStringLiteral("http://%1/x/index.m3u8").arg(server.hostPort()), folder.path(), "c");
+        QVERIFY(QTest::qWaitFor([&] { return run.progress.count() > 0; }, 3000));
+        QCOMPARE(run.progress.first().at(0).toDouble(), 0.0);
+        run.loader.cancel();
+        QCOMPARE(run.finished.count(), 1);
+        QCOMPARE(run.finished.first().at(0).toBool(), true);
+        run.loader.cancel();
+        QTest::qWait(1200);
+        QCOMPARE(run.finished.count(), 1);
+        QCOMPARE(run.errors.count(), 0);
+    }
+
+    // A lesson folder that cannot take files ends the download with the write error.
+    void unwritableFolder()
+    {
+        MiniHttpServer server([](const MiniHttpServer::Request &) {
+            return MiniHttpServer::json("#EXTM3U\na.ts\n");
+        });
+        QTemporaryDir folder;
+        LoaderRun run;
+        run.start(QStringLiteral("http://%1/x/index.m3u8").arg(server.hostPort()),
+                  folder.path() + QStringLiteral("/missing"), "c");
+        QVERIFY(run.wait(10000));
+        QCOMPARE(run.errors.count(), 1);
+        QCOMPARE(run.errors.first().at(0).toString(), QStringLiteral("写入文件失败"));
+
+        LoaderRun noFolder;
+        noFolder.start(QStringLiteral("http://%1/x/index.m3u8").arg(server.hostPort()), QString(), "c");
+        QCOMPARE(noFolder.errors.count(), 1);
+        QCOMPARE(server.requests().size(), 1); // the run without a folder asked for nothing
+    }
+};
+
+QTEST_GUILESS_MAIN(TestM3u8Loader)
+#include "tst_m3u8loader.moc"
