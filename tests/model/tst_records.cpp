@@ -6,6 +6,8 @@
 #include "model/UserSession.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QDataStream>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -256,6 +258,26 @@ private slots:
         QDataStream bogusIn(bogus);
         bogusIn >> courses;
         QCOMPARE(courses.size(), 1);
+    }
+
+    void damagedIndexReadsAndWritesBack()
+    {
+        // Inputs the fuzzer found: a damaged index must read without harm and write back.
+        const QString dir = qEnvironmentVariable("LUMRA_SOURCE_DIR") + "/fuzz/corpus/fuzz_index";
+        const QStringList names = QDir(dir).entryList(QStringList() << "regression-*", QDir::Files);
+        QVERIFY(!names.isEmpty());
+        for (const QString &name : names) {
+            QFile file(dir + QLatin1Char('/') + name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll();
+            UserSession user;
+            QDataStream in(bytes);
+            in >> user;
+            QByteArray out;
+            QDataStream writer(&out, QIODevice::WriteOnly);
+            writer << user;
+            QVERIFY(!out.isEmpty());
+        }
     }
 
     void metaTypeNames()

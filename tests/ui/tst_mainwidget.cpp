@@ -1,0 +1,277 @@
+#include "api/APIHandler.h"
+#include "api/RequestType.h"
+#include "app/Accessors.h"
+#include "app/SettingKeys.h"
+#include "app/Settings.h"
+#include "model/Course.h"
+#include "support/MiniHttpServer.h"
+#include "support/TestAppState.h"
+#include "api/ServiceSettings.h"
+#include "ui/MainWidget.h"
+#include "widgets/ResourceInit.h"
+#include "widgets/StyleButton.h"
+#include "widgets/XMessageWidget.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLayout>
+#include <QSystemTrayIcon>
+#include "widgets/LoadingWidget.h"
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+class TestMainWidget : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestAppState> m_env;
+    std::unique_ptr<APIHandler> m_api;
+    // Answers every request with an empty success, so no question pops up unasked.
+    MiniHttpServer m_service{[](const MiniHttpServer::Request &) {
+        return MiniHttpServer::json("{\"flag\":1,\"data\":[]}");
+    }};
+
+    // Answers the next question of the message box with OK (0) or Cancel (1).
+    static void answerSoon(MainWidget &window, int answer, QString *seen = nullptr)
+    {
+        QTimer::singleShot(50, &window, [&window, answer, seen] {
+            XMessageWidget *box = window.messageBox();
+            if (seen)
+                *seen = box->messageLabel()->text();
+            QAbstractButton *button = answer == 0 ? static_cast<QAbstractButton *>(box->okButton())
+                                                  : static_cast<QAbstractButton *>(box->cancelButton());
+            QTest::mouseClick(button, Qt::LeftButton);
+        });
+    }
+
+    static QStringList actionTexts(const QMenu *menu)
+    {
+        QStringList texts;
+        for (const QAction *action : menu->actions())
+            texts << (action->isSeparator() ? QStringLiteral("|") : action->text());
+        return texts;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        initResources();
+        qputenv("LUMRA_WEB_HOST", m_service.hostPort().toUtf8());
+        ServiceSettings::reload();
+    }
+
+    void init()
+    {
+        m_env = std::make_unique<TestAppState>();
+        m_api = std::make_unique<APIHandler>();
+        registerApiHandler(m_api.get());
+    }
+
+    void cleanup()
+    {
+        registerApiHandler(nullptr);
+        m_api.reset();
+        m_env.reset();
+    }
+
+    void windowSizeRule()
+    {
+        QCOMPARE(MainWidget::windowSizeFor(1210), QSize(800, 600));
+        QCOMPARE(MainWidget::windowSizeFor(1211), QSize(1210, 720));
+        QCOMPARE(MainWidget::windowSizeFor(0), QSize(800, 600));
+    }
+
+    void menus()
+    {
+        MainWidget window;
+        QCOMPARE(actionTexts(window.mainMenu()),
+                 QStringList() << "切换线路" << "设置" << "|" << "帮助");
+        QMenu *help = window.mainMenu()->actions().last()->menu();
+        QVERIFY(help);
+        QCOMPARE(actionTexts(help), QStringList() << "官方网站" << "|" << "意见反馈" << "|" << "关于"
+                                                  << "|" << "检查新版本" << "|" << "使用帮助");
+        QCOMPARE(actionTexts(window.userMenu()), QStringList() << "个人中心" << "|" << "退出");
+        QCOMPARE(window.trayIcon()->toolTip(), QStringLiteral("Lumra医考网校"));
+
+        QList<QUrl> opened;
+        window.setUrlOpener([&opened](const QUrl &url) { opened << url; });
+        help->actions().at(2)->trigger();
+        m_env->state().user.uid = QStringLiteral("77");
+        help->actions().at(2)->trigger();
+        help->actions().last()->trigger();
+        QCOMPARE(opened.size(), 3);
+        const QString site = window.siteAddress();
+        QVERIFY(!site.endsWith(QLatin1Char('/')));
+        QCOMPARE(opened.at(0).toString(),
+                 site + "/suggest/index/feedback_type/1/is_from/5/uid/1/version/3.4.3.0");
+        QCOMPARE(opened.at(1).toString(),
+                 site + "/suggest/index/feedback_type/1/is_from/5/uid/77/version/3.4.3.0");
+        QCOMPARE(opened.at(2).toString(), site + "/help/index/from/pc");
+    }
+
+    void signedOutNavigationLandsOnUserPage()
+    {
+        MainWidget window;
+        QCOMPARE(window.currentPage(), 3); // construction ends on the user page
+        window.showCourses();
+        QCOMPARE(window.currentPage(), 3);
+        window.showDownloads();
+        QCOMPARE(window.currentPage(), 3);
+
+        m_env->state().signedIn = true;
+        window.showDownloads();
+        QCOMPARE(window.currentPage(), 2);
+        window.showCourses();
+        QCOMPARE(window.currentPage(), 0);
+    }
+
+    void signInAndOutNotifications()
+    {
+        MainWidget window;
+        AppState &state = m_env->state();
+        state.signedIn = true;
+        state.user.loginName = QStringLiteral("13800138000");
+        emit m_api->HttpResponseSignal(ReqLogin, 1);
+        QCOMPARE(window.greetingButton()->text(), QStringLiteral("欢迎您，13800138000"));
+        QVERIFY(!window.greetingButton()->isHidden());
+        QCOMPARE(window.currentPage(), 0);
+
+        state.user.nickname = QStringLiteral("演示学员");
+        emit m_api->HttpResponseSignal(ReqLogin, 1);
+        QCOMPARE(window.greetingButton()->text(), QStringLiteral("欢迎您，演示学员"));
+
+        // Sign-out from the user menu.
+        window.userMenu()->actions().last()->trigger();
+        QVERIFY(window.greetingButton()->isHidden());
+        QCOMPARE(window.currentPage(), 3);
+        QVERIFY(!state.signedIn);
+    }
+
+    void serviceFailuresShowTheText()
+    {
+        MainWidget window;
+        window.show();
+        QString seen;
+        answerSoon(window, 0, &seen);
+        window.setLoading(true);
+        emit m_api->HttpResponseSignal(ReqMyCourseList, 0, QStringLiteral("网络超时"));
+        QCOMPARE(seen, QStringLiteral("网络超时"));
+        QVERIFY(window.loadingWidget()->isHidden());
+    }
+
+    void expiredCourseShowsItsMessage()
+    {
+        MainWidget window;
+        window.show();
+        Course course;
+        course.isExpired = QStringLiteral("1");
+        course.endInfo = QStringLiteral("课程已于2026-01-01到期");
+        QString seen;
+        answerSoon(window, 0, &seen);
+        window.openCourse(&course);
+        QCOMPARE(seen, course.endInfo);
+    }
+
+    void closeAsksUnlessTray()
+    {
+        MainWidget window;
+        window.setTrayProbe([] { return true; });
+        window.show();
+
+        // No setting: ask; cancel keeps the window.
+        QString seen;
+        answerSoon(window, 1, &seen);
+        QCloseEvent cancelled;
+        QApplication::sendEvent(&window, &cancelled);
+        QCOMPARE(seen, QStringLiteral("确定退出？"));
+        QVERIFY(!cancelled.isAccepted());
+        QVERIFY(window.isVisible());
+
+        // "1": hide to the tray without asking.
+        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition, QStringLiteral("1"));
+        QCloseEvent toTray;
+        QApplication::sendEvent(&window, &toTray);
+        QVERIFY(!toTray.isAccepted());
+        QVERIFY(!window.isVisible());
+        window.restore();
+        QVERIFY(window.isVisible());
+
+        // OK accepts and quits.
+        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition, QStringLiteral("2"));
+        answerSoon(window, 0);
+        QCloseEvent accepted;
+        QApplication::sendEvent(&window, &accepted);
+        QVERIFY(accepted.isAccepted());
+    }
+
+    void noTrayNeverHidesTheWindow()
+    {
+        MainWidget window;
+        bool tray = false;
+        window.setTrayProbe([&tray] { return tray; });
+        window.show();
+        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition, QStringLiteral("1"));
+        Settings::setText(m_env->state().settings.get(), SettingKeys::MinimizePosition, QStringLiteral("1"));
+
+        QCloseEvent close;
+        QApplication::sendEvent(&window, &close);
+        QVERIFY(!close.isAccepted());
+        QVERIFY(window.isVisible());
+        QVERIFY(window.windowState() & Qt::WindowMinimized);
+
+        window.restore();
+        tray = true; // a panel appeared later
+        close.setAccepted(true);
+        QApplication::sendEvent(&window, &close);
+        QVERIFY(!window.isVisible());
+    }
+
+    void doubleClickInTitleBarToggles()
+    {
+        MainWidget window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::mouseDClick(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 50));
+        QVERIFY(!(window.windowState() & Qt::WindowMaximized));
+        QTest::mouseDClick(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 49));
+        QTRY_VERIFY(window.windowState() & Qt::WindowMaximized);
+        QCOMPARE(window.layout()->contentsMargins().left(), 0);
+
+        // Dragging a maximised window does not move it.
+        const QPoint before = window.pos();
+        QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 20));
+        QMouseEvent move(QEvent::MouseMove, QPointF(400, 60), QPointF(window.mapToGlobal(QPoint(400, 60))),
+                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &move);
+        QCOMPARE(window.pos(), before);
+
+        QTest::mouseDClick(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 10));
+        QTRY_VERIFY(!(window.windowState() & Qt::WindowMaximized));
+        QCOMPARE(window.layout()->contentsMargins().left(), 5);
+    }
+
+    void bannerSlidesOpen()
+    {
+        MainWidget window;
+        window.resize(1000, 700);
+        window.show();
+        QCOMPARE(window.banner()->height(), 0);
+        window.showUpdateBanner();
+        QTRY_COMPARE_WITH_TIMEOUT(window.banner()->height(), 35, 3000);
+        QTest::qWait(50);
+        QCOMPARE(window.banner()->height(), 35);
+        window.repaint();
+        QCOMPARE(window.banner()->width(), 600);
+        QCOMPARE(window.banner()->x(), 200);
+    }
+};
+
+QTEST_MAIN(TestMainWidget)
+#include "tst_mainwidget.moc"

@@ -1,0 +1,316 @@
+// The settings overlay: what it loads, what each control writes, the download folder
+// checks, the autostart entry and clearing the downloads.
+#include "ScreenTestKit.h"
+
+#include "app/AppState.h"
+#include "app/SettingKeys.h"
+#include "app/Settings.h"
+#include "download/FileStream.h"
+#include "download/StoreFolders.h"
+#include "platform/Autostart.h"
+#include "ui/SettingWidget.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace ScreenTestKit;
+
+class TestSettingWidget : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Environment> m_env;
+    std::unique_ptr<MessageAnswerer> m_answers;
+    QTemporaryDir m_config;
+
+    SettingWidget *dialog() { return m_env->window()->settingWidget(); }
+    QSettings *settings() { return m_env->state().settings.get(); }
+    QString stored(const char *key) { return Settings::text(settings(), key); }
+
+    template <typename Button>
+    Button *control(const QString &text)
+    {
+        const auto all = dialog()->findChildren<Button *>();
+        for (Button *each : all) {
+            if (each->text() == text)
+                return each;
+        }
+        return nullptr;
+    }
+    QCheckBox *box(const QString &text) { return control<QCheckBox>(text); }
+
+    // The two radio buttons named `text` (both pairs have a "托盘").
+    QList<QRadioButton *> radios(const QString &text)
+    {
+        QList<QRadioButton *> found;
+        const auto all = dialog()->findChildren<QRadioButton *>();
+        for (QRadioButton *each : all) {
+            if (each->text() == text)
+                found << each;
+        }
+        return found;
+    }
+
+    void open()
+    {
+        m_env->buildWindow();
+        m_answers = std::make_unique<MessageAnswerer>(m_env->window());
+        m_env->window()->mainMenu()->actions().at(1)->trigger(); // "设置"
+    }
+
+private slots:
+    void initTestCase()
+    {
+        applyTheme();
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+    }
+
+    void init() { m_env = std::make_unique<Environment>(); }
+
+    void cleanup()
+    {
+        m_answers.reset();
+        m_env.reset();
+    }
+
+    void freshInstallShowsDefaults()
+    {
+        settings()->sync();
+        const QStringList keysBefore = settings()->allKeys();
+        open();
+        QVERIFY(dialog()->isVisible());
+        QCOMPARE(dialog()->titleLabel()->text(), QStringLiteral("基本设置"));
+        const QStringList checks{QStringLiteral("开机时自动启动"), QStringLiteral("自动开始未完成的任务"),
+                                 QStringLiteral("下载完成后提示"), QStringLiteral("下载完成后关机"),
+                                 QStringLiteral("记忆上次文件播放的位置")};
+        for (const QString &text : checks) {
+            QVERIFY2(box(text), qPrintable(text));
+            QVERIFY2(!box(text)->isChecked(), qPrintable(text));
+        }
+        QVERIFY(control<QRadioButton>(QStringLiteral("任务栏"))->isChecked());
+        QVERIFY(control<QRadioButton>(QStringLiteral("退出"))->isChecked());
+        for (QRadioButton *tray : radios(QStringLiteral("托盘")))
+            QVERIFY(!tray->isChecked());
+        QCOMPARE(dialog()->pathEdit()->text(), m_env->state().downloadDir);
+        QVERIFY(!dialog()->pathEdit()->isEnabled());
+        // Loading wrote nothing back.
+        QCOMPARE(settings()->allKeys(), keysBefore);
+        QCOMPARE(dialog()->contentArea()->width(), 700);
+    }
+
+    void loadsStoredChoices()
+    {
+        for (const char *key : {SettingKeys::Autorun, SettingKeys::MinimizePosition, SettingKeys::ClosePosition,
+                                SettingKeys::AutoDownload, SettingKeys::DoneTip, SettingKeys::DoneShutdown,
+                                SettingKeys::WatchTime})
+            Settings::setText(settings(), key, QStringLiteral("1"));
+        open();
+        for (QCheckBox *each : dialog()->findChildren<QCheckBox *>())
+            QVERIFY2(each->isChecked(), qPrintable(each->text()));
+        for (QRadioButton *tray : radios(QStringLiteral("托盘")))
+            QVERIFY(tray->isChecked());
+        QVERIFY(!control<QRadioButton>(QStringLiteral("任务栏"))->isChecked());
+    }
+
+    void checkBoxesWriteTheirValues_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("offValue");
+        QTest::newRow("auto") << QStringLiteral("自动开始未完成的任务") << QString(SettingKeys::AutoDownload)
+                              << QStringLiteral("2");
+        QTest::newRow("tip") << QStringLiteral("下载完成后提示") << QString(SettingKeys::DoneTip) << QStringLiteral("0");
+        QTest::newRow("shutdown") << QStringLiteral("下载完成后关机") << QString(SettingKeys::DoneShutdown)
+                                  << QStringLiteral("0");
+        QTest::newRow("position") << QStringLiteral("记忆上次文件播放的位置") << QString(SettingKeys::WatchTime)
+                                  << QStringLiteral("0");
+    }
+
+    void checkBoxesWriteTheirValues()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, key);
+        QFETCH(QString, offValue);
+        open();
+        const QByteArray keyBytes = key.toLatin1();
+        QTest::mouseClick(box(text), Qt::LeftButton, {}, QPoint(8, 12));
+        QCOMPARE(stored(keyBytes.constData()), QStringLiteral("1"));
+        QTest::mouseClick(box(text), Qt::LeftButton, {}, QPoint(8, 12));
+        QCOMPARE(stored(keyBytes.constData()), offValue);
+    }
+
+    void radioButtonsNameTheCheckedChoice()
+    {
+        open();
+        QRadioButton *minTray = radios(QStringLiteral("托盘")).value(0);
+        QRadioButton *closeTray = radios(QStringLiteral("托盘")).value(1);
+        QVERIFY(minTray && closeTray);
+        // The first "托盘" is the one sharing a row with "任务栏".
+        if (minTray->parentWidget() != control<QRadioButton>(QStringLiteral("任务栏"))->parentWidget())
+            std::swap(minTray, closeTray);
+
+        minTray->click();
+        QCOMPARE(stored(SettingKeys::MinimizePosition), QStringLiteral("1"));
+        QVERIFY(stored(SettingKeys::ClosePosition).isEmpty());
+        QVERIFY(control<QRadioButton>(QStringLiteral("退出"))->isChecked()); // pairs are independent
+        control<QRadioButton>(QStringLiteral("任务栏"))->click();
+        QCOMPARE(stored(SettingKeys::MinimizePosition), QStringLiteral("2"));
+
+        closeTray->click();
+        QCOMPARE(stored(SettingKeys::ClosePosition), QStringLiteral("1"));
+        control<QRadioButton>(QStringLiteral("退出"))->click();
+        QCOMPARE(stored(SettingKeys::ClosePosition), QStringLiteral("2"));
+    }
+
+    void pathCharacters_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("drive and underscore") << QStringLiteral("E:/lesson_1") << false;
+        QTest::newRow("drive root") << QStringLiteral("D:/") << false;
+        QTest::newRow("home folder") << QStringLiteral("/home/student/lumraVideo") << false;
+        QTest::newRow("space") << QStringLiteral("E:/my videos") << true;
+        QTest::newRow("chinese") << QStringLiteral("E:/课程") << true;
+        QTest::newRow("dot") << QStringLiteral("/home/student/.videos") << true;
+        QTest::newRow("dash") << QStringLiteral("E:/a-b") << true;
+        QTest::newRow("brackets") << QStringLiteral("E:/(x)") << true;
+        QTest::newRow("latin accent") << QStringLiteral("E:/caf\u00e9") << true;
+    }
+
+    void pathCharacters()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, refused);
+        QCOMPARE(SettingWidget::hasInvalidPathChar(path), refused);
+    }
+
+    void folderChoice()
+    {
+        open();
+        const QString before = stored(SettingKeys::VideoPath);
+        QString offered;
+        dialog()->setFolderChooser([&offered](QWidget *) { return offered; });
+        QPushButton *change = control<QPushButton>(QStringLiteral("更改目录"));
+        QVERIFY(change);
+
+        // Cancelled chooser: nothing happens.
+        QTest::mouseClick(change, Qt::LeftButton);
+        QCOMPARE(stored(SettingKeys::VideoPath), before);
+        QVERIFY(m_answers->messages().isEmpty());
+
+        // A Chinese folder is refused and logged; the old folder stays everywhere.
+        offered = QStringLiteral("E:/课程视频");
+        QTest::mouseClick(change, Qt::LeftButton);
+        QCOMPARE(m_answers->messages(),
+                 QStringList() << QStringLiteral("路径中包含中文或其他特殊字符，请尝试其他路径"));
+        QCOMPARE(stored(SettingKeys::VideoPath), before);
+        QCOMPARE(dialog()->pathEdit()->text(), before);
+        QCOMPARE(m_env->state().downloadDir, before);
+        QFile log(m_env->state().logPath);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(log.readAll()).contains(offered));
+
+        offered = QStringLiteral("E:/my videos");
+        QTest::mouseClick(change, Qt::LeftButton);
+        QCOMPARE(m_answers->messages().size(), 2);
+        QCOMPARE(stored(SettingKeys::VideoPath), before);
+
+        offered = QStringLiteral("E:/lesson_1");
+        QTest::mouseClick(change, Qt::LeftButton);
+        QCOMPARE(m_answers->messages().size(), 2);
+        QCOMPARE(stored(SettingKeys::VideoPath), offered);
+        QCOMPARE(dialog()->pathEdit()->text(), offered);
+        QCOMPARE(m_env->state().downloadDir, offered);
+    }
+
+    void autostartEntry()
+    {
+        open();
+        const QString entry = m_config.path() + QStringLiteral("/autostart/")
+                              + QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
+                              + QStringLiteral(".desktop");
+        QCOMPARE(Autostart::entryPath(), entry);
+        QVERIFY(!QFile::exists(entry));
+
+        QTest::mouseClick(box(QStringLiteral("开机时自动启动")), Qt::LeftButton, {}, QPoint(8, 12));
+        QCOMPARE(stored(SettingKeys::Autorun), QStringLiteral("1"));
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        file.close();
+        QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
+        QVERIFY(text.contains(QStringLiteral("Type=Application\n")));
+        QVERIFY(text.contains(QStringLiteral("Exec=\"") + QCoreApplication::applicationFilePath() + QStringLiteral("\"\n")));
+
+        QTest::mouseClick(box(QStringLiteral("开机时自动启动")), Qt::LeftButton, {}, QPoint(8, 12));
+        QCOMPARE(stored(SettingKeys::Autorun), QStringLiteral("0"));
+        QVERIFY(!QFile::exists(entry));
+    }
+
+    void autostartFolderAndQuoting()
+    {
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", "relative/config");
+        const QString fallback = QDir::homePath() + QStringLiteral("/.config/autostart");
+        QCOMPARE(Autostart::folder(), fallback);
+        qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(Autostart::folder(), fallback);
+        qputenv("XDG_CONFIG_HOME", saved);
+        QCOMPARE(Autostart::folder(), m_config.path() + QStringLiteral("/autostart"));
+
+        const QString text = Autostart::entryText(QStringLiteral("/opt/my app/a\"b$c%d"), QStringLiteral("名"));
+        QVERIFY(text.contains(QStringLiteral("Exec=\"/opt/my app/a\\\"b\\$c%%d\"\n")));
+        QVERIFY(text.contains(QStringLiteral("Name=名\n")));
+    }
+
+    void clearCacheAsksFirst()
+    {
+        FileStream stream;
+        registerFileStream(&stream);
+        AppState &state = m_env->state();
+        const QString folder = StoreFolders::childFolder(state.downloadDir, QStringLiteral("101"));
+        QVERIFY(QDir().mkpath(folder));
+        QFile segment(folder + QStringLiteral("/seg0.ts"));
+        QVERIFY(segment.open(QIODevice::WriteOnly));
+        segment.close();
+        Course course;
+        course.id = QStringLiteral("101");
+        state.user.downloads << course;
+        open();
+        QPushButton *clear = control<QPushButton>(QStringLiteral("清除缓存"));
+        QVERIFY(clear);
+
+        m_answers->queueCancel();
+        QTest::mouseClick(clear, Qt::LeftButton);
+        QCOMPARE(m_answers->messages(), QStringList() << QStringLiteral("确定删除全部缓存？（将删除所有已下载课程）"));
+        QCOMPARE(state.user.downloads.size(), 1);
+        QVERIFY(QFile::exists(segment.fileName()));
+
+        QTest::mouseClick(clear, Qt::LeftButton);
+        QCOMPARE(m_answers->messages().size(), 2);
+        QVERIFY(state.user.downloads.isEmpty());
+        QVERIFY(!QFile::exists(segment.fileName()));
+        registerFileStream(nullptr);
+    }
+
+    void screenshot()
+    {
+        Settings::setText(settings(), SettingKeys::AutoDownload, QStringLiteral("1"));
+        Settings::setText(settings(), SettingKeys::DoneTip, QStringLiteral("1"));
+        open();
+        QCOMPARE(clippedTexts(dialog()), QStringList());
+        QVERIFY(saveScreenshot(m_env->window(), QStringLiteral("settings")));
+    }
+};
+
+QTEST_MAIN(TestSettingWidget)
+#include "tst_settingwidget.moc"

@@ -1,0 +1,146 @@
+#pragma once
+
+#include <QPoint>
+#include <QSize>
+#include <QUrl>
+#include <QVariant>
+#include <QWidget>
+
+#include <functional>
+
+class AboutWidget;
+class AlterPwdWidget;
+class CoursewarePage;
+class DownloadWidget;
+class ImageButton;
+class ImageCheckButton;
+class ImageRadioButton;
+class LoadingWidget;
+class MyCourseInfoWidget;
+class MyCourseWidget;
+class QMenu;
+class QStackedLayout;
+class QSystemTrayIcon;
+class QVBoxLayout;
+class ReLoginWidget;
+class SettingWidget;
+class ShutdownWidget;
+class StyleButton;
+class UpdateWidget;
+class UserWidget;
+class XMessageWidget;
+struct Course;
+
+// The program's one top-level window: frameless with its own shadow and title bar, five
+// pages, a navigation bar, menus, the tray icon, the update banner, and every dialog as
+// an overlay child.
+class MainWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MainWidget(QWidget *parent = nullptr);
+    ~MainWidget() override;
+
+    // 800×600 on screens narrower than 1211 available pixels, else 1210×720.
+    static QSize windowSizeFor(int availableWidth);
+
+    int showMessage(const QString &text, int mode);
+    void showTip(const QString &text);
+    void setLoading(bool visible);
+    void showCourses();
+    void showDownloads();
+    void showUser();
+    void openCourse(Course *course);
+    void showLessonPage(const QString &courseId);
+    void showUpdateBanner();
+    void showAllDoneTip();
+    void showShutdown();
+    bool installUpdate();
+    void setPasswordDialogVisible(bool visible);
+    void setReLoginVisible(bool visible);
+    // Brings the window back from the tray or the task bar.
+    void restore();
+    // A later start of the program asked for this window.
+    void activateFromOtherInstance();
+
+    // Test seams: whether a tray is available, and how addresses open.
+    void setTrayProbe(std::function<bool()> probe) { m_trayProbe = std::move(probe); }
+    void setUrlOpener(std::function<void(const QUrl &)> opener) { m_urlOpener = std::move(opener); }
+
+    int currentPage() const;
+    QMenu *mainMenu() const { return m_mainMenu; }
+    QMenu *userMenu() const { return m_userMenu; }
+    QWidget *banner() const { return m_banner; }
+    StyleButton *greetingButton() const { return m_greetingButton; }
+    XMessageWidget *messageBox() const { return m_messageBox; }
+    LoadingWidget *loadingWidget() const { return m_loading; }
+    UserWidget *userPage() const { return m_userPage; }
+    AboutWidget *aboutWidget() const { return m_about; }
+    UpdateWidget *updateWidget() const { return m_update; }
+    SettingWidget *settingWidget() const { return m_setting; }
+    AlterPwdWidget *alterPwdWidget() const { return m_alterPwd; }
+    ReLoginWidget *reLoginWidget() const { return m_reLogin; }
+    ShutdownWidget *shutdownWidget() const { return m_shutdown; }
+    QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
+    QString siteAddress() const;
+    QString feedbackAddress() const;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QWidget *buildTitleBar();
+    QWidget *buildNavigationBar();
+    QWidget *buildBanner();
+    void buildMenus();
+    void connectService();
+    void onHttpResponse(int type, int result, const QVariant &info);
+    void toggleMaximise(bool maximise);
+    void onMinimiseClicked();
+    void growBanner();
+    void popUpMenu(QMenu *menu, QWidget *button);
+    bool trayAvailable() const;
+    void openAddress(const QString &address);
+    void showOverlay(QWidget *overlay);
+
+    QStackedLayout *m_pages = nullptr;
+    QVBoxLayout *m_mainLayout = nullptr;
+    MyCourseWidget *m_myCourses = nullptr;
+    MyCourseInfoWidget *m_courseInfo = nullptr;
+    DownloadWidget *m_downloads = nullptr;
+    UserWidget *m_userPage = nullptr;
+    CoursewarePage *m_lessonPage = nullptr;
+    QMenu *m_mainMenu = nullptr;
+    QMenu *m_userMenu = nullptr;
+    QMenu *m_helpMenu = nullptr;
+    QMenu *m_trayMenu = nullptr;
+    QSystemTrayIcon *m_trayIcon = nullptr;
+    int m_shadowWidth = 5;
+    QWidget *m_banner = nullptr;
+    ImageButton *m_minButton = nullptr;
+    ImageButton *m_closeButton = nullptr;
+    StyleButton *m_menuButton = nullptr;
+    StyleButton *m_greetingButton = nullptr;
+    bool m_maximised = false;
+    QPoint m_dragOffset;
+    ImageCheckButton *m_maxButton = nullptr;
+    ImageRadioButton *m_classButton = nullptr;
+    ImageRadioButton *m_downloadButton = nullptr;
+    ImageRadioButton *m_userButton = nullptr;
+    AboutWidget *m_about = nullptr;
+    UpdateWidget *m_update = nullptr;
+    SettingWidget *m_setting = nullptr;
+    LoadingWidget *m_loading = nullptr;
+    XMessageWidget *m_messageBox = nullptr;
+    AlterPwdWidget *m_alterPwd = nullptr;
+    ReLoginWidget *m_reLogin = nullptr;
+    ShutdownWidget *m_shutdown = nullptr;
+
+    std::function<bool()> m_trayProbe;
+    std::function<void(const QUrl &)> m_urlOpener;
+};
