@@ -14,6 +14,7 @@
 #include "app/Settings.h"
 #include "app/Version.h"
 #include "download/FileStream.h"
+#include "download/StoreFolders.h"
 #include "model/Course.h"
 #include "model/M3u8Context.h"
 #include "model/MetaTypes.h"
@@ -337,9 +338,10 @@ void APIHandler::finishSignIn()
     AppState *state = appState();
     state->signedIn = true;
     const QString loginName = state->user.loginName;
-    state->userDataDir = state->userDir + QLatin1Char('/') + loginName;
+    state->userDataDir = state->userDir + QLatin1Char('/') + StoreFolders::userFolderName(loginName);
     if (QFileInfo(state->userDataDir).isDir())
-        state->avatarPath = state->userDataDir + QLatin1Char('/') + loginName + QStringLiteral(".jpg");
+        state->avatarPath = state->userDataDir + QLatin1Char('/') + StoreFolders::userFolderName(loginName)
+                            + QStringLiteral(".jpg");
     else
         QDir().mkdir(state->userDataDir);
     state->userStoreFile = state->userDataDir + QLatin1Char('/') + AppInfo::userStoreName();
@@ -398,8 +400,9 @@ void APIHandler::parseLogin(const QJsonObject &reply)
     user.version = AppInfo::programVersion();
     Settings::setText(state->settings.get(), SettingKeys::LastUser, user.loginName);
 
-    state->avatarPath = state->userDir + QLatin1Char('/') + user.loginName + QLatin1Char('/')
-                        + user.loginName + QStringLiteral(".jpg");
+    state->avatarPath = state->userDir + QLatin1Char('/') + StoreFolders::userFolderName(user.loginName)
+                        + QLatin1Char('/') + StoreFolders::userFolderName(user.loginName)
+                        + QStringLiteral(".jpg");
     const bool avatarMissing = !QFileInfo::exists(state->avatarPath);
     finishSignIn();
     // Asked for after the user folder exists, so the picture has somewhere to go.

@@ -102,7 +102,7 @@ bool FileStream::loadIndex()
     const QString lastUser = Settings::text(state->settings.get(), SettingKeys::LastUser);
     if (lastUser.isEmpty())
         return false;
-    const QString folder = state->userDir + QLatin1Char('/') + lastUser;
+    const QString folder = state->userDir + QLatin1Char('/') + StoreFolders::userFolderName(lastUser);
     if (!QFileInfo(folder).isDir())
         return false;
 

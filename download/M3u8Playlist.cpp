@@ -1,6 +1,7 @@
 #include "download/M3u8Playlist.h"
 
 #include "api/APIHandler.h"
+#include "download/StoreFolders.h"
 
 namespace {
 
@@ -45,7 +46,12 @@ M3u8Playlist M3u8Playlist::parse(const QByteArray &body, const QString &playlist
         const QString url = isAbsoluteUrl(name) ? name : base + QLatin1Char('/') + name;
         // The stored copy names the very file the segment is written to, also when the
         // line carries a folder or a whole address.
-        const QString file = APIHandler::localPathForUrl(saveFolder, url);
+        QString file = APIHandler::localPathForUrl(saveFolder, url);
+        // A line ending in "/", "." or ".." would name the lesson folder or its parent;
+        // such a segment is stored under a name of our own.
+        if (!StoreFolders::isSafeName(file.mid(saveFolder.size() + 1)))
+            file = saveFolder + QStringLiteral("/unnamed-%1.ts").arg(result.segmentFiles.size(), 5, 10,
+                                                                     QLatin1Char('0'));
         result.segmentUrls.append(url);
         result.segmentFiles.append(file);
         line = file;

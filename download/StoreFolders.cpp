@@ -69,6 +69,15 @@ bool isSafeName(const QString &name)
            && !name.contains(QChar(0));
 }
 
+QString userFolderName(const QString &loginName)
+{
+    if (isSafeName(loginName))
+        return loginName;
+    return QStringLiteral("user-")
+           + QString::fromLatin1(
+               QCryptographicHash::hash(loginName.toUtf8(), QCryptographicHash::Md5).toHex());
+}
+
 QString childFolder(const QString &parent, const QString &name)
 {
     if (parent.isEmpty() || !isSafeName(name))

@@ -13,6 +13,9 @@ void deleteRecursively(const QString &path, const QString &boundary);
 // Whether an id from the service can name a folder of the store: not empty, not "." or
 // "..", and without "/", "\\" or NUL, so that it never reaches outside its parent.
 bool isSafeName(const QString &name);
+// The folder name of a user's own folder: the account name itself, or, for a name that
+// could reach outside the user folder ("..", "a/b", ...), a digest of it.
+QString userFolderName(const QString &loginName);
 // parent + "/" + name, or empty when the parent is empty or the name is not safe.
 QString childFolder(const QString &parent, const QString &name);
 }

@@ -81,6 +81,17 @@ private slots:
         QCOMPARE(playlist.localCopy, ("#EXTM3U\n" + kFolder + "/c.ts\n" + kFolder + "/d.ts?t=1\n").toUtf8());
     }
 
+    // Lines the fuzzer found: none of them may name the lesson folder or its parent.
+    void segmentLinesThatNameNoFile()
+    {
+        const M3u8Playlist playlist = M3u8Playlist::parse(
+            "#EXTM3U\n.\n..\nhttp://cdn.example/y/\nok.ts\n", kUrl, kFolder, kKeyFile);
+        QCOMPARE(playlist.segmentFiles,
+                 QStringList({kFolder + QStringLiteral("/unnamed-00000.ts"), kFolder + QStringLiteral("/unnamed-00001.ts"),
+                              kFolder + QStringLiteral("/unnamed-00002.ts"), kFolder + QStringLiteral("/ok.ts")}));
+        QCOMPARE(playlist.segmentUrls.size(), 4);
+    }
+
     void recognisesPlaylists()
     {
         QVERIFY(M3u8Playlist::looksLikePlaylist("#EXTM3U\n"));

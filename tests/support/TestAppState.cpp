@@ -7,10 +7,24 @@
 #include <QDir>
 
 TestAppState::TestAppState()
+    : m_root(m_dir.path())
+{
+    setUp();
+}
+
+TestAppState::TestAppState(const QString &root)
+    : m_root(root)
+{
+    m_dir.remove();
+    setUp();
+}
+
+void TestAppState::setUp()
 {
     registerMetaTypes();
-    const QString documents = m_dir.path() + QStringLiteral("/Documents/");
-    const QString home = m_dir.path() + QStringLiteral("/home/");
+    // The same layout the client makes for HOME=root: root/Documents/<data folder>.
+    const QString documents = m_root + QStringLiteral("/Documents/");
+    const QString home = m_root + QStringLiteral("/home/");
     QDir().mkpath(home);
     AppFolders::setUp(m_state, documents, QStringList() << home);
     m_cipher.setKey(AesCipher::storeKey());
