@@ -1,0 +1,30 @@
+#include "player/ClickableSlider.h"
+
+#include <QMouseEvent>
+
+ClickableSlider::ClickableSlider(Qt::Orientation orientation, QWidget *parent)
+    : QSlider(orientation, parent)
+{
+    setCursor(Qt::PointingHandCursor);
+    connect(this, &QSlider::sliderMoved, this, &ClickableSlider::ValueChangedSiganl);
+}
+
+int ClickableSlider::valueAt(const QPoint &position) const
+{
+    const qint64 span = qint64(maximum()) - minimum();
+    if (orientation() == Qt::Horizontal)
+        return width() > 0 ? int(minimum() + span * position.x() / width()) : minimum();
+    return height() > 0 ? int(minimum() + span * (height() - position.y()) / height()) : minimum();
+}
+
+void ClickableSlider::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        const int value = qBound(minimum(), valueAt(event->pos()), maximum());
+        setValue(value);
+        emit ValueChangedSiganl(value);
+        event->accept();
+    }
+    // The handle now sits under the cursor, so the base class starts a drag.
+    QSlider::mousePressEvent(event);
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "model/Courseware.h"
+#include "player/LumraPlayerCallbackHandler.h"
+#include "player/PlayerErrorType.h"
+#include "widgets/ShadowWidget.h"
+
+#include <QByteArray>
+#include <QString>
+
+class ClickableSlider;
+class ImageButton;
+class ImageCheckButton;
+class LumraPlayer;
+class QLabel;
+class QTemporaryFile;
+class QTimer;
+
+// The window one lesson plays in: a black video surface, the lesson title, a control bar
+// (play/pause, progress, times, mute, volume, full screen) and an on-video message line.
+// At most one exists at a time (current()); the program's quit stops its playback.
+class FFPlayer : public ShadowWidget, public LumraPlayerCallbackHandler
+{
+    Q_OBJECT
+
+public:
+    static constexpr int TickMs = 1000;
+
+    explicit FFPlayer(QWidget *parent = nullptr);
+    ~FFPlayer() override;
+
+    // The window that exists now, or null.
+    static FFPlayer *current();
+    // "hh:mm:ss"; hours go on past 23 instead of wrapping.
+    static QString timeText(qint64 seconds);
+
+    // The window keeps its own copy: the list the lesson came from may change meanwhile.
+    void setCourseware(const Courseware *lesson);
+    // Both block until playback has ended (the window closed, the lesson at its end or the
+    // program quitting).
+    void openUrl(const QString &address, const QString &header, const QString &cookie);
+    void openLocal(const QString &folder);
+    // Ends playback as closing the window does.
+    void stopPlayback();
+
+    void OnPlayStarted() override;
+
+    LumraPlayer *player() const { return m_player; }
+    QString message() const { return m_message; }
+    QString source() const { return m_source; }
+    QWidget *videoSurface() const { return m_videoSurface; }
+    QWidget *controlBar() const { return m_controlBar; }
+    ClickableSlider *progressSlider() const { return m_progressSlider; }
+    ClickableSlider *volumeSlider() const { return m_volumeSlider; }
+    QLabel *titleLabel() const { return m_titleLabel; }
+    QLabel *positionLabel() const { return m_positionLabel; }
+    QLabel *lengthLabel() const { return m_lengthLabel; }
+    ImageCheckButton *playButton() const { return m_playButton; }
+    ImageButton *muteButton() const { return m_muteButton; }
+    ImageButton *fullScreenButton() const { return m_fullScreenButton; }
+    // The deciphered key of an offline lesson while it plays; empty otherwise.
+    QString keyFilePath() const;
+    PlayerErrorType lastResult() const { return m_lastResult; }
+
+signals:
+    void ClosedSigan();
+
+public slots:
+    void OnPlayStartedHandler();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildLayout();
+    void setMessage(const QString &message);
+    void togglePause();
+    void toggleFullScreen();
+    void onTick();
+    void finishPlayback(PlayerErrorType result);
+    void rememberPosition();
+    QString watchFolder() const;
+    bool resumeEnabled() const;
+
+    QWidget *m_videoSurface = nullptr;
+    QWidget *m_controlBar = nullptr;
+    ClickableSlider *m_progressSlider = nullptr;
+    QLabel *m_titleLabel = nullptr;
+    QLabel *m_positionLabel = nullptr;
+    QLabel *m_lengthLabel = nullptr;
+    ImageCheckButton *m_playButton = nullptr;
+    ImageButton *m_muteButton = nullptr;
+    ClickableSlider *m_volumeSlider = nullptr;
+    ImageButton *m_fullScreenButton = nullptr;
+    LumraPlayer *m_player = nullptr;
+    QString m_source;
+    QString m_message;
+    Courseware m_lesson;
+    bool m_hasLesson = false;
+    QByteArray m_playlist;
+
+    QTimer *m_tickTimer = nullptr;
+    QTemporaryFile *m_keyFile = nullptr;
+    bool m_started = false;
+    qint64 m_lastPosition = 0;
+    PlayerErrorType m_lastResult = PlayerStopped;
+};

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "player/PlayerErrorType.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QStringList>
+#include <qwindowdefs.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class LumraPlayerCallbackHandler;
+class QTemporaryFile;
+struct mpv_event;
+struct mpv_handle;
+
+// Plays one lesson at a time into a native window, over libmpv. Open blocks and runs a
+// nested event loop until playback ends or Stop is called; every other operation may be
+// called from inside that loop. All calls on the GUI thread.
+//
+// The video output is "gpu,x11" (OpenGL), "null" under the offscreen platform, and can be
+// chosen with the environment variable LUMRA_MPV_VO (LUMRA_MPV_AO for the sound output).
+class LumraPlayer : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int StopTimeoutMs = 5000;
+
+    explicit LumraPlayer(WId window, QObject *parent = nullptr);
+    ~LumraPlayer() override;
+
+    void SetEventCallback(LumraPlayerCallbackHandler *handler) { m_handler = handler; }
+    void SetLogHandler(std::function<void(const QString &)> handler) { m_logHandler = std::move(handler); }
+    // true trades buffering for a quicker start.
+    void ReduceDelay(bool reduce);
+    // "Host:NAME;" and "keys=VALUE; path=/; domain=D;": sent with every request of the stream.
+    void SetHttpHeader(const QByteArray &headerLine) { m_headerLine = headerLine; }
+    void SetHttpCookie(const QByteArray &cookieLine) { m_cookieLine = cookieLine; }
+    // "hls": the next in-memory Open holds an HLS playlist.
+    void SetFormat(const QByteArray &format) { m_format = format; }
+
+    // A stream address in the local 8-bit encoding.
+    PlayerErrorType Open(const QByteArray &address);
+    // A playlist held in memory (trailing NUL padding is ignored); it names its segments and
+    // key by local paths.
+    PlayerErrorType Open(const char *data, int length);
+
+    double Duration() const;
+    double Clock() const;
+    void Seek(double seconds);
+    void SetVolume(int volume);
+    bool TogglePause();
+    bool ToggleMute();
+    // Ends a running Open and waits (at most StopTimeoutMs) until the video output has let
+    // go of the window, so the window may be destroyed right after.
+    void Stop();
+
+    bool isAvailable() const { return m_mpv != nullptr; }
+    bool isOpen() const { return m_opening; }
+    int openCount() const { return m_openCount; }
+    bool isPaused() const;
+    bool isMuted() const;
+    int volume() const;
+    // The header lines the stream's requests carry, made from the two lines above.
+    static QStringList headerFields(const QByteArray &headerLine, const QByteArray &cookieLine);
+    // The video output used when LUMRA_MPV_VO is not set.
+    static QByteArray defaultVideoOutput();
+
+signals:
+    // Emitted after each batch of events; waiting loops check their condition on it.
+    void eventsHandled();
+
+private:
+    Q_INVOKABLE void drainEvents();
+    static void wakeUp(void *context);
+    void handleEvent(const mpv_event &event);
+    PlayerErrorType openPath(const QByteArray &path, bool local);
+    bool playbackOver() const;
+    // Runs a local event loop until the condition holds; false when the time ran out or
+    // the loop was ended from outside (the program quitting).
+    bool waitFor(const std::function<bool()> &condition, int timeoutMs);
+    void applyHeaderFields(const QStringList &fields);
+    bool flag(const char *name) const;
+    void setFlag(const char *name, bool on);
+
+    mpv_handle *m_mpv = nullptr;
+    LumraPlayerCallbackHandler *m_handler = nullptr;
+    std::function<void(const QString &)> m_logHandler;
+    QByteArray m_headerLine;
+    QByteArray m_cookieLine;
+    QByteArray m_format;
+    std::unique_ptr<QTemporaryFile> m_playlistFile;
+    std::atomic_bool m_drainQueued{false};
+    qint64 m_entryId = -1;
+    int m_endReason = -1;
+    int m_openCount = 0;
+    bool m_opening = false;
+    bool m_fileLoaded = false;
+    bool m_startNotified = false;
+    bool m_fileEnded = false;
+};
