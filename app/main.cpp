@@ -16,6 +16,7 @@
 #include "platform/InstanceGuard.h"
 #include "platform/PlatformPaths.h"
 #include "ui/MainWidget.h"
+#include "ui/TestDriver.h"
 #include "widgets/ResourceInit.h"
 
 #include <QApplication>
@@ -111,6 +112,10 @@ int main(int argc, char *argv[])
 
     // Unfinished downloads go on by themselves only when the settings say so.
     stream.setPaused(!Settings::isOn(state.settings.get(), SettingKeys::AutoDownload));
+
+    // End-to-end tests drive the window through a local socket; inert otherwise.
+    TestDriver driver;
+    driver.startFromEnvironment();
 
     if (qEnvironmentVariableIsSet("LUMRA_TEST_CRASH"))
         QTimer::singleShot(0, [] { CrashHandler::crashForTest(); });

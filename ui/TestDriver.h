@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+class QLocalSocket;
+class QWidget;
+
+// Lets an end-to-end test use the real program as a person would: it finds widgets by
+// object name and text and sends them the same mouse and key events a user's hand would.
+// Only active when LUMRA_TEST_DRIVER names a local socket; the program never starts it
+// otherwise. One command per line, one answer line each ("ok ..." or "error ...").
+//
+// NAME is an object name or class name, optionally "NAME@TEXT" to pick by text or
+// placeholder among several widgets of one name.
+//   click NAME [TEXT]        press and release the left button in the widget's middle
+//   dclick NAME [TEXT]       double click it
+//   type NAME TEXT           focus it and type the text
+//   key NAME KEY             one key: Return, Escape, Tab, Space
+//   text NAME [TEXT]         the widget's text
+//   visible NAME [TEXT]      "ok 1" when such a widget is visible
+//   item VIEW TEXT           "ok 1" when the view shows an item with that text
+//   clickitem VIEW TEXT      click the item with that text ("checkitem" toggles its box,
+//   dclickitem VIEW TEXT     "dclickitem" double clicks it)
+//   state                    signed-in flag, current line, queue and player facts
+//   shot PATH                save a picture of every visible top-level window
+class TestDriver : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TestDriver(QObject *parent = nullptr);
+    // Starts listening when the environment asks for it; false otherwise.
+    bool startFromEnvironment();
+
+private:
+    void onReadyRead(QLocalSocket *socket);
+    QString run(const QString &line);
+    QWidget *findWidget(const QString &name, const QString &text) const;
+
+    QLocalServer *m_server = nullptr;
+};
