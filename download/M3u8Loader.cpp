@@ -22,6 +22,11 @@
 #include <QTimerEvent>
 #include <QUrl>
 
+#include <cstdio>
+#ifdef Q_OS_LINUX
+#include <unistd.h>
+#endif
+
 namespace {
 
 const char *const kPlaylistName = "00000.zs";
@@ -156,6 +161,13 @@ void M3u8Loader::loadSegList()
     }
     if (isStopped() || isPaused())
         return;
+    issueSegments();
+    if (m_nextSegment == m_segmentUrls.size() && m_inFlight == 0 && m_retrySegments.isEmpty())
+        finish(false);
+}
+
+void M3u8Loader::issueSegments()
+{
     const int count = m_segmentUrls.size();
     while (m_inFlight < MaxInFlight) {
         int segment = -1;
@@ -175,8 +187,6 @@ void M3u8Loader::loadSegList()
         httpGetRequest(QNetworkRequest(QUrl(m_segmentUrls.at(segment))), SegmentRequest, segment);
         ++m_inFlight;
     }
-    if (m_nextSegment == count && m_inFlight == 0 && m_retrySegments.isEmpty())
-        finish(false);
 }
 
 void M3u8Loader::httpGetRequest(QNetworkRequest request, int type, int segment)
@@ -307,9 +317,15 @@ void M3u8Loader::onLoadSegFinish(int segment, const QByteArray &body)
     if (segment < 0 || segment >= m_segmentFiles.size())
         return;
     const QString path = m_segmentFiles.at(segment);
-    if (!QFileInfo::exists(path) && !writeSegment(path, body)) {
-        raiseError(QString::fromUtf8(kWriteFailed));
-        return;
+    if (!QFileInfo::exists(path)) {
+        // The freed slot is refilled before the write, which waits for the disk: the network
+        // keeps five requests busy meanwhile instead of idling behind every segment.
+        if (!isPaused())
+            issueSegments();
+        if (!writeSegment(path, body)) {
+            raiseError(QString::fromUtf8(kWriteFailed));
+            return;
+        }
     }
     loadSegList();
 }
@@ -323,8 +339,17 @@ bool M3u8Loader::writeSegment(const QString &path, const QByteArray &body)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     const bool written = file.write(body) == body.size() && file.flush();
+#ifdef Q_OS_LINUX
+    // The data must be on disk before the name is, or a power cut could leave a short file
+    // that counts as done. The rename itself needs no flush of the folder: if it is lost,
+    // the ".part" left behind is removed at the next start and the segment fetched again.
+    const bool synced = written && ::fdatasync(file.handle()) == 0;
+    file.close();
+    if (!synced || std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
+#else
     file.close();
     if (!written || !AtomicFile::commit(part, path)) {
+#endif
         QFile::remove(part);
         return false;
     }

@@ -57,6 +57,8 @@ private:
     void loadM3u8();
     void loadKey();
     void loadSegList();
+    // Sends segment requests until five are out; segments found on disk are skipped.
+    void issueSegments();
     void httpGetRequest(QNetworkRequest request, int type, int segment = -1);
     void onHttpRequestFinished(QNetworkReply *reply);
     void onNetworkError(QNetworkReply *reply, int type, int segment);

@@ -23,6 +23,10 @@
 #include <QSaveFile>
 #include <QUrlQuery>
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 namespace {
 
 const char *const addresses[] = {"127.0.0.1", "127.0.0.2", "127.0.0.3"};
@@ -156,6 +160,14 @@ bool DemoServer::bind(QString *error)
         // The library takes ownership of the queue it gets from this factory.
         server->new_task_queue = [] { return new RecordingTaskQueue(workerThreads); };
         server->set_keep_alive_timeout(5);
+        // Download tools keep their connections; closing every fifth (the library's default)
+        // makes some of them reconnect slowly, and the benchmark would measure that instead.
+        // Headers and body go out in separate writes: without TCP_NODELAY a small body waits
+        // for the client's delayed ACK (40 ms), which web servers avoid the same way.
+        if (!m_options.staticDir.isEmpty()) {
+            server->set_keep_alive_max_count(1000);
+            server->set_tcp_nodelay(true);
+        }
         installRoutes(*server);
         if (m_port == 0 && m_options.port == 0) {
             m_port = server->bind_to_any_port(address);
@@ -235,6 +247,10 @@ void DemoServer::installRoutes(httplib::Server &server)
                route(QStringLiteral("control"), RouteGroup::Control, bound(&DemoServer::handleControl)));
     server.Post("/__control",
                 route(QStringLiteral("control"), RouteGroup::Control, bound(&DemoServer::handleControl)));
+    if (!m_options.staticDir.isEmpty()) {
+        server.Get(R"(/static/(.+))",
+                   route(QStringLiteral("static"), RouteGroup::File, bound(&DemoServer::handleStatic)));
+    }
     const Handler notFound = [](const httplib::Request &, httplib::Response &response) {
         sendText(response, 404, "not found\n");
     };
@@ -328,7 +344,10 @@ void DemoServer::logRequest(const RouteInfo &route, const httplib::Request &requ
         {QStringLiteral("userAgent"), headerValue(request, "User-Agent")},
         {QStringLiteral("local"), QStringLiteral("%1:%2").arg(fromStd(request.local_addr)).arg(request.local_port)},
         {QStringLiteral("status"), reset ? 0 : response.status},
-        {QStringLiteral("bytes"), reset ? 0 : qint64(response.body.size() + response.content_length_ / 2)},
+        {QStringLiteral("bytes"), reset ? 0
+                                         : qint64(response.body.size()
+                                                  + (fault == FaultAction::Cut ? response.content_length_ / 2
+                                                                               : response.content_length_))},
         {QStringLiteral("inFlight"), inFlight},
         {QStringLiteral("fault"), reset && fault == FaultAction::None ? QStringLiteral("shutdown")
                                                                       : FaultInjector::actionName(fault)},
@@ -543,4 +562,34 @@ void DemoServer::handleControl(const httplib::Request &request, httplib::Respons
     if (!errors.isEmpty())
         state.insert(QStringLiteral("errors"), QJsonArray::fromStringList(errors));
     sendJson(response, state, errors.isEmpty() ? 200 : 400);
+}
+
+void DemoServer::handleStatic(const httplib::Request &request, httplib::Response &response)
+{
+    // Plain files for benchmarks: no host check, no cookie, any name below the folder.
+    const QString relative = fromStd(request.matches[1].str());
+    const QString path = QFileInfo(m_options.staticDir + QLatin1Char('/') + relative).canonicalFilePath();
+    if (path.isEmpty() || !path.startsWith(m_options.staticDir + QLatin1Char('/'))
+        || !QFileInfo(path).isFile()) {
+        sendText(response, 404, "no such file\n");
+        return;
+    }
+    auto file = std::make_shared<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly)) {
+        sendText(response, 403, "unreadable file\n");
+        return;
+    }
+    // Streamed in pieces, so a large file costs neither a copy nor its size in memory.
+    const char *type = path.endsWith(QLatin1String(".m3u8")) ? "application/vnd.apple.mpegurl"
+                                                              : "application/octet-stream";
+    response.set_content_provider(
+        size_t(file->size()), type,
+        [file](size_t offset, size_t length, httplib::DataSink &sink) {
+            static constexpr size_t chunk = 256 * 1024;
+            thread_local std::vector<char> buffer(chunk);
+            if (!file->seek(qint64(offset)))
+                return false;
+            const qint64 got = file->read(buffer.data(), qint64(std::min(length, chunk)));
+            return got > 0 && sink.write(buffer.data(), size_t(got));
+        });
 }

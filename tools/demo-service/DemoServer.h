@@ -65,6 +65,7 @@ private:
     void handleAvatar(const httplib::Request &request, httplib::Response &response);
     void handleInstaller(const httplib::Request &request, httplib::Response &response);
     void handleControl(const httplib::Request &request, httplib::Response &response);
+    void handleStatic(const httplib::Request &request, httplib::Response &response);
 
     // Media is served only to requests that name the courseware host.
     bool checkCoursewareHost(const httplib::Request &request, httplib::Response &response) const;

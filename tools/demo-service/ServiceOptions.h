@@ -14,5 +14,6 @@ struct ServiceOptions
     QString dnsAccount = QStringLiteral("100861");
     int dnsTtl = 60;
     int demoLessonSeconds = 180;
+    QString staticDir; // empty: no static files; else served under /static/
     QList<QPair<QString, QString>> faults; // fault key and value, in command-line order
 };

@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <csignal>
@@ -54,7 +55,10 @@ bool parseOptions(const QCoreApplication &app, ServiceOptions *options)
     const QCommandLineOption demo(QStringLiteral("demo-lesson-seconds"),
                                   QStringLiteral("Length of the long demo lesson."), QStringLiteral("seconds"),
                                   QString::number(options->demoLessonSeconds));
-    parser.addOptions({port, data, cache, update, account, ttl, demo});
+    const QCommandLineOption files(QStringLiteral("static"),
+                                   QStringLiteral("Serve the files under this folder at /static/."),
+                                   QStringLiteral("dir"));
+    parser.addOptions({port, data, cache, update, account, ttl, demo, files});
     for (const QString &key : faultKeys)
         parser.addOption(QCommandLineOption(key, QStringLiteral("Fault: %1 (see README).").arg(key),
                                             QStringLiteral("value")));
@@ -75,6 +79,14 @@ bool parseOptions(const QCoreApplication &app, ServiceOptions *options)
     options->dnsAccount = parser.value(account);
     options->dnsTtl = parser.value(ttl).toInt();
     options->demoLessonSeconds = qMax(10, parser.value(demo).toInt());
+    if (parser.isSet(files)) {
+        const QFileInfo folder(parser.value(files));
+        if (!folder.isDir()) {
+            fail(QStringLiteral("--static: no folder %1").arg(parser.value(files)));
+            return false;
+        }
+        options->staticDir = folder.canonicalFilePath();
+    }
     for (const QString &key : faultKeys) {
         if (parser.isSet(key))
             options->faults.append({key, parser.value(key)});
