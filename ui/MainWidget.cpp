@@ -10,8 +10,10 @@
 #include "app/Quit.h"
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
+#include "download/DownloadPathSettingWidget.h"
 #include "download/DownloadWidget.h"
 #include "model/Course.h"
+#include "player/ToggleHostWidget.h"
 #include "ui/AboutWidget.h"
 #include "ui/AlterPwdWidget.h"
 #include "ui/CoursewarePage.h"
@@ -110,10 +112,13 @@ MainWidget::MainWidget(QWidget *parent)
     m_alterPwd = new AlterPwdWidget(this);
     m_reLogin = new ReLoginWidget(this);
     m_shutdown = new ShutdownWidget(this);
+    m_downloadPath = new DownloadPathSettingWidget(this);
+    m_toggleHost = new ToggleHostWidget(this);
     auto *stack = new QStackedLayout;
     stack->setStackingMode(QStackedLayout::StackAll);
     const QList<QWidget *> overlays{m_messageBox, m_loading, m_setting, m_about,
-                                    m_update,     m_alterPwd, m_reLogin, m_shutdown};
+                                    m_update,     m_alterPwd, m_reLogin, m_shutdown,
+                                    m_downloadPath, m_toggleHost};
     for (QWidget *overlay : overlays)
         stack->addWidget(overlay);
     stack->addWidget(content);
@@ -144,6 +149,8 @@ MainWidget::MainWidget(QWidget *parent)
     connect(m_classButton, &QAbstractButton::clicked, this, &MainWidget::showCourses);
     connect(m_downloadButton, &QAbstractButton::clicked, this, &MainWidget::showDownloads);
     connect(m_userButton, &QAbstractButton::clicked, this, &MainWidget::showUser);
+    connect(m_lessonPage, &CoursewarePage::DownloadCoursewareRemovedSignal, m_downloads,
+            &DownloadWidget::refreshCached);
     connectService();
 
     showUser();
@@ -244,7 +251,7 @@ void MainWidget::buildMenus()
     m_mainMenu = new QMenu(this);
     QAction *lines = m_mainMenu->addAction(QStringLiteral("切换线路"));
     QAction *settings = m_mainMenu->addAction(QStringLiteral("设置"));
-    Q_UNUSED(lines)
+    connect(lines, &QAction::triggered, this, [this] { showOverlay(m_toggleHost); });
     connect(settings, &QAction::triggered, this, [this] { showOverlay(m_setting); });
     m_mainMenu->addSeparator();
     m_helpMenu = m_mainMenu->addMenu(QStringLiteral("帮助"));
@@ -391,7 +398,7 @@ void MainWidget::openCourse(Course *course)
 
 void MainWidget::showLessonPage(const QString &courseId)
 {
-    Q_UNUSED(courseId)
+    m_lessonPage->loadCourse(courseId);
     m_pages->setCurrentWidget(m_lessonPage);
 }
 
@@ -427,6 +434,10 @@ void MainWidget::onHttpResponse(int type, int result, const QVariant &info)
             showMessage(info.toString(), 1);
         break;
     case ReqMyCourseInfo:
+        // The reply has just refilled the course's lesson list, which the page's previous
+        // tree still points into: the new tree goes in before events are processed again.
+        if (result)
+            m_courseInfo->setCourse(info.value<Course *>());
         setLoading(false);
         if (!result)
             showMessage(info.toString(), 1);

@@ -11,6 +11,7 @@
 class AboutWidget;
 class AlterPwdWidget;
 class CoursewarePage;
+class DownloadPathSettingWidget;
 class DownloadWidget;
 class ImageButton;
 class ImageCheckButton;
@@ -25,6 +26,7 @@ class QVBoxLayout;
 class ReLoginWidget;
 class SettingWidget;
 class ShutdownWidget;
+class ToggleHostWidget;
 class StyleButton;
 class UpdateWidget;
 class UserWidget;
@@ -82,6 +84,12 @@ public:
     AlterPwdWidget *alterPwdWidget() const { return m_alterPwd; }
     ReLoginWidget *reLoginWidget() const { return m_reLogin; }
     ShutdownWidget *shutdownWidget() const { return m_shutdown; }
+    DownloadPathSettingWidget *downloadPathWidget() const { return m_downloadPath; }
+    ToggleHostWidget *toggleHostWidget() const { return m_toggleHost; }
+    MyCourseWidget *myCoursesPage() const { return m_myCourses; }
+    MyCourseInfoWidget *courseInfoPage() const { return m_courseInfo; }
+    DownloadWidget *downloadPage() const { return m_downloads; }
+    CoursewarePage *lessonPage() const { return m_lessonPage; }
     QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
     QString siteAddress() const;
     QString feedbackAddress() const;
@@ -140,6 +148,8 @@ private:
     AlterPwdWidget *m_alterPwd = nullptr;
     ReLoginWidget *m_reLogin = nullptr;
     ShutdownWidget *m_shutdown = nullptr;
+    DownloadPathSettingWidget *m_downloadPath = nullptr;
+    ToggleHostWidget *m_toggleHost = nullptr;
 
     std::function<bool()> m_trayProbe;
     std::function<void(const QUrl &)> m_urlOpener;

@@ -1,14 +1,53 @@
 #pragma once
 
-#include "ui/PlaceholderPage.h"
+#include "widgets/StyleWidget.h"
 
-class MyCourseInfoWidget : public PlaceholderPage
+class CourseModel;
+class ImageButton;
+class LessonPlayback;
+class QCheckBox;
+class QLabel;
+class QModelIndex;
+class QTreeView;
+class StyleButton;
+struct Course;
+
+// The course page: one course's lesson tree with check boxes; the checked lessons go to
+// the download queue, a double-clicked lesson plays.
+class MyCourseInfoWidget : public StyleWidget
 {
     Q_OBJECT
 
 public:
-    explicit MyCourseInfoWidget(QWidget *parent = nullptr)
-        : PlaceholderPage(QStringLiteral("课程详情"), parent)
-    {
-    }
+    static constexpr int PlayRequestType = 8;
+
+    explicit MyCourseInfoWidget(QWidget *parent = nullptr);
+    ~MyCourseInfoWidget() override;
+
+    // Shows this course (a record of the app state's course list) in a new tree.
+    void setCourse(Course *course);
+
+    Course *course() const { return m_course; }
+    CourseModel *model() const { return m_model; }
+    QTreeView *tree() const { return m_tree; }
+    QLabel *titleLabel() const { return m_titleLabel; }
+    QCheckBox *selectAllBox() const { return m_selectAll; }
+    StyleButton *downloadButton() const { return m_downloadButton; }
+    StyleButton *cancelButton() const { return m_cancelButton; }
+    ImageButton *backButton() const { return m_backButton; }
+
+private:
+    void downloadSelected();
+    void playIndex(const QModelIndex &index);
+    void markCheckedLessons(const QModelIndex &parent);
+
+    QLabel *m_titleLabel = nullptr;
+    QCheckBox *m_selectAll = nullptr;
+    StyleButton *m_downloadButton = nullptr;
+    StyleButton *m_cancelButton = nullptr;
+    QTreeView *m_tree = nullptr;
+    CourseModel *m_model = nullptr;
+    Course *m_course = nullptr;
+    ImageButton *m_backButton = nullptr;
+    LessonPlayback *m_playback = nullptr;
 };

@@ -1,14 +1,38 @@
 #pragma once
 
-#include "ui/PlaceholderPage.h"
+#include "widgets/StyleWidget.h"
 
-class MyCourseWidget : public PlaceholderPage
+#include <QVariant>
+
+class StyleButton;
+class ThumbnailListWidget;
+
+// The my-courses page: the signed-in user's valid courses as thumbnails, the expired
+// ones below on request, and retry / view-downloads buttons after a failed list.
+class MyCourseWidget : public StyleWidget
 {
     Q_OBJECT
 
 public:
-    explicit MyCourseWidget(QWidget *parent = nullptr)
-        : PlaceholderPage(QStringLiteral("我的课程"), parent)
-    {
-    }
+    explicit MyCourseWidget(QWidget *parent = nullptr);
+
+    ThumbnailListWidget *validList() const { return m_validList; }
+    ThumbnailListWidget *expiredList() const { return m_expiredList; }
+    StyleButton *showExpiredButton() const { return m_showExpiredButton; }
+    StyleButton *retryButton() const { return m_retryButton; }
+    StyleButton *viewDownloadsButton() const { return m_viewDownloadsButton; }
+
+private:
+    void onHttpResponse(int type, int result, const QVariant &info);
+    void rebuild();
+    void retry();
+
+    ThumbnailListWidget *m_validList = nullptr;
+    ThumbnailListWidget *m_expiredList = nullptr;
+    StyleButton *m_showExpiredButton = nullptr;
+    StyleButton *m_retryButton = nullptr;
+    StyleButton *m_viewDownloadsButton = nullptr;
+    // Each course-list reply appends its courses to the app state's list: the page shows
+    // the courses of the last reply, from this index on.
+    int m_replyStart = 0;
 };

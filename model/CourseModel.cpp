@@ -1,0 +1,171 @@
+#include "model/CourseModel.h"
+
+#include "app/Accessors.h"
+#include "download/FileStream.h"
+#include "model/Course.h"
+#include "model/CourseTreeItem.h"
+#include "model/YaheiFont.h"
+
+#include <QColor>
+#include <QFont>
+#include <QSize>
+
+CourseModel::CourseModel(Course *course, QObject *parent)
+    : QAbstractItemModel(parent)
+    , m_root(std::make_unique<CourseTreeItem>())
+{
+    build(course);
+}
+
+CourseModel::~CourseModel() = default;
+
+void CourseModel::build(Course *course)
+{
+    if (!course)
+        return;
+    FileStream *downloads = fileStream();
+    CourseTreeItem *chapter = nullptr;
+    CourseTreeItem *section = nullptr;
+    for (Courseware &record : course->coursewares) {
+        CourseTreeItem *parent = nullptr;
+        switch (record.level) {
+        case Courseware::Chapter:
+            parent = m_root.get();
+            break;
+        case Courseware::Section:
+            parent = chapter ? chapter : m_root.get();
+            break;
+        case Courseware::Lesson:
+            parent = section ? section : (chapter ? chapter : m_root.get());
+            break;
+        default:
+            continue;
+        }
+        // The tree shows what the download list knows about the lesson.
+        if (downloads) {
+            if (const Courseware *stored = downloads->findDownloadLesson(record.courseId, record.id))
+                record.downloadState = stored->downloadState;
+        }
+        CourseTreeItem *item = parent->appendChild(&record);
+        if (record.level == Courseware::Chapter) {
+            chapter = item;
+            section = nullptr;
+        } else if (record.level == Courseware::Section) {
+            section = item;
+        }
+    }
+}
+
+CourseTreeItem *CourseModel::itemAt(const QModelIndex &index)
+{
+    return index.isValid() ? static_cast<CourseTreeItem *>(index.internalPointer()) : nullptr;
+}
+
+CourseTreeItem *CourseModel::itemOrRoot(const QModelIndex &index) const
+{
+    return index.isValid() ? itemAt(index) : m_root.get();
+}
+
+QModelIndex CourseModel::index(int row, int column, const QModelIndex &parent) const
+{
+    if (row < 0 || column < 0 || column >= ColumnCount)
+        return QModelIndex();
+    if (parent.isValid() && parent.column() != 0)
+        return QModelIndex();
+    CourseTreeItem *child = itemOrRoot(parent)->child(row);
+    return child ? createIndex(row, column, child) : QModelIndex();
+}
+
+QModelIndex CourseModel::parent(const QModelIndex &child) const
+{
+    CourseTreeItem *item = itemAt(child);
+    if (!item || !item->parent() || item->parent() == m_root.get())
+        return QModelIndex();
+    CourseTreeItem *parentItem = item->parent();
+    return createIndex(parentItem->row(), 0, parentItem);
+}
+
+int CourseModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid() && parent.column() != 0)
+        return 0;
+    return itemOrRoot(parent)->childCount();
+}
+
+int CourseModel::columnCount(const QModelIndex &) const
+{
+    return ColumnCount;
+}
+
+Qt::ItemFlags CourseModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    if (index.column() == 0)
+        return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable;
+    return QAbstractItemModel::flags(index);
+}
+
+QVariant CourseModel::data(const QModelIndex &index, int role) const
+{
+    const CourseTreeItem *item = itemAt(index);
+    if (!item || !item->courseware())
+        return QVariant();
+    const Courseware &record = *item->courseware();
+    const int level = item->level();
+    const int column = index.column();
+
+    switch (role) {
+    case Qt::DisplayRole:
+        if (column == 0)
+            return record.title;
+        if (column == 1) {
+            if (level == Courseware::Lesson && record.downloadState == Courseware::Downloaded)
+                return QStringLiteral("已下载");
+            if (level == Courseware::Lesson && record.downloadState == Courseware::Queued)
+                return QStringLiteral("正在下载");
+            return QString();
+        }
+        if (column == 2)
+            return record.cTime;
+        return QVariant();
+    case Qt::CheckStateRole:
+        if (column != 0 || !item->isCheckable())
+            return QVariant();
+        return item->isChecked() ? Qt::Checked : Qt::Unchecked;
+    case Qt::ForegroundRole:
+        return level == Courseware::Chapter ? QColor(13, 124, 195) : QColor(51, 51, 51);
+    case Qt::SizeHintRole:
+        if (column != 1 && column != 2)
+            return QVariant();
+        return level == Courseware::Lesson ? QSize(100, 35) : QSize(100, 45);
+    case Qt::TextAlignmentRole:
+        if (column != 2)
+            return QVariant();
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    case Qt::FontRole:
+        return YaheiFont::font(level == Courseware::Lesson ? 9 : 10);
+    default:
+        return QVariant();
+    }
+}
+
+bool CourseModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    CourseTreeItem *item = itemAt(index);
+    if (!item || role != Qt::CheckStateRole || index.column() != 0)
+        return false;
+    item->setChecked(value.toInt() == Qt::Checked);
+    emit dataChanged(index, index, {Qt::CheckStateRole});
+    for (int row = 0; row < item->childCount(); ++row)
+        setData(this->index(row, 0, index), value, role);
+    return true;
+}
+
+void CourseModel::setAllChecked(bool checked)
+{
+    m_root->setChecked(checked);
+    const int value = checked ? Qt::Checked : Qt::Unchecked;
+    for (int row = 0; row < m_root->childCount(); ++row)
+        setData(index(row, 0), value, Qt::CheckStateRole);
+}

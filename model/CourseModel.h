@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QAbstractItemModel>
+
+#include <memory>
+
+class CourseTreeItem;
+struct Course;
+
+// The lesson tree of one course: chapters, sections and lessons with check boxes for
+// choosing downloads (column 0), the download state (1) and the length (2). Each index's
+// internal pointer is its CourseTreeItem. Built once; it does not follow the queue.
+class CourseModel : public QAbstractItemModel
+{
+    Q_OBJECT
+
+public:
+    static constexpr int ColumnCount = 4;
+
+    // The nodes point into the course's lesson list, which must outlive the model.
+    explicit CourseModel(Course *course, QObject *parent = nullptr);
+    ~CourseModel() override;
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex &child) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    // Checks or unchecks every node.
+    void setAllChecked(bool checked);
+    static CourseTreeItem *itemAt(const QModelIndex &index);
+
+private:
+    void build(Course *course);
+    CourseTreeItem *itemOrRoot(const QModelIndex &index) const;
+
+    std::unique_ptr<CourseTreeItem> m_root;
+};

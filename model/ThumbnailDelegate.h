@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QItemDelegate>
+
+// Paints a tile: the cover, the caption, the cached-count badge of a cached course, and
+// over a lesson that is not downloaded yet its speed and progress pie, or its waiting,
+// failed or paused state; in selection mode the check mark.
+class ThumbnailDelegate : public QItemDelegate
+{
+    Q_OBJECT
+
+public:
+    static constexpr int TileWidth = 230;
+    static constexpr int TileHeight = 210;
+    static constexpr int TopMargin = 13;
+
+    using QItemDelegate::QItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+    // Bytes as "1.50KB", "5.00MB" or "2.00GB".
+    static QString sizeText(double bytes);
+};

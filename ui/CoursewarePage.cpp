@@ -1,0 +1,126 @@
+#include "ui/CoursewarePage.h"
+
+#include "app/Accessors.h"
+#include "download/FileStream.h"
+#include "model/Course.h"
+#include "model/ThumbnailItemAddMore.h"
+#include "model/ThumbnailItemCourseware.h"
+#include "model/ThumbnailListWidget.h"
+#include "ui/MainWidget.h"
+#include "widgets/ColorHLine.h"
+#include "widgets/ImageButton.h"
+#include "widgets/StyleButton.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+CoursewarePage::CoursewarePage(QWidget *parent)
+    : StyleWidget(QStringLiteral("WhiteWidget"), parent)
+    , m_lessonList(new ThumbnailListWidget(this))
+    , m_editButton(new StyleButton(QStringLiteral("编辑"), QStringLiteral("btnEdit"), this))
+    , m_deleteButton(new StyleButton(QStringLiteral("删除所选"), QStringLiteral("btnDelete"), this))
+    , m_cancelButton(new StyleButton(QStringLiteral("取消"), QStringLiteral("btnCourseCancel"), this))
+    , m_selectAll(new QCheckBox(QStringLiteral("全选"), this))
+    , m_titleLabel(new QLabel(this))
+    , m_backButton(new ImageButton(QStringLiteral("back2"), QStringLiteral("back2"), this))
+{
+    m_deleteButton->hide();
+    m_cancelButton->hide();
+    m_selectAll->setObjectName(QStringLiteral("ckAll"));
+    m_selectAll->setCursor(Qt::PointingHandCursor);
+    m_selectAll->hide();
+    m_titleLabel->setObjectName(QStringLiteral("lblUserInfo"));
+    m_backButton->setFixedSize(30, 20);
+    auto *line = new ColorHLine(QStringLiteral("#e0e0e0"), 1, this);
+
+    auto *top = new QHBoxLayout;
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(20);
+    top->addWidget(m_backButton);
+    top->addWidget(m_titleLabel);
+    top->addStretch();
+    top->addWidget(m_selectAll);
+    top->addWidget(m_deleteButton);
+    top->addWidget(m_cancelButton);
+    top->addWidget(m_editButton);
+    top->addSpacing(20);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(0);
+    layout->setContentsMargins(20, 20, 20, 0);
+    layout->addLayout(top);
+    layout->addSpacing(7);
+    layout->addWidget(line);
+    layout->addSpacing(15);
+    layout->addWidget(m_lessonList, 0, Qt::AlignHCenter);
+
+    connect(m_editButton, &QPushButton::clicked, this, [this] { setEditMode(true); });
+    connect(m_cancelButton, &QPushButton::clicked, this, [this] { setEditMode(false); });
+    connect(m_selectAll, &QCheckBox::toggled, m_lessonList, &ThumbnailListWidget::setAllChecked);
+    connect(m_deleteButton, &QPushButton::clicked, this, &CoursewarePage::deleteSelected);
+    connect(m_backButton, &QPushButton::clicked, this, [] {
+        if (MainWidget *main = mainWidget())
+            main->showDownloads();
+    });
+}
+
+void CoursewarePage::loadCourse(const QString &courseId)
+{
+    FileStream *downloads = fileStream();
+    m_course = downloads ? downloads->findDownloadCourse(courseId) : nullptr;
+    m_courseId = m_course ? courseId : QString();
+    if (!m_course)
+        return;
+    m_titleLabel->setText(m_course->title);
+    refresh();
+    // The new tiles are not in selection mode; the buttons must say so too.
+    setEditMode(false);
+}
+
+void CoursewarePage::refresh()
+{
+    FileStream *downloads = fileStream();
+    m_course = downloads && !m_courseId.isEmpty() ? downloads->findDownloadCourse(m_courseId) : nullptr;
+    if (!m_course)
+        return;
+    QList<ThumbnailItem *> tiles;
+    for (Courseware &lesson : m_course->coursewares) {
+        if (lesson.downloadState == Courseware::Downloaded)
+            tiles << new ThumbnailItemCourseware(m_course, &lesson, ThumbnailItem::Downloaded);
+    }
+    tiles << new ThumbnailItemAddMore(m_course);
+    m_lessonList->setItems(tiles);
+}
+
+void CoursewarePage::setEditMode(bool on)
+{
+    m_editMode = on;
+    m_editButton->setVisible(!on);
+    m_selectAll->setVisible(on);
+    m_deleteButton->setVisible(on);
+    m_cancelButton->setVisible(on);
+    m_selectAll->setChecked(false);
+    m_lessonList->setEditMode(on);
+}
+
+void CoursewarePage::deleteSelected()
+{
+    QStringList ids;
+    for (const ThumbnailItem *tile : m_lessonList->checkedItems()) {
+        if (!tile->lessonId().isEmpty())
+            ids << tile->lessonId();
+    }
+    if (!ids.isEmpty()) {
+        if (FileStream *downloads = fileStream())
+            downloads->removeMissions(ids);
+        refresh();
+        emit DownloadCoursewareRemovedSignal();
+    }
+    setEditMode(false);
+    if (m_lessonList->count() == 1) {
+        if (MainWidget *main = mainWidget())
+            main->showDownloads();
+    }
+}
