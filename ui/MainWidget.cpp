@@ -178,6 +178,10 @@ QWidget *MainWidget::buildTitleBar()
                                        QStringLiteral("normal"), QStringLiteral("normal_h"), bar);
     m_maxButton->setFixedSize(30, 30);
     m_closeButton = new ImageButton(QStringLiteral("close"), QStringLiteral("close_h"), bar);
+    // Names for tests that look the buttons up; no stylesheet rule uses them.
+    m_minButton->setObjectName(QStringLiteral("btnMin"));
+    m_maxButton->setObjectName(QStringLiteral("btnMax"));
+    m_closeButton->setObjectName(QStringLiteral("btnClose"));
     m_closeButton->setFixedSize(30, 30);
 
     auto *row = new QHBoxLayout(bar);
@@ -210,6 +214,9 @@ QWidget *MainWidget::buildNavigationBar()
                                         QStringLiteral("btnUserDis"), QStringLiteral("btnUserDis"), bar);
     for (ImageRadioButton *button : {m_classButton, m_downloadButton, m_userButton})
         button->setFixedSize(60, 60);
+    m_classButton->setObjectName(QStringLiteral("btnNavClass"));
+    m_downloadButton->setObjectName(QStringLiteral("btnNavDownload"));
+    m_userButton->setObjectName(QStringLiteral("btnNavUser"));
 
     auto *row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);

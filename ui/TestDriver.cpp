@@ -3,6 +3,7 @@
 #include "app/Accessors.h"
 #include "app/AppState.h"
 #include "download/FileStream.h"
+#include "model/ThumbnailItem.h"
 #include "player/FFPlayer.h"
 
 #include <QAbstractButton>
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPointer>
@@ -65,7 +67,9 @@ QModelIndex findItem(const QAbstractItemModel *model, const QString &text, const
 {
     for (int row = 0; row < model->rowCount(parent); ++row) {
         const QModelIndex index = model->index(row, 0, parent);
-        if (index.data(Qt::DisplayRole).toString() == text)
+        // Course and lesson tiles carry their title in a role of their own.
+        if (index.data(Qt::DisplayRole).toString() == text
+            || index.data(ThumbnailItem::TitleRole).toString() == text)
             return index;
         const QModelIndex child = findItem(model, text, index);
         if (child.isValid())
@@ -169,6 +173,29 @@ QString TestDriver::run(const QString &line)
             .arg(player != nullptr)
             .arg(player ? player->lengthLabel()->text() : QString())
             .arg(player ? player->positionLabel()->text() : QString());
+    }
+    if (command == QLatin1String("clickaction")) {
+        // An entry of the menu that is open now, clicked where it is drawn.
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *menu = qobject_cast<QMenu *>(widget);
+            if (!menu || !menu->isVisible())
+                continue;
+            for (QAction *action : menu->actions()) {
+                if (action->text() == rest) {
+                    later(menu, menu->actionGeometry(action).center(), false);
+                    return QStringLiteral("ok");
+                }
+            }
+        }
+        return QStringLiteral("error no open menu entry ") + rest;
+    }
+    if (command == QLatin1String("closeplayer")) {
+        // The player window's own close button does this.
+        FFPlayer *player = FFPlayer::current();
+        if (!player)
+            return QStringLiteral("error no player");
+        QTimer::singleShot(0, player, &QWidget::close);
+        return QStringLiteral("ok");
     }
     if (command == QLatin1String("shot")) {
         int n = 0;

@@ -23,6 +23,8 @@ class QWidget;
 //   item VIEW TEXT           "ok 1" when the view shows an item with that text
 //   clickitem VIEW TEXT      click the item with that text ("checkitem" toggles its box,
 //   dclickitem VIEW TEXT     "dclickitem" double clicks it)
+//   clickaction TEXT         click that entry of the menu that is open
+//   closeplayer              close the player window, as its close button does
 //   state                    signed-in flag, current line, queue and player facts
 //   shot PATH                save a picture of every visible top-level window
 class TestDriver : public QObject
