@@ -246,7 +246,9 @@ void FFPlayer::openLocal(const QString &folder)
 void FFPlayer::finishPlayback(PlayerErrorType result)
 {
     m_lastResult = result;
-    if (m_started && m_hasLesson && resumeEnabled()) {
+    // A position read from a running clock counts even when the queued start notice has not
+    // been handled yet (a busy machine can close the window first).
+    if ((m_started || m_lastPosition > 0) && m_hasLesson && resumeEnabled()) {
         WatchPositionStore store(watchFolder());
         if (result == PlayerEnded)
             store.forget(m_lesson.courseId, m_lesson.id);
@@ -276,7 +278,7 @@ void FFPlayer::stopPlayback()
 
 void FFPlayer::rememberPosition()
 {
-    if (m_player && m_started)
+    if (m_player && (m_started || m_player->Clock() > 0))
         m_lastPosition = qint64(m_player->Clock());
 }
 

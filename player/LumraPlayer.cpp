@@ -1,6 +1,7 @@
 #include "player/LumraPlayer.h"
 
 #include "player/LumraPlayerCallbackHandler.h"
+#include "player/MpvLibrary.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 #include <QTemporaryFile>
 #include <QTimer>
 
+// Types and constants only: the functions come from MpvLibrary.
 #include <mpv/client.h>
 
 #include <clocale>
@@ -34,20 +36,32 @@ bool isCookieAttribute(const QByteArray &name)
 } // namespace
 
 LumraPlayer::LumraPlayer(WId window, QObject *parent)
-    : QObject(parent)
+    : LumraPlayer(window, MpvLibrary::instance(), parent)
 {
+}
+
+LumraPlayer::LumraPlayer(WId window, const MpvLibrary &library, QObject *parent)
+    : QObject(parent)
+    , m_library(&library)
+{
+    if (!library.isLoaded()) {
+        m_unavailableReason = QStringLiteral("libmpv could not be loaded: ") + library.failure();
+        return;
+    }
     // libmpv refuses to start under a locale whose decimal separator is not a point.
     std::setlocale(LC_NUMERIC, "C");
-    m_mpv = mpv_create();
-    if (!m_mpv)
+    m_mpv = m_library->create();
+    if (!m_mpv) {
+        m_unavailableReason = QStringLiteral("libmpv could not create a player");
         return;
+    }
 
     const auto set = [this](const char *name, const QByteArray &value) {
-        mpv_set_option_string(m_mpv, name, value.constData());
+        m_library->setOptionString(m_mpv, name, value.constData());
     };
     if (window) {
         int64_t wid = static_cast<int64_t>(window);
-        mpv_set_option(m_mpv, "wid", MPV_FORMAT_INT64, &wid);
+        m_library->setOption(m_mpv, "wid", MPV_FORMAT_INT64, &wid);
     }
     // Nothing from the user's own configuration, scripts or key bindings.
     set("config", "no");
@@ -74,22 +88,25 @@ LumraPlayer::LumraPlayer(WId window, QObject *parent)
     if (!ao.isEmpty())
         set("ao", ao);
 
-    if (mpv_initialize(m_mpv) < 0) {
-        mpv_terminate_destroy(m_mpv);
+    const int initialized = m_library->initialize(m_mpv);
+    if (initialized < 0) {
+        m_unavailableReason = QStringLiteral("libmpv could not be initialised: ")
+                              + QString::fromUtf8(m_library->errorString(initialized));
+        m_library->terminateDestroy(m_mpv);
         m_mpv = nullptr;
         return;
     }
-    mpv_request_log_messages(m_mpv, "warn");
-    mpv_observe_property(m_mpv, 0, "idle-active", MPV_FORMAT_FLAG);
-    mpv_set_wakeup_callback(m_mpv, &LumraPlayer::wakeUp, this);
+    m_library->requestLogMessages(m_mpv, "warn");
+    m_library->observeProperty(m_mpv, 0, "idle-active", MPV_FORMAT_FLAG);
+    m_library->setWakeupCallback(m_mpv, &LumraPlayer::wakeUp, this);
 }
 
 LumraPlayer::~LumraPlayer()
 {
     if (!m_mpv)
         return;
-    mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
-    mpv_terminate_destroy(m_mpv);
+    m_library->setWakeupCallback(m_mpv, nullptr, nullptr);
+    m_library->terminateDestroy(m_mpv);
     m_mpv = nullptr;
 }
 
@@ -104,7 +121,7 @@ QByteArray LumraPlayer::defaultVideoOutput()
 void LumraPlayer::ReduceDelay(bool reduce)
 {
     if (m_mpv)
-        mpv_set_property_string(m_mpv, "cache", reduce ? "no" : "auto");
+        m_library->setPropertyString(m_mpv, "cache", reduce ? "no" : "auto");
 }
 
 QStringList LumraPlayer::headerFields(const QByteArray &headerLine, const QByteArray &cookieLine)
@@ -150,13 +167,13 @@ void LumraPlayer::applyHeaderFields(const QStringList &fields)
     mpv_node node;
     node.format = MPV_FORMAT_NODE_ARRAY;
     node.u.list = &list;
-    mpv_set_property(m_mpv, "http-header-fields", MPV_FORMAT_NODE, &node);
+    m_library->setProperty(m_mpv, "http-header-fields", MPV_FORMAT_NODE, &node);
 }
 
 PlayerErrorType LumraPlayer::Open(const QByteArray &address)
 {
     if (!m_mpv)
-        return PlayerUnavailable;
+        return reportUnavailable();
     if (m_opening)
         return PlayerBusy;
     applyHeaderFields(headerFields(m_headerLine, m_cookieLine));
@@ -166,7 +183,7 @@ PlayerErrorType LumraPlayer::Open(const QByteArray &address)
 PlayerErrorType LumraPlayer::Open(const char *data, int length)
 {
     if (!m_mpv)
-        return PlayerUnavailable;
+        return reportUnavailable();
     if (m_opening)
         return PlayerBusy;
     QByteArray playlist(data, qMax(0, length));
@@ -187,6 +204,13 @@ PlayerErrorType LumraPlayer::Open(const char *data, int length)
     m_playlistFile.reset();
     m_format.clear();
     return result;
+}
+
+PlayerErrorType LumraPlayer::reportUnavailable() const
+{
+    if (m_logHandler)
+        m_logHandler(m_unavailableReason);
+    return PlayerUnavailable;
 }
 
 PlayerErrorType LumraPlayer::openPath(const QByteArray &path, bool local)
@@ -236,7 +260,7 @@ PlayerErrorType LumraPlayer::openPath(const QByteArray &path, bool local)
     command.u.list = &argList;
 
     mpv_node result;
-    if (mpv_command_node(m_mpv, &command, &result) < 0) {
+    if (m_library->commandNode(m_mpv, &command, &result) < 0) {
         m_opening = false;
         return PlayerFailed;
     }
@@ -247,12 +271,12 @@ PlayerErrorType LumraPlayer::openPath(const QByteArray &path, bool local)
                 m_entryId = result.u.list->values[i].u.int64;
         }
     }
-    mpv_free_node_contents(&result);
+    m_library->freeNodeContents(&result);
 
     // Timers, input and close events keep flowing while the lesson plays.
     if (!waitFor([this] { return playbackOver(); }, -1)) {
         // The loop was ended from outside (the program quits): let go of the window anyway.
-        mpv_command_string(m_mpv, "stop");
+        m_library->commandString(m_mpv, "stop");
         waitFor([this] { return playbackOver(); }, StopTimeoutMs);
     }
     m_opening = false;
@@ -296,7 +320,7 @@ bool LumraPlayer::waitFor(const std::function<bool()> &condition, int timeoutMs)
         QElapsedTimer elapsed;
         elapsed.start();
         while (m_mpv && !condition() && elapsed.elapsed() < timeoutMs) {
-            mpv_event *event = mpv_wait_event(m_mpv, 0.05);
+            mpv_event *event = m_library->waitEvent(m_mpv, 0.05);
             if (event && event->event_id != MPV_EVENT_NONE)
                 handleEvent(*event);
         }
@@ -308,7 +332,7 @@ void LumraPlayer::Stop()
 {
     if (!m_mpv)
         return;
-    mpv_command_string(m_mpv, "stop");
+    m_library->commandString(m_mpv, "stop");
     if (m_opening)
         waitFor([this] { return playbackOver(); }, StopTimeoutMs);
 }
@@ -316,7 +340,7 @@ void LumraPlayer::Stop()
 double LumraPlayer::Duration() const
 {
     double value = 0;
-    if (!m_mpv || mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &value) < 0)
+    if (!m_mpv || m_library->getProperty(m_mpv, "duration", MPV_FORMAT_DOUBLE, &value) < 0)
         return 0;
     return value;
 }
@@ -324,7 +348,7 @@ double LumraPlayer::Duration() const
 double LumraPlayer::Clock() const
 {
     double value = 0;
-    if (!m_mpv || mpv_get_property(m_mpv, "time-pos", MPV_FORMAT_DOUBLE, &value) < 0)
+    if (!m_mpv || m_library->getProperty(m_mpv, "time-pos", MPV_FORMAT_DOUBLE, &value) < 0)
         return 0;
     return value;
 }
@@ -335,7 +359,7 @@ void LumraPlayer::Seek(double seconds)
         return;
     const QByteArray target = QByteArray::number(qMax(0.0, seconds), 'f', 3);
     const char *args[] = {"seek", target.constData(), "absolute", nullptr};
-    mpv_command_async(m_mpv, 0, args);
+    m_library->commandAsync(m_mpv, 0, args);
 }
 
 void LumraPlayer::SetVolume(int volume)
@@ -343,7 +367,7 @@ void LumraPlayer::SetVolume(int volume)
     if (!m_mpv)
         return;
     double value = qBound(0, volume, 100);
-    mpv_set_property(m_mpv, "volume", MPV_FORMAT_DOUBLE, &value);
+    m_library->setProperty(m_mpv, "volume", MPV_FORMAT_DOUBLE, &value);
 }
 
 bool LumraPlayer::TogglePause()
@@ -373,7 +397,7 @@ bool LumraPlayer::isMuted() const
 int LumraPlayer::volume() const
 {
     double value = 0;
-    if (!m_mpv || mpv_get_property(m_mpv, "volume", MPV_FORMAT_DOUBLE, &value) < 0)
+    if (!m_mpv || m_library->getProperty(m_mpv, "volume", MPV_FORMAT_DOUBLE, &value) < 0)
         return 0;
     return qRound(value);
 }
@@ -381,7 +405,7 @@ int LumraPlayer::volume() const
 bool LumraPlayer::flag(const char *name) const
 {
     int value = 0;
-    if (!m_mpv || mpv_get_property(m_mpv, name, MPV_FORMAT_FLAG, &value) < 0)
+    if (!m_mpv || m_library->getProperty(m_mpv, name, MPV_FORMAT_FLAG, &value) < 0)
         return false;
     return value != 0;
 }
@@ -391,7 +415,7 @@ void LumraPlayer::setFlag(const char *name, bool on)
     if (!m_mpv)
         return;
     int value = on ? 1 : 0;
-    mpv_set_property(m_mpv, name, MPV_FORMAT_FLAG, &value);
+    m_library->setProperty(m_mpv, name, MPV_FORMAT_FLAG, &value);
 }
 
 void LumraPlayer::wakeUp(void *context)
@@ -410,7 +434,7 @@ void LumraPlayer::drainEvents()
     // The start callback may close the window, which ends with this object deleted.
     QPointer<LumraPlayer> alive(this);
     while (alive && m_mpv) {
-        mpv_event *event = mpv_wait_event(m_mpv, 0);
+        mpv_event *event = m_library->waitEvent(m_mpv, 0);
         if (!event || event->event_id == MPV_EVENT_NONE)
             break;
         handleEvent(*event);
@@ -443,7 +467,7 @@ void LumraPlayer::handleEvent(const mpv_event &event)
             m_fileEnded = true;
             if (end->reason == MPV_END_FILE_REASON_ERROR && m_logHandler)
                 m_logHandler(QStringLiteral("playback failed: ")
-                             + QString::fromUtf8(mpv_error_string(end->error)));
+                             + QString::fromUtf8(m_library->errorString(end->error)));
         }
         break;
     }

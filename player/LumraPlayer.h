@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QString>
 #include <QStringList>
 #include <qwindowdefs.h>
 
@@ -12,6 +13,7 @@
 #include <memory>
 
 class LumraPlayerCallbackHandler;
+class MpvLibrary;
 class QTemporaryFile;
 struct mpv_event;
 struct mpv_handle;
@@ -19,6 +21,10 @@ struct mpv_handle;
 // Plays one lesson at a time into a native window, over libmpv. Open blocks and runs a
 // nested event loop until playback ends or Stop is called; every other operation may be
 // called from inside that loop. All calls on the GUI thread.
+//
+// libmpv is loaded when the first player is made, not at program start. Without it (or
+// when it cannot be set up) the player is unavailable: Open logs why and answers
+// PlayerUnavailable.
 //
 // The video output is "gpu,x11" (OpenGL), "null" under the offscreen platform, and can be
 // chosen with the environment variable LUMRA_MPV_VO (LUMRA_MPV_AO for the sound output).
@@ -30,6 +36,8 @@ public:
     static constexpr int StopTimeoutMs = 5000;
 
     explicit LumraPlayer(WId window, QObject *parent = nullptr);
+    // Over a library of the caller's, which must outlive the player.
+    LumraPlayer(WId window, const MpvLibrary &library, QObject *parent = nullptr);
     ~LumraPlayer() override;
 
     void SetEventCallback(LumraPlayerCallbackHandler *handler) { m_handler = handler; }
@@ -78,6 +86,7 @@ private:
     static void wakeUp(void *context);
     void handleEvent(const mpv_event &event);
     PlayerErrorType openPath(const QByteArray &path, bool local);
+    PlayerErrorType reportUnavailable() const;
     bool playbackOver() const;
     // Runs a local event loop until the condition holds; false when the time ran out or
     // the loop was ended from outside (the program quitting).
@@ -86,7 +95,9 @@ private:
     bool flag(const char *name) const;
     void setFlag(const char *name, bool on);
 
+    const MpvLibrary *m_library = nullptr;
     mpv_handle *m_mpv = nullptr;
+    QString m_unavailableReason;
     LumraPlayerCallbackHandler *m_handler = nullptr;
     std::function<void(const QString &)> m_logHandler;
     QByteArray m_headerLine;

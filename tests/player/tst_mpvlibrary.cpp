@@ -1,0 +1,120 @@
+// libmpv loaded at run time: not mapped before the first player, the system library found
+// and complete, and a missing or foreign library reported instead of crashing a playback.
+#include "player/LumraPlayer.h"
+#include "player/MpvLibrary.h"
+
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+bool libmpvMapped()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return false;
+    return maps.readAll().contains("/libmpv.so");
+}
+
+} // namespace
+
+class TestMpvLibrary : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Runs first: nothing before it in this process has made a player.
+    void notMappedUntilFirstUse()
+    {
+        if (!QFile::exists(QStringLiteral("/proc/self/maps")))
+            QSKIP("no /proc/self/maps");
+        QVERIFY2(!libmpvMapped(), "libmpv is loaded at start; it must only be loaded by a player");
+        const MpvLibrary &library = MpvLibrary::instance();
+        QVERIFY2(library.isLoaded(), qPrintable(library.failure()));
+        QVERIFY(libmpvMapped());
+        QCOMPARE(&MpvLibrary::instance(), &library);
+    }
+
+    void systemLibraryIsComplete()
+    {
+        const MpvLibrary &library = MpvLibrary::instance();
+        QVERIFY2(library.isLoaded(), qPrintable(library.failure()));
+        QVERIFY(library.failure().isEmpty());
+        QVERIFY2(library.fileName().contains(QLatin1String("libmpv.so")), qPrintable(library.fileName()));
+        QCOMPARE(library.clientApiVersion() >> 16, MPV_CLIENT_API_VERSION >> 16);
+        QCOMPARE(QString::fromUtf8(library.errorString(MPV_ERROR_NOMEM)),
+                 QStringLiteral("memory allocation failed"));
+
+        // A handle made and driven through the pointers alone.
+        mpv_handle *handle = library.create();
+        QVERIFY(handle);
+        QCOMPARE(library.setOptionString(handle, "config", "no"), 0);
+        QCOMPARE(library.setOptionString(handle, "vo", "null"), 0);
+        QCOMPARE(library.setOptionString(handle, "ao", "null"), 0);
+        QCOMPARE(library.initialize(handle), 0);
+        int idle = 0;
+        QCOMPARE(library.getProperty(handle, "idle-active", MPV_FORMAT_FLAG, &idle), 0);
+        double volume = 37;
+        QCOMPARE(library.setProperty(handle, "volume", MPV_FORMAT_DOUBLE, &volume), 0);
+        volume = 0;
+        QCOMPARE(library.getProperty(handle, "volume", MPV_FORMAT_DOUBLE, &volume), 0);
+        QCOMPARE(volume, 37.0);
+        QVERIFY(library.setOptionString(handle, "no-such-option", "1") < 0);
+        library.terminateDestroy(handle);
+    }
+
+    void missingLibraryIsReported()
+    {
+        const MpvLibrary library(QStringLiteral("lumra-no-such-library"), 2);
+        QVERIFY(!library.isLoaded());
+        QVERIFY2(library.failure().contains(QLatin1String("lumra-no-such-library")),
+                 qPrintable(library.failure()));
+        QVERIFY(!library.create);
+        QVERIFY(!library.waitEvent);
+    }
+
+    void libraryWithoutTheFunctionsIsRefused()
+    {
+        // zlib is loaded into every Qt program and has none of libmpv's functions.
+        const MpvLibrary library(QStringLiteral("z"), 1);
+        QVERIFY(!library.isLoaded());
+        QVERIFY2(library.failure().contains(QLatin1String("lacks mpv_client_api_version")),
+                 qPrintable(library.failure()));
+        // No half-filled table.
+        QVERIFY(!library.clientApiVersion);
+        QVERIFY(!library.create);
+    }
+
+    void playerWithoutLibraryFailsOpen()
+    {
+        const MpvLibrary missing(QStringLiteral("lumra-no-such-library"), 2);
+        LumraPlayer player(0, missing);
+        QStringList log;
+        player.SetLogHandler([&log](const QString &line) { log << line; });
+        QVERIFY(!player.isAvailable());
+
+        // Every other call is harmless on an unavailable player.
+        player.ReduceDelay(true);
+        player.SetVolume(50);
+        player.Seek(10);
+        player.Stop();
+        QCOMPARE(player.Duration(), 0.0);
+        QCOMPARE(player.Clock(), 0.0);
+        QCOMPARE(player.volume(), 0);
+        QVERIFY(!player.isPaused());
+        QVERIFY(log.isEmpty());
+
+        QCOMPARE(player.Open(QByteArray("http://127.0.0.1:1/lesson.m3u8")), PlayerUnavailable);
+        QCOMPARE(log.size(), 1);
+        QVERIFY2(log.first().startsWith(QLatin1String("libmpv could not be loaded: ")), qPrintable(log.first()));
+        QVERIFY(log.first().contains(QLatin1String("lumra-no-such-library")));
+
+        const QByteArray playlist("#EXTM3U\n");
+        QCOMPARE(player.Open(playlist.constData(), playlist.size()), PlayerUnavailable);
+        QCOMPARE(log.size(), 2);
+        QVERIFY(!player.isOpen());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMpvLibrary)
+#include "tst_mpvlibrary.moc"
