@@ -12,7 +12,7 @@ QDataStream &operator<<(QDataStream &out, const UserSession &user)
 
 namespace {
 
-// A damaged index can yield a date-time with an unknown time spec or zone, which Qt
+// A damaged index can yield a date-time with an unknown kind of time or zone, which Qt
 // crashes on when it is written again; such a sign-in time reads as none at all.
 bool isWritable(const QDateTime &time)
 {

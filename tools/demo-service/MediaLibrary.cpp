@@ -83,11 +83,11 @@ QByteArray MediaLibrary::aesIv(const QString &clip)
     return QCryptographicHash::hash("lumra-demo-iv|" + clip.toUtf8(), QCryptographicHash::Md5);
 }
 
-void MediaLibrary::registerClip(const ClipSpec &spec)
+void MediaLibrary::registerClip(const ClipSpec &recipe)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    ClipState &state = m_clips[spec.name];
-    state.spec = spec;
+    ClipState &state = m_clips[recipe.name];
+    state.recipe = recipe;
     state.ready = false;
     state.failed = false;
 }
@@ -106,9 +106,9 @@ void MediaLibrary::markDone(const QString &clip, const QString &folder, bool ok)
     m_changed.notify_all();
 }
 
-bool MediaLibrary::makeIfMissing(const ClipSpec &spec, QString *folder, QString *error)
+bool MediaLibrary::makeIfMissing(const ClipSpec &recipe, QString *folder, QString *error)
 {
-    *folder = m_root + QStringLiteral("/clips/") + spec.cacheName();
+    *folder = m_root + QStringLiteral("/clips/") + recipe.cacheName();
     if (QFileInfo::exists(*folder + QStringLiteral("/index.m3u8")))
         return true;
     const QString work = *folder + QStringLiteral(".tmp-%1").arg(QCoreApplication::applicationPid());
@@ -117,7 +117,7 @@ bool MediaLibrary::makeIfMissing(const ClipSpec &spec, QString *folder, QString 
         *error = QStringLiteral("cannot create %1").arg(work);
         return false;
     }
-    if (!MediaMaker::makeClip(spec, work, aesKey(spec.name), aesIv(spec.name), m_cancel, error)) {
+    if (!MediaMaker::makeClip(recipe, work, aesKey(recipe.name), aesIv(recipe.name), m_cancel, error)) {
         QDir(work).removeRecursively();
         return false;
     }
@@ -125,33 +125,33 @@ bool MediaLibrary::makeIfMissing(const ClipSpec &spec, QString *folder, QString 
     if (!QDir().rename(work, *folder))
         QDir(work).removeRecursively();
     if (!QFileInfo::exists(*folder + QStringLiteral("/index.m3u8"))) {
-        *error = QStringLiteral("clip %1 missing after making it").arg(spec.name);
+        *error = QStringLiteral("clip %1 missing after making it").arg(recipe.name);
         return false;
     }
     return true;
 }
 
-bool MediaLibrary::prepare(const ClipSpec &spec, QString *error)
+bool MediaLibrary::prepare(const ClipSpec &recipe, QString *error)
 {
-    registerClip(spec);
+    registerClip(recipe);
     QString folder;
-    const bool ok = makeIfMissing(spec, &folder, error);
-    markDone(spec.name, folder, ok);
+    const bool ok = makeIfMissing(recipe, &folder, error);
+    markDone(recipe.name, folder, ok);
     return ok;
 }
 
-void MediaLibrary::prepareInBackground(const ClipSpec &spec)
+void MediaLibrary::prepareInBackground(const ClipSpec &recipe)
 {
-    registerClip(spec);
+    registerClip(recipe);
     if (m_worker.joinable())
         m_worker.join();
-    m_worker = std::thread([this, spec] {
+    m_worker = std::thread([this, recipe] {
         QString folder;
         QString error;
-        const bool ok = makeIfMissing(spec, &folder, &error);
+        const bool ok = makeIfMissing(recipe, &folder, &error);
         if (!ok && !m_cancel.load())
-            QTextStream(stderr) << "lumra-demo-service: clip " << spec.name << ": " << error << '\n';
-        markDone(spec.name, folder, ok);
+            QTextStream(stderr) << "lumra-demo-service: clip " << recipe.name << ": " << error << '\n';
+        markDone(recipe.name, folder, ok);
     });
 }
 

@@ -22,8 +22,8 @@ public:
     MediaLibrary(const MediaLibrary &) = delete;
     MediaLibrary &operator=(const MediaLibrary &) = delete;
 
-    bool prepare(const ClipSpec &spec, QString *error);
-    void prepareInBackground(const ClipSpec &spec);
+    bool prepare(const ClipSpec &recipe, QString *error);
+    void prepareInBackground(const ClipSpec &recipe);
     bool preparePictures(QString *error);
     void shutdown();
 
@@ -41,7 +41,7 @@ public:
 private:
     struct ClipState
     {
-        ClipSpec spec;
+        ClipSpec recipe;
         QString folder;
         bool ready = false;
         bool failed = false;
@@ -49,8 +49,8 @@ private:
         qint64 bytes = 0;
     };
 
-    bool makeIfMissing(const ClipSpec &spec, QString *folder, QString *error);
-    void registerClip(const ClipSpec &spec);
+    bool makeIfMissing(const ClipSpec &recipe, QString *folder, QString *error);
+    void registerClip(const ClipSpec &recipe);
     void markDone(const QString &clip, const QString &folder, bool ok);
 
     QString m_root;

@@ -26,7 +26,7 @@ public:
     // The playlist's key URI is written as keyUriPlaceholder; the server fills in the address.
     static constexpr const char *keyUriPlaceholder = "@KEY_URI@";
 
-    static bool makeClip(const ClipSpec &spec, const QString &folder, const QByteArray &key,
+    static bool makeClip(const ClipSpec &recipe, const QString &folder, const QByteArray &key,
                          const QByteArray &iv, const std::atomic<bool> &cancel, QString *error);
     // filterGraph is an ffmpeg lavfi source; the picture format follows the file suffix.
     static bool makePicture(const QString &filterGraph, const QString &path, QString *error);
