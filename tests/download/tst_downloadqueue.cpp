@@ -7,6 +7,7 @@
 #include "download/StoreFolders.h"
 #include "model/Course.h"
 #include "support/DemoClient.h"
+#include "support/DemoLessons.h"
 #include "support/DemoService.h"
 #include "support/TestAppState.h"
 
@@ -21,30 +22,6 @@
 #include <memory>
 
 namespace {
-
-Courseware lessonNode(const QString &courseId, const QString &id, int state = Courseware::Queued)
-{
-    Courseware cw;
-    cw.courseId = courseId;
-    cw.id = id;
-    cw.cType = QStringLiteral("1");
-    cw.type = QStringLiteral("kejian");
-    cw.title = QStringLiteral("课件 ") + id;
-    cw.level = Courseware::Lesson;
-    cw.downloadState = state;
-    return cw;
-}
-
-// A course of the demo catalogue with the given lessons queued.
-Course course(const QString &id, const QStringList &lessonIds, const QString &title = QString())
-{
-    Course c;
-    c.id = id;
-    c.title = title.isEmpty() ? QStringLiteral("课程 ") + id : title;
-    for (const QString &lessonId : lessonIds)
-        c.coursewares << lessonNode(id, lessonId);
-    return c;
-}
 
 QStringList treeOf(const QString &folder)
 {
@@ -146,8 +123,8 @@ private slots:
         Settings::setText(f.state().settings.get(), SettingKeys::DoneShutdown, QStringLiteral("1"));
         const int mark = logMark();
         f.queue.setPaused(true);
-        f.queue.appendMission(course(QStringLiteral("101"), {QStringLiteral("1016"), QStringLiteral("1013")}));
-        f.queue.appendMission(course(QStringLiteral("102"), {QStringLiteral("1021")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016"), QStringLiteral("1013")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("102"), {QStringLiteral("1021")}));
         QCOMPARE(f.appended.count(), 2);
         f.queue.setPaused(false);
         QVERIFY(f.waitDownloaded(3));
@@ -188,7 +165,7 @@ private slots:
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
         Settings::setText(f.state().settings.get(), SettingKeys::DoneTip, QStringLiteral("0"));
         Settings::setText(f.state().settings.get(), SettingKeys::DoneShutdown, QStringLiteral("0"));
-        f.queue.appendMission(course(QStringLiteral("101"), {QStringLiteral("1016")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016")}));
         QVERIFY(f.waitDownloaded(1));
         QTest::qWait(100);
         QCOMPARE(f.tips.count(), 0);
@@ -203,7 +180,7 @@ private slots:
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
         QVERIFY(m_service->setFaults({{QStringLiteral("media-latency"), QStringLiteral("500")}}));
         const int mark = logMark();
-        f.queue.appendMission(course(QStringLiteral("101"), {QStringLiteral("1014")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1014")}));
         const QString folder = f.state().downloadDir + QStringLiteral("/101/1014");
         QVERIFY(QTest::qWaitFor([&] {
             return f.progress.count() > 0 && !QDir(folder).entryList({QStringLiteral("*.ts")}).isEmpty();
@@ -237,7 +214,7 @@ private slots:
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
         QVERIFY(m_service->setFaults({{QStringLiteral("media-latency"), QStringLiteral("300")}}));
-        f.queue.appendMission(course(QStringLiteral("101"), {QStringLiteral("1014"), QStringLiteral("1013")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1014"), QStringLiteral("1013")}));
         const QString removed = f.state().downloadDir + QStringLiteral("/101/1014");
         QVERIFY(QTest::qWaitFor([&] { return QDir(removed).entryList({QStringLiteral("*.ts")}).size() >= 1; }, 15000));
         QVERIFY(f.queue.isBusy());
@@ -261,7 +238,7 @@ private slots:
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
         QVERIFY(m_service->setFaults({{QStringLiteral("latency"), QStringLiteral("400")}}));
         const int mark = logMark();
-        f.queue.appendMission(course(QStringLiteral("101"), {QStringLiteral("1013")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
         QCOMPARE(f.states.last().at(0).toInt(), 0);
         f.queue.removeMissions({QStringLiteral("1013")});
         QVERIFY(QTest::qWaitFor([&] { return mediaSince(mark).contains(QStringLiteral("GetKeysAndUrlByLid")); }, 5000));
@@ -280,7 +257,7 @@ private slots:
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
         QVERIFY(m_service->setFaults({{QStringLiteral("html"), QStringLiteral("GetKeysAndUrlByLid")}}));
         const int mark = logMark();
-        f.queue.appendMission(course(QStringLiteral("101"), {QStringLiteral("1013")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
         QVERIFY(QTest::qWaitFor([&] { return f.errors.count() > 0; }, 8000));
         QCOMPARE(f.errors.first().at(1).toString(), QStringLiteral("获取下载地址失败"));
         QCOMPARE(mediaSince(mark).count(QStringLiteral("GetKeysAndUrlByLid")), 4);
@@ -294,8 +271,8 @@ private slots:
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
         f.queue.setPaused(true);
-        f.queue.appendMission(course(QStringLiteral("101"), {QStringLiteral("1013")}));
-        f.queue.appendMission(course(QStringLiteral("101"), {QStringLiteral("1013"), QStringLiteral("1016")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013"), QStringLiteral("1016")}));
         QCOMPARE(f.appended.count(), 2);
         QCOMPARE(f.state().user.downloads.size(), 1);
         const Course &stored = f.state().user.downloads.first();
@@ -306,7 +283,7 @@ private slots:
         f.queue.setPaused(false);
         QVERIFY(f.waitDownloaded(2));
         const int mark = logMark();
-        f.queue.appendMission(course(QStringLiteral("101"), {QStringLiteral("1013")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
         QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1013"))->downloadState, int(Courseware::Queued));
         QVERIFY(f.waitDownloaded(3));
         QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1013"))->downloadState, int(Courseware::Downloaded));
@@ -341,7 +318,7 @@ private slots:
         const QStringList before = treeOf(outside);
 
         const int mark = logMark();
-        Course bad = course(courseId, {lessonId});
+        Course bad = DemoLessons::queuedCourse(courseId, {lessonId});
         f.queue.appendMission(bad);
         QCOMPARE(f.errors.count(), 1);
         QCOMPARE(f.errors.first().at(1).toString(), QStringLiteral("课程或课件编号无效，无法下载"));
@@ -367,7 +344,7 @@ private slots:
         f.state().downloadDir.clear();
         const QString cwd = QDir::currentPath();
         const QStringList before = QDir(cwd).entryList();
-        f.queue.appendMission(course(QStringLiteral("101"), {QStringLiteral("1013")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
         QCOMPARE(f.errors.count(), 1);
         QVERIFY(f.state().user.downloads.first().localPath.isEmpty());
         f.queue.removeMissions({QStringLiteral("1013")});
@@ -388,14 +365,14 @@ private slots:
         QVERIFY(notes.open(QIODevice::WriteOnly));
         notes.write("my notes");
         notes.close();
-        const Course first = course(QStringLiteral("101"), {QStringLiteral("1016")}, QStringLiteral("临床"));
+        const Course first = DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016")}, QStringLiteral("临床"));
         const QString legacy = root + QLatin1Char('/') + StoreFolders::legacyHash(first.title);
         QVERIFY(QDir().mkpath(legacy + QStringLiteral("/old")));
 
         f.queue.appendMission(first);
         QVERIFY(f.waitDownloaded(1));
         QVERIFY(m_service->setFaults({{QStringLiteral("media-latency"), QStringLiteral("300")}}));
-        f.queue.appendMission(course(QStringLiteral("102"), {QStringLiteral("1025")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("102"), {QStringLiteral("1025")}));
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(root + QStringLiteral("/102/1025/00000.zs")); }, 15000));
         QVERIFY(f.queue.isBusy());
 
@@ -414,7 +391,7 @@ private slots:
         // With nothing of the user's left the download folder goes too.
         QVERIFY(QDir(root + QStringLiteral("/mine")).removeRecursively());
         QVERIFY(QFile::remove(root + QStringLiteral("/notes.txt")));
-        f.queue.appendMission(course(QStringLiteral("101"), {QStringLiteral("1016")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016")}));
         QVERIFY(f.waitDownloaded(2));
         f.queue.clearAll();
         QVERIFY(!QFileInfo::exists(root));

@@ -15,6 +15,7 @@
 #include "player/ToggleHostWidget.h"
 #include "player/WatchPositionStore.h"
 #include "support/DemoClient.h"
+#include "support/DemoLessons.h"
 #include "support/DemoService.h"
 #include "support/TestAppState.h"
 #include "widgets/ImageButton.h"
@@ -36,19 +37,6 @@
 #include <memory>
 
 namespace {
-
-Courseware lessonNode(const QString &courseId, const QString &id, int state = Courseware::NotDownloaded)
-{
-    Courseware cw;
-    cw.courseId = courseId;
-    cw.id = id;
-    cw.cType = QStringLiteral("1");
-    cw.type = QStringLiteral("kejian");
-    cw.title = QStringLiteral("课件 ") + id;
-    cw.level = Courseware::Lesson;
-    cw.downloadState = state;
-    return cw;
-}
 
 struct Fixture
 {
@@ -145,9 +133,9 @@ private slots:
     {
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
-        Courseware lesson = lessonNode(QStringLiteral("101"), QStringLiteral("1014"));
-        Courseware other = lessonNode(QStringLiteral("101"), QStringLiteral("1013"));
-        Courseware downloaded = lessonNode(QStringLiteral("101"), QStringLiteral("1016"), Courseware::Downloaded);
+        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1014"), Courseware::NotDownloaded);
+        Courseware other = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1013"), Courseware::NotDownloaded);
+        Courseware downloaded = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1016"), Courseware::Downloaded);
         downloaded.localPath = f.env.root();
         const int mark = logMark();
 
@@ -242,7 +230,7 @@ private slots:
         AppState &s = f.env.state();
         QCOMPARE(s.lines.size(), 3);
         s.currentLine = 2;
-        Courseware lesson = lessonNode(QStringLiteral("101"), QStringLiteral("1013"));
+        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1013"), Courseware::NotDownloaded);
         const int mark = logMark();
         QString source;
         whenPlaying([&](FFPlayer *w) {
@@ -311,7 +299,7 @@ private slots:
         Course course;
         course.id = QStringLiteral("101");
         course.title = QStringLiteral("2026临床执业医师精讲班");
-        course.coursewares << lessonNode(course.id, QStringLiteral("1016"), Courseware::Queued);
+        course.coursewares << DemoLessons::lesson(course.id, QStringLiteral("1016"), Courseware::Queued);
         f.queue.appendMission(course);
         QVERIFY(QTest::qWaitFor([&] { return downloaded.count() == 1; }, 30000));
         const Courseware *stored = f.queue.findDownloadLesson(course.id, QStringLiteral("1016"));
@@ -338,7 +326,7 @@ private slots:
                          && QFileInfo(keyFile).size() == 16;
             duration = w->player()->Duration();
         });
-        Courseware fromCourse = lessonNode(course.id, QStringLiteral("1016"));
+        Courseware fromCourse = DemoLessons::lesson(course.id, QStringLiteral("1016"), Courseware::NotDownloaded);
         f.session.playFromCourse(&fromCourse); // blocks until the lesson has ended
         QVERIFY(m_scriptRan);
         QVERIFY(window);
@@ -357,7 +345,7 @@ private slots:
     {
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
-        Courseware lesson = lessonNode(QStringLiteral("102"), QStringLiteral("1024"));
+        Courseware lesson = DemoLessons::lesson(QStringLiteral("102"), QStringLiteral("1024"), Courseware::NotDownloaded);
         WatchPositionStore positions(f.env.state().userDataDir);
         f.setWatchTime("1");
 
@@ -407,14 +395,14 @@ private slots:
     {
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
-        Courseware chapter = lessonNode(QStringLiteral("101"), QStringLiteral("1011"));
+        Courseware chapter = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1011"), Courseware::NotDownloaded);
         chapter.level = Courseware::Chapter;
         const int mark = logMark();
         f.session.playFromCourse(&chapter);
         QTest::qWait(200);
         QVERIFY(logSince(mark, QStringLiteral("GetKeysAndUrlByLid")).isEmpty());
 
-        Courseware foreign = lessonNode(QStringLiteral("999"), QStringLiteral("9999"));
+        Courseware foreign = DemoLessons::lesson(QStringLiteral("999"), QStringLiteral("9999"), Courseware::NotDownloaded);
         f.session.playFromCourse(&foreign);
         QVERIFY(QTest::qWaitFor([&] { return !f.messages.isEmpty(); }, 15000));
         QVERIFY(!f.messages.first().isEmpty());
@@ -426,7 +414,7 @@ private slots:
     {
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
-        Courseware lesson = lessonNode(QStringLiteral("101"), QStringLiteral("1018"));
+        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1018"), Courseware::NotDownloaded);
         int result = -1;
         whenPlaying([&](FFPlayer *w) {
             connect(w, &FFPlayer::ClosedSigan, this, [&result, w] { result = w->lastResult(); });

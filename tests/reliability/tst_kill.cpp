@@ -4,6 +4,7 @@
 #include "download/FileStream.h"
 #include "model/Course.h"
 #include "support/DemoClient.h"
+#include "support/DemoLessons.h"
 #include "support/DemoService.h"
 #include "support/LessonCheck.h"
 #include "support/TestAppState.h"
@@ -20,23 +21,9 @@ namespace {
 
 Course demoCourse(int lessons)
 {
-    Course course;
-    course.id = QStringLiteral("101");
-    course.title = QStringLiteral("课程 101");
     const QStringList ids = {QStringLiteral("1014"), QStringLiteral("1013"), QStringLiteral("1015"),
                              QStringLiteral("1016")};
-    for (int i = 0; i < lessons && i < ids.size(); ++i) {
-        Courseware cw;
-        cw.courseId = course.id;
-        cw.id = ids.at(i);
-        cw.cType = QStringLiteral("1");
-        cw.type = QStringLiteral("kejian");
-        cw.title = QStringLiteral("课件 ") + cw.id;
-        cw.level = Courseware::Lesson;
-        cw.downloadState = Courseware::Queued;
-        course.coursewares << cw;
-    }
-    return course;
+    return DemoLessons::queuedCourse(QStringLiteral("101"), ids.mid(0, lessons));
 }
 
 // Child mode: save the index again and again until killed.

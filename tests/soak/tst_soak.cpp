@@ -2,6 +2,7 @@
 #include "download/FileStream.h"
 #include "model/Course.h"
 #include "support/DemoClient.h"
+#include "support/DemoLessons.h"
 #include "support/DemoService.h"
 #include "support/LessonCheck.h"
 #include "support/TestAppState.h"
@@ -38,21 +39,9 @@ private slots:
             {QStringLiteral("101"), QStringLiteral("1014")},
             {QStringLiteral("101"), QStringLiteral("1013")},
             {QStringLiteral("102"), QStringLiteral("1021")}};
-        QMap<QString, Course> courses;
-        for (const auto &lesson : lessons) {
-            Course &course = courses[lesson.first];
-            course.id = lesson.first;
-            course.title = QStringLiteral("课程 ") + lesson.first;
-            Courseware cw;
-            cw.courseId = lesson.first;
-            cw.id = lesson.second;
-            cw.cType = QStringLiteral("1");
-            cw.type = QStringLiteral("kejian");
-            cw.title = QStringLiteral("课件 ") + lesson.second;
-            cw.level = Courseware::Lesson;
-            cw.downloadState = Courseware::Queued;
-            course.coursewares << cw;
-        }
+        const QList<Course> courses = {
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1014"), QStringLiteral("1013")}),
+            DemoLessons::queuedCourse(QStringLiteral("102"), {QStringLiteral("1021")})};
 
         QSignalSpy errors(&queue, &FileStream::DownloadErrorSignal);
         QSignalSpy done(&queue, &FileStream::DownloadedSignal);

@@ -56,6 +56,11 @@ bool FaultInjector::isKey(const QString &key)
     return knownKeys.contains(key);
 }
 
+const QStringList &FaultInjector::keys()
+{
+    return knownKeys;
+}
+
 bool FaultInjector::set(const QString &key, const QString &value, QString *error)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -37,6 +37,8 @@ public:
     // Keys as documented in the README ("latency", "fail-every", "chaos-reset", ...).
     bool set(const QString &key, const QString &value, QString *error);
     static bool isKey(const QString &key);
+    // Every fault key, as the command line and the control endpoint take them.
+    static const QStringList &keys();
     void clear();
     QJsonObject describe() const;
 

@@ -19,14 +19,6 @@
 
 namespace {
 
-const QStringList faultKeys{
-    QStringLiteral("latency"),      QStringLiteral("media-latency"), QStringLiteral("fail-every"),
-    QStringLiteral("fail-mode"),    QStringLiteral("stall"),         QStringLiteral("stall-count"),
-    QStringLiteral("stall-max-ms"), QStringLiteral("html"),          QStringLiteral("truncate"),
-    QStringLiteral("dns-fail"),     QStringLiteral("chaos-reset"),   QStringLiteral("chaos-500"),
-    QStringLiteral("chaos-stall"),  QStringLiteral("chaos-seed"),    QStringLiteral("chaos-scope"),
-    QStringLiteral("chaos-cut"),
-};
 
 void fail(const QString &message)
 {
@@ -59,7 +51,7 @@ bool parseOptions(const QCoreApplication &app, ServiceOptions *options)
                                    QStringLiteral("Serve the files under this folder at /static/."),
                                    QStringLiteral("dir"));
     parser.addOptions({port, data, cache, update, account, ttl, demo, files});
-    for (const QString &key : faultKeys)
+    for (const QString &key : FaultInjector::keys())
         parser.addOption(QCommandLineOption(key, QStringLiteral("Fault: %1 (see README).").arg(key),
                                             QStringLiteral("value")));
     parser.process(app);
@@ -87,7 +79,7 @@ bool parseOptions(const QCoreApplication &app, ServiceOptions *options)
         }
         options->staticDir = folder.canonicalFilePath();
     }
-    for (const QString &key : faultKeys) {
+    for (const QString &key : FaultInjector::keys()) {
         if (parser.isSet(key))
             options->faults.append({key, parser.value(key)});
     }
