@@ -111,6 +111,7 @@ bool FileStream::loadIndex()
     QFile::remove(storeFile);
     if (!readIndexFile(indexFileFor(storeFile), state->user))
         return false;
+    m_listOwner = state->user.loginName;
 
     if (isNewerVersion(QStringLiteral("2.0.0.0"), state->user.version))
         return false;
@@ -128,6 +129,8 @@ void FileStream::loadUserStore()
     AppState *state = appState();
     if (!state || state->userStoreFile.isEmpty())
         return;
+    if (!m_listOwner.isEmpty() && m_listOwner == state->user.loginName)
+        return; // restored from this very store at start-up, and saved after every change
     UserSession stored;
     if (readIndexFile(indexFileFor(state->userStoreFile), stored)
         && stored.loginName == state->user.loginName) {
@@ -135,6 +138,7 @@ void FileStream::loadUserStore()
     } else {
         state->user.downloads.clear();
     }
+    m_listOwner = state->user.loginName;
 }
 
 void FileStream::relocate()

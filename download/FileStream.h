@@ -100,5 +100,7 @@ private:
     // Who current is, so that it is found again after the list changed under it.
     QString m_currentCourseId;
     QString m_currentLessonId;
+    // Whose download list is in memory: a sign-in of that same user needs no second read.
+    QString m_listOwner;
     QPointer<APIHandler> m_api;
 };
