@@ -15,6 +15,7 @@
 #include "platform/CrashHandler.h"
 #include "platform/InstanceGuard.h"
 #include "platform/PlatformPaths.h"
+#include "player/MpvLibrary.h"
 #include "ui/MainWidget.h"
 #include "ui/TestDriver.h"
 #include "widgets/ResourceInit.h"
@@ -116,6 +117,9 @@ int main(int argc, char *argv[])
     // End-to-end tests drive the window through a local socket; inert otherwise.
     TestDriver driver;
     driver.startFromEnvironment();
+
+    // Once the first page has had its time, so the first lesson opens as quickly as later ones.
+    MpvLibrary::preloadLater(1500);
 
     if (qEnvironmentVariableIsSet("LUMRA_TEST_CRASH"))
         QTimer::singleShot(0, [] { CrashHandler::crashForTest(); });

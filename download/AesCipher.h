@@ -47,20 +47,13 @@ private:
     bool streamBlocks(QIODevice *source, QIODevice *destination, Direction direction);
 
     void expandKey();
-    void loadState(const quint8 *input);
-    void storeState(quint8 *output) const;
-    void addRoundKey(int round);
-    void subBytes();
-    void invSubBytes();
-    void shiftRows();
-    void invShiftRows();
-    void mixColumns();
-    void invMixColumns();
 
     qint32 m_nb = 4;
     qint32 m_nk = 4;
     qint32 m_nr = 10;
     quint8 m_key[32] = {};
     quint8 m_roundKeys[240] = {};
-    quint8 m_state[16] = {};
+    // The schedule as 32-bit columns, and in the order deciphering uses it.
+    quint32 m_encryptKeys[60] = {};
+    quint32 m_decryptKeys[60] = {};
 };

@@ -1,10 +1,20 @@
 #include "player/MpvLibrary.h"
 
+#include <QThreadPool>
+#include <QTimer>
+
 const MpvLibrary &MpvLibrary::instance()
 {
     // Never unloaded: the decoder's threads may outlive any one player.
     static const MpvLibrary library(QStringLiteral("mpv"), 2);
     return library;
+}
+
+void MpvLibrary::preloadLater(int delayMs)
+{
+    // The static in instance() is initialised once even when both threads ask at once: a
+    // player made meanwhile waits for the load under way instead of starting another.
+    QTimer::singleShot(delayMs, [] { QThreadPool::globalInstance()->start([] { instance(); }); });
 }
 
 MpvLibrary::MpvLibrary(const QString &name, int version)

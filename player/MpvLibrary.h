@@ -15,6 +15,10 @@ public:
     // The system's libmpv ("mpv", ABI 2, else the unversioned name), loaded at the first
     // call; later calls answer the same object. Thread-safe.
     static const MpvLibrary &instance();
+    // Loads instance() on a worker thread after delayMs of the GUI thread's event loop, so
+    // that the first lesson does not wait for the dynamic loader (about 200 ms) while the
+    // program's start does not either.
+    static void preloadLater(int delayMs);
 
     // Tries "lib<name>.so.<version>", then "lib<name>.so" when version >= 0.
     explicit MpvLibrary(const QString &name, int version = -1);

@@ -1,0 +1,225 @@
+// lumra-bench-playback: from a lesson chosen on the course page to "playback started" (the
+// window's control bar appears), as the client runs it: the lesson address asked of the
+// demo service and played online, or the downloaded lesson played from the store. Run it on
+// an X display (Xvfb): the video goes to a real window.
+//
+//   lumra-bench-playback --mode online|offline [--plays 4] [--preload] [--root DIR] [--mpv-dir DIR]
+//
+// Without --preload the first play of the process pays for loading libmpv. With it, libmpv
+// is preloaded as the client does (1.5 s after its start) and the first play waits until
+// 2.5 s after start: the first lesson a student opens after starting the client. Later plays
+// are what a running client sees. Each play opens a new window, which is closed as soon as
+// the lesson plays.
+//
+// Prints "play N MS" per play, and for the command-line player the same stream:
+// "url", "header" lines (online) or "playlist" (offline, a deciphered copy with its key under
+// --mpv-dir), and "surface WxH" (the video surface's size).
+//
+// Needs LUMRA_DEMO_SERVICE (the demo service binary); --root keeps the store between runs, so
+// the offline lesson is downloaded once.
+#include "api/APIHandler.h"
+#include "api/ServiceSettings.h"
+#include "app/Accessors.h"
+#include "download/AesCipher.h"
+#include "download/FileStream.h"
+#include "model/Course.h"
+#include "model/M3u8Context.h"
+#include "player/FFPlayer.h"
+#include "player/LessonPlayback.h"
+#include "player/LumraPlayer.h"
+#include "player/MpvLibrary.h"
+#include "player/OfflinePlaylist.h"
+#include "support/DemoClient.h"
+#include "support/DemoLessons.h"
+#include "support/DemoService.h"
+#include "support/TestAppState.h"
+#include "widgets/ResourceInit.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextStream>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+constexpr const char *kCourse = "102";
+constexpr const char *kLesson = "1024"; // the long demo lesson: it never ends while measured
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+// Notes the moment the playing window shows its control bar, which the window does when
+// the player reports that playback started, and closes the window right after.
+class StartWatch : public QObject
+{
+public:
+    QElapsedTimer clock;
+    double startedMs = -1;
+    QSize surface;
+    QString source;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && startedMs < 0) {
+            FFPlayer *window = FFPlayer::current();
+            if (window && watched == window->controlBar()) {
+                startedMs = clock.nsecsElapsed() / 1e6;
+                surface = window->videoSurface()->size();
+                source = window->source();
+                QTimer::singleShot(0, window, &FFPlayer::stopPlayback);
+            }
+        }
+        return false;
+    }
+};
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+// The stored lesson as the player window deciphers it, written out for another player.
+QString writeOfflineCopy(const QString &folder, const QString &target)
+{
+    AesCipher *cipher = localCipher();
+    QByteArray playlist = cipher->decryptFileToBytes(folder + QStringLiteral("/00000.zs"));
+    while (playlist.endsWith('\0'))
+        playlist.chop(1);
+    QByteArray key = cipher->decryptFileToBytes(folder + QStringLiteral("/00000.zx")).left(AesCipher::BlockSize);
+    QDir().mkpath(target);
+    const QString keyPath = target + QStringLiteral("/key.zx");
+    const QString playlistPath = target + QStringLiteral("/lesson.m3u8");
+    if (playlist.isEmpty() || key.size() != AesCipher::BlockSize || !writeFile(keyPath, key)
+        || !writeFile(playlistPath, OfflinePlaylist::withKeyFile(playlist, keyPath)))
+        return QString();
+    return playlistPath;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("mode"), QStringLiteral("online or offline"), QStringLiteral("mode"), QStringLiteral("online")});
+    parser.addOption({QStringLiteral("plays"), QStringLiteral("plays in this process"), QStringLiteral("n"), QStringLiteral("4")});
+    parser.addOption({QStringLiteral("preload"), QStringLiteral("preload libmpv as the client does")});
+    parser.addOption({QStringLiteral("root"), QStringLiteral("the client's folders (kept)"), QStringLiteral("dir")});
+    parser.addOption({QStringLiteral("mpv-dir"), QStringLiteral("where the offline copy goes"), QStringLiteral("dir")});
+    parser.process(app);
+    const bool offline = parser.value(QStringLiteral("mode")) == QLatin1String("offline");
+    const int plays = std::max(1, parser.value(QStringLiteral("plays")).toInt());
+    initResources();
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    const bool preload = parser.isSet(QStringLiteral("preload"));
+    if (preload)
+        MpvLibrary::preloadLater(1500);
+
+    DemoService service;
+    if (!service.start()) {
+        out() << "error demo service: " << service.errorString() << "\n";
+        return 1;
+    }
+    std::unique_ptr<TestAppState> env = parser.isSet(QStringLiteral("root"))
+                                            ? std::make_unique<TestAppState>(parser.value(QStringLiteral("root")))
+                                            : std::make_unique<TestAppState>();
+    DemoClient client(service);
+    FileStream queue;
+    registerFileStream(&queue);
+    queue.attachApiHandler(&client.api());
+    AppState &state = env->state();
+    if (!client.signIn()) {
+        out() << "error sign-in: " << client.errorString() << "\n";
+        return 1;
+    }
+    state.userDataDir = state.userDir + QLatin1Char('/') + QLatin1String(DemoClient::demoUser);
+    QDir().mkpath(state.userDataDir);
+    state.userStoreFile = state.userDataDir + QStringLiteral("/kecheng.zg");
+    state.lines = QStringList{ServiceSettings::coursewareHost()};
+    queue.loadUserStore();
+
+    LessonPlayback session(&client.api());
+    QStringList messages;
+    session.setMessageSink([&messages](const QString &text) { messages << text; });
+    QByteArray keys;
+    QObject::connect(&client.api(), &APIHandler::HttpResponseSignal, [&keys](int type, int result, const QVariant &info) {
+        if (type == LessonPlayback::AddressRequestType && result != 0)
+            keys = info.value<M3u8Context>().keys;
+    });
+
+    const Courseware *alreadyStored = queue.findDownloadLesson(QLatin1String(kCourse), QLatin1String(kLesson));
+    if (!offline && alreadyStored) {
+        out() << "error the lesson is in this store, so it would play offline: use another --root\n";
+        return 1;
+    }
+    if (offline) {
+        const Courseware *stored = queue.findDownloadLesson(QLatin1String(kCourse), QLatin1String(kLesson));
+        if (!stored || stored->downloadState != Courseware::Downloaded) {
+            QSignalSpy downloaded(&queue, &FileStream::DownloadedSignal);
+            queue.appendMission(DemoLessons::queuedCourse(QLatin1String(kCourse), {QLatin1String(kLesson)}));
+            if (!QTest::qWaitFor([&] { return downloaded.count() == 1; }, 120000)) {
+                out() << "error the lesson did not download\n";
+                return 1;
+            }
+        }
+    }
+
+    if (preload && sinceStart.elapsed() < 2500)
+        QTest::qWait(int(2500 - sinceStart.elapsed()));
+
+    StartWatch watch;
+    app.installEventFilter(&watch);
+    for (int play = 1; play <= plays; ++play) {
+        Courseware lesson = DemoLessons::lesson(QLatin1String(kCourse), QLatin1String(kLesson), Courseware::NotDownloaded);
+        watch.startedMs = -1;
+        QTimer::singleShot(0, [&] {
+            watch.clock.start();
+            session.playFromCourse(&lesson); // offline: returns when the window has closed
+        });
+        const bool started = QTest::qWaitFor([&] { return watch.startedMs >= 0; }, 30000);
+        if (FFPlayer *window = FFPlayer::current(); window && !started)
+            window->stopPlayback();
+        if (!QTest::qWaitFor([] { return FFPlayer::current() == nullptr; }, 10000) || !started) {
+            out() << "error play " << play << " did not start: " << messages.join(QLatin1String("; ")) << "\n";
+            return 1;
+        }
+        out() << "play " << play << " " << QString::number(watch.startedMs, 'f', 1) << "\n";
+        out().flush();
+        QTest::qWait(300); // let the previous window's teardown settle
+    }
+
+    out() << "surface " << watch.surface.width() << "x" << watch.surface.height() << "\n";
+    if (offline) {
+        const Courseware *stored = queue.findDownloadLesson(QLatin1String(kCourse), QLatin1String(kLesson));
+        const QString target = parser.isSet(QStringLiteral("mpv-dir")) ? parser.value(QStringLiteral("mpv-dir"))
+                                                                       : state.dataDir + QStringLiteral("/mpv");
+        const QString playlist = writeOfflineCopy(stored->localPath, target);
+        if (playlist.isEmpty()) {
+            out() << "error cannot write the offline copy\n";
+            return 1;
+        }
+        out() << "playlist " << playlist << "\n";
+    } else {
+        out() << "url " << watch.source << "\n";
+        const QStringList fields = LumraPlayer::headerFields(LessonPlayback::headerLine().toUtf8(),
+                                                             LessonPlayback::cookieLine(QString::fromUtf8(keys)).toUtf8());
+        for (const QString &field : fields)
+            out() << "header " << field << "\n";
+    }
+    registerFileStream(nullptr);
+    return 0;
+}
