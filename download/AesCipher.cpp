@@ -264,8 +264,12 @@ bool AesCipher::streamBlocks(QIODevice *source, QIODevice *destination, Directio
     // Whole chunks per device call (one call per block made the device overhead as large as
     // the cipher's); a short read from a sequential device is filled up before any block of
     // it is enciphered, so padding only ever ends the stream.
-    QByteArray input(kChunkBlocks * BlockSize, Qt::Uninitialized);
-    QByteArray output(kChunkBlocks * BlockSize, Qt::Uninitialized);
+    // A file or buffer says how much is left: a key or playlist needs no 64 KiB buffers.
+    qint64 size = qint64(kChunkBlocks) * BlockSize;
+    if (!source->isSequential())
+        size = qBound<qint64>(BlockSize, (source->bytesAvailable() + BlockSize - 1) / BlockSize * BlockSize, size);
+    QByteArray input(int(size), Qt::Uninitialized);
+    QByteArray output(int(size), Qt::Uninitialized);
     bool ended = false;
     while (!ended) {
         qint64 filled = 0;

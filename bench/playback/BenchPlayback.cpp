@@ -32,7 +32,7 @@
 #include "support/DemoClient.h"
 #include "support/DemoLessons.h"
 #include "support/DemoService.h"
-#include "support/TestAppState.h"
+#include "support/DemoStudent.h"
 #include "widgets/ResourceInit.h"
 
 #include <QApplication>
@@ -46,7 +46,6 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <memory>
 
 namespace {
 
@@ -134,23 +133,15 @@ int main(int argc, char **argv)
         out() << "error demo service: " << service.errorString() << "\n";
         return 1;
     }
-    std::unique_ptr<TestAppState> env = parser.isSet(QStringLiteral("root"))
-                                            ? std::make_unique<TestAppState>(parser.value(QStringLiteral("root")))
-                                            : std::make_unique<TestAppState>();
-    DemoClient client(service);
-    FileStream queue;
-    registerFileStream(&queue);
-    queue.attachApiHandler(&client.api());
-    AppState &state = env->state();
+    DemoStudent student(service, parser.value(QStringLiteral("root")));
+    DemoClient &client = student.client;
+    FileStream &queue = student.queue;
+    AppState &state = student.state();
     if (!client.signIn()) {
         out() << "error sign-in: " << client.errorString() << "\n";
         return 1;
     }
-    state.userDataDir = state.userDir + QLatin1Char('/') + QLatin1String(DemoClient::demoUser);
-    QDir().mkpath(state.userDataDir);
-    state.userStoreFile = state.userDataDir + QStringLiteral("/kecheng.zg");
     state.lines = QStringList{ServiceSettings::coursewareHost()};
-    queue.loadUserStore();
 
     LessonPlayback session(&client.api());
     QStringList messages;
@@ -220,6 +211,5 @@ int main(int argc, char **argv)
         for (const QString &field : fields)
             out() << "header " << field << "\n";
     }
-    registerFileStream(nullptr);
     return 0;
 }

@@ -9,7 +9,7 @@
 #include "support/DemoClient.h"
 #include "support/DemoLessons.h"
 #include "support/DemoService.h"
-#include "support/TestAppState.h"
+#include "support/DemoStudent.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -45,24 +45,13 @@ class TestDownloadQueue : public QObject
     Q_OBJECT
 
 private:
-    struct Fixture
+    struct Fixture : DemoStudent
     {
         explicit Fixture(const DemoService &service)
-            : client(service)
+            : DemoStudent(service)
         {
-            registerFileStream(&queue);
-            queue.attachApiHandler(&client.api());
-            // Where the signed-in student's index goes (a reused session skips the sign-in).
-            AppState &s = env.state();
-            s.userDataDir = s.userDir + QLatin1Char('/') + QLatin1String(DemoClient::demoUser);
-            QDir().mkpath(s.userDataDir);
-            s.userStoreFile = s.userDataDir + QStringLiteral("/kecheng.zg");
         }
-        ~Fixture() { registerFileStream(nullptr); }
 
-        TestAppState env;
-        DemoClient client;
-        FileStream queue;
         QSignalSpy downloaded{&queue, &FileStream::DownloadedSignal};
         QSignalSpy states{&queue, &FileStream::DownloadingStateChangeSignal};
         QSignalSpy progress{&queue, &FileStream::DownloadingProgressSignal};
@@ -71,7 +60,6 @@ private:
         QSignalSpy tips{&queue, &FileStream::ShowAllDoneTipSignal};
         QSignalSpy shutdowns{&queue, &FileStream::ShowShutdownSignal};
 
-        AppState &state() { return env.state(); }
         Courseware *lesson(const QString &courseId, const QString &id)
         {
             return queue.findDownloadLesson(courseId, id);

@@ -17,7 +17,7 @@
 #include "support/DemoClient.h"
 #include "support/DemoLessons.h"
 #include "support/DemoService.h"
-#include "support/TestAppState.h"
+#include "support/DemoStudent.h"
 #include "widgets/ImageButton.h"
 #include "widgets/ImageCheckButton.h"
 #include "widgets/ResourceInit.h"
@@ -38,30 +38,20 @@
 
 namespace {
 
-struct Fixture
+struct Fixture : DemoStudent
 {
     explicit Fixture(const DemoService &service)
-        : client(service)
+        : DemoStudent(service)
     {
-        registerFileStream(&queue);
-        queue.attachApiHandler(&client.api());
-        AppState &s = env.state();
-        s.userDataDir = s.userDir + QLatin1Char('/') + QLatin1String(DemoClient::demoUser);
-        QDir().mkpath(s.userDataDir);
-        s.userStoreFile = s.userDataDir + QStringLiteral("/kecheng.zg");
-        s.lines = QStringList{ServiceSettings::coursewareHost()};
+        state().lines = QStringList{ServiceSettings::coursewareHost()};
         session.setMessageSink([this](const QString &text) { messages << text; });
     }
-    ~Fixture() { registerFileStream(nullptr); }
 
     void setWatchTime(const char *value)
     {
         Settings::setText(env.state().settings.get(), SettingKeys::WatchTime, QString::fromLatin1(value));
     }
 
-    TestAppState env;
-    DemoClient client;
-    FileStream queue;
     LessonPlayback session{&client.api()};
     QStringList messages;
 };

@@ -13,9 +13,10 @@ TestAppState::TestAppState()
 }
 
 TestAppState::TestAppState(const QString &root)
-    : m_root(root)
+    : m_root(root.isEmpty() ? m_dir.path() : root)
 {
-    m_dir.remove();
+    if (!root.isEmpty())
+        m_dir.remove();
     setUp();
 }
 

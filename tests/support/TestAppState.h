@@ -13,6 +13,7 @@ class TestAppState
 {
 public:
     TestAppState();
+    // An empty root means a private temporary folder, as the default constructor.
     explicit TestAppState(const QString &root);
     ~TestAppState();
 
