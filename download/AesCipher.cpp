@@ -146,14 +146,11 @@ QByteArray AesCipher::storeKey()
 
 AesCipher &AesCipher::setKey(int keyLength, const quint8 *key)
 {
-    m_nb = 4;
     if (!key || (keyLength != 16 && keyLength != 24 && keyLength != 32))
         return *this;
     m_nk = keyLength / 4;
     m_nr = m_nk + 6;
-    std::memset(m_key, 0, sizeof(m_key));
-    std::memcpy(m_key, key, size_t(keyLength));
-    expandKey();
+    expandKey(key);
     return *this;
 }
 
@@ -162,34 +159,26 @@ AesCipher &AesCipher::setKey(const QByteArray &key)
     return setKey(key.size(), reinterpret_cast<const quint8 *>(key.constData()));
 }
 
-void AesCipher::expandKey()
+void AesCipher::expandKey(const quint8 *key)
 {
-    std::memset(m_roundKeys, 0, sizeof(m_roundKeys));
-    std::memcpy(m_roundKeys, m_key, size_t(m_nk) * 4);
-
-    const int totalWords = (m_nr + 1) * m_nb;
+    const auto subWord = [](quint32 w) {
+        return quint32(kSBox[w >> 24]) << 24 | quint32(kSBox[(w >> 16) & 0xff]) << 16
+               | quint32(kSBox[(w >> 8) & 0xff]) << 8 | kSBox[w & 0xff];
+    };
+    const int totalWords = (m_nr + 1) * 4;
+    for (int i = 0; i < m_nk; ++i)
+        m_encryptKeys[i] = loadWord(key + i * 4);
     for (int i = m_nk; i < totalWords; ++i) {
-        quint8 word[4];
-        std::memcpy(word, m_roundKeys + (i - 1) * 4, 4);
-        if (i % m_nk == 0) {
-            const quint8 first = word[0];
-            word[0] = kSBox[word[1]];
-            word[1] = kSBox[word[2]];
-            word[2] = kSBox[word[3]];
-            word[3] = kSBox[first];
-            word[0] ^= kRcon[i / m_nk];
-        } else if (m_nk > 6 && i % m_nk == 4) {
-            for (quint8 &b : word)
-                b = kSBox[b];
-        }
-        for (int b = 0; b < 4; ++b)
-            m_roundKeys[i * 4 + b] = quint8(m_roundKeys[(i - m_nk) * 4 + b] ^ word[b]);
+        quint32 word = m_encryptKeys[i - 1];
+        if (i % m_nk == 0)
+            word = subWord(rotateRight(word, 24)) ^ quint32(kRcon[i / m_nk]) << 24;
+        else if (m_nk > 6 && i % m_nk == 4)
+            word = subWord(word);
+        m_encryptKeys[i] = m_encryptKeys[i - m_nk] ^ word;
     }
 
-    // The same schedule as words; deciphering uses it round by round backwards, the inner
-    // rounds' keys passed through InvMixColumns (the equivalent inverse cipher).
-    for (int i = 0; i < totalWords; ++i)
-        m_encryptKeys[i] = loadWord(m_roundKeys + i * 4);
+    // Deciphering uses the schedule round by round backwards, the inner rounds' keys passed
+    // through InvMixColumns (the equivalent inverse cipher).
     for (int round = 0; round <= m_nr; ++round) {
         for (int c = 0; c < 4; ++c) {
             const quint32 w = m_encryptKeys[(m_nr - round) * 4 + c];

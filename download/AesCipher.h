@@ -46,14 +46,12 @@ private:
     void streamToFile(QIODevice *source, const QString &destinationPath, Direction direction);
     bool streamBlocks(QIODevice *source, QIODevice *destination, Direction direction);
 
-    void expandKey();
+    void expandKey(const quint8 *key);
 
-    qint32 m_nb = 4;
     qint32 m_nk = 4;
     qint32 m_nr = 10;
-    quint8 m_key[32] = {};
-    quint8 m_roundKeys[240] = {};
-    // The schedule as 32-bit columns, and in the order deciphering uses it.
+    // The key schedule as 32-bit columns (first byte in the high bits), and in the order
+    // deciphering uses it.
     quint32 m_encryptKeys[60] = {};
     quint32 m_decryptKeys[60] = {};
 };

@@ -26,7 +26,6 @@
 
 namespace {
 
-const char *const kPlaylistName = "00000.zs";
 constexpr qint64 kSignInDays = 7;
 const char *const kAddressFailed = "获取下载地址失败";
 // A lesson whose ids cannot name a folder of the store is never downloaded.
@@ -172,7 +171,7 @@ void FileStream::migrateLesson(const Course &course, const Courseware &lesson)
     QDir().mkpath(lesson.localPath);
 
     AesCipher *cipher = localCipher();
-    const QString legacyPlaylist = lesson.legacyPath + QLatin1Char('/') + QLatin1String(kPlaylistName);
+    const QString legacyPlaylist = lesson.legacyPath + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName);
     if (cipher && QFileInfo::exists(legacyPlaylist)) {
         QByteArray playlist = cipher->decryptFileToBytes(legacyPlaylist);
         if (!playlist.isEmpty()) {
@@ -182,7 +181,7 @@ void FileStream::migrateLesson(const Course &course, const Courseware &lesson)
             while (playlist.endsWith('\0'))
                 playlist.chop(1);
             cipher->encryptBytesToFile(playlist, lesson.localPath + QLatin1Char('/')
-                                                     + QLatin1String(kPlaylistName));
+                                                     + QLatin1String(StoreFolders::playlistFileName));
             QFile::remove(legacyPlaylist);
         }
     }

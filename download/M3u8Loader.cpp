@@ -8,6 +8,7 @@
 #include "download/AesCipher.h"
 #include "download/FileStream.h"
 #include "download/M3u8Playlist.h"
+#include "download/StoreFolders.h"
 #include "platform/AtomicFile.h"
 
 #include <QDebug>
@@ -29,8 +30,6 @@
 
 namespace {
 
-const char *const kPlaylistName = "00000.zs";
-const char *const kKeyName = "00000.zx";
 const char *const kWriteFailed = "写入文件失败";
 
 QString errorTextFor(int type)
@@ -278,12 +277,12 @@ void M3u8Loader::parsePlaylist(const QByteArray &body)
     if (isPaused())
         return;
     const M3u8Playlist playlist = M3u8Playlist::parse(
-        body, m_playlistUrl, m_saveFolder, QDir::tempPath() + QLatin1Char('/') + QLatin1String(kKeyName));
+        body, m_playlistUrl, m_saveFolder, QDir::tempPath() + QLatin1Char('/') + QLatin1String(StoreFolders::keyFileName));
     m_keyUrl = playlist.keyUri;
     m_segmentUrls = playlist.segmentUrls;
     m_segmentFiles = playlist.segmentFiles;
 
-    const QString target = m_saveFolder + QLatin1Char('/') + QLatin1String(kPlaylistName);
+    const QString target = m_saveFolder + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName);
     AesCipher *cipher = localCipher();
     if (!cipher) {
         raiseError(QString::fromUtf8(kWriteFailed));
@@ -299,7 +298,7 @@ void M3u8Loader::parsePlaylist(const QByteArray &body)
 
 void M3u8Loader::storeKey(const QByteArray &body)
 {
-    const QString target = m_saveFolder + QLatin1Char('/') + QLatin1String(kKeyName);
+    const QString target = m_saveFolder + QLatin1Char('/') + QLatin1String(StoreFolders::keyFileName);
     AesCipher *cipher = localCipher();
     if (cipher)
         cipher->encryptBytesToFile(body, target);

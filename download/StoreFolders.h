@@ -4,6 +4,10 @@
 
 // Folder helpers of the local download store.
 namespace StoreFolders {
+// The files of a downloaded lesson's folder beside its segments: the enciphered playlist,
+// rewritten to local paths, and the enciphered key.
+inline constexpr char playlistFileName[] = "00000.zs";
+inline constexpr char keyFileName[] = "00000.zx";
 // MD5 of the text's Latin-1 bytes as 32 lower-case hex digits: the folder names of the
 // older store layout.
 QString legacyHash(const QString &text);

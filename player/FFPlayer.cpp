@@ -6,6 +6,7 @@
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
 #include "download/AesCipher.h"
+#include "download/StoreFolders.h"
 #include "player/ClickableSlider.h"
 #include "player/LumraPlayer.h"
 #include "player/OfflinePlaylist.h"
@@ -215,7 +216,7 @@ void FFPlayer::openLocal(const QString &folder)
 
     AesCipher *cipher = localCipher();
     const QString base = folder + QLatin1Char('/');
-    m_playlist = cipher ? cipher->decryptFileToBytes(base + QStringLiteral("00000.zs")) : QByteArray();
+    m_playlist = cipher ? cipher->decryptFileToBytes(base + QLatin1String(StoreFolders::playlistFileName)) : QByteArray();
     while (m_playlist.endsWith('\0'))
         m_playlist.chop(1);
     if (m_playlist.isEmpty()) {
@@ -233,7 +234,7 @@ void FFPlayer::openLocal(const QString &folder)
         return;
     }
     m_keyFile->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QFile storedKey(base + QStringLiteral("00000.zx"));
+    QFile storedKey(base + QLatin1String(StoreFolders::keyFileName));
     if (storedKey.open(QIODevice::ReadOnly))
         cipher->decryptDevice(&storedKey, m_keyFile);
     m_keyFile->flush();

@@ -22,6 +22,7 @@
 #include "app/Accessors.h"
 #include "download/AesCipher.h"
 #include "download/FileStream.h"
+#include "download/StoreFolders.h"
 #include "model/Course.h"
 #include "model/M3u8Context.h"
 #include "player/FFPlayer.h"
@@ -94,10 +95,10 @@ bool writeFile(const QString &path, const QByteArray &data)
 QString writeOfflineCopy(const QString &folder, const QString &target)
 {
     AesCipher *cipher = localCipher();
-    QByteArray playlist = cipher->decryptFileToBytes(folder + QStringLiteral("/00000.zs"));
+    QByteArray playlist = cipher->decryptFileToBytes(folder + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName));
     while (playlist.endsWith('\0'))
         playlist.chop(1);
-    QByteArray key = cipher->decryptFileToBytes(folder + QStringLiteral("/00000.zx")).left(AesCipher::BlockSize);
+    QByteArray key = cipher->decryptFileToBytes(folder + QLatin1Char('/') + QLatin1String(StoreFolders::keyFileName)).left(AesCipher::BlockSize);
     QDir().mkpath(target);
     const QString keyPath = target + QStringLiteral("/key.zx");
     const QString playlistPath = target + QStringLiteral("/lesson.m3u8");
@@ -152,20 +153,17 @@ int main(int argc, char **argv)
             keys = info.value<M3u8Context>().keys;
     });
 
-    const Courseware *alreadyStored = queue.findDownloadLesson(QLatin1String(kCourse), QLatin1String(kLesson));
-    if (!offline && alreadyStored) {
+    const Courseware *stored = queue.findDownloadLesson(QLatin1String(kCourse), QLatin1String(kLesson));
+    if (!offline && stored) {
         out() << "error the lesson is in this store, so it would play offline: use another --root\n";
         return 1;
     }
-    if (offline) {
-        const Courseware *stored = queue.findDownloadLesson(QLatin1String(kCourse), QLatin1String(kLesson));
-        if (!stored || stored->downloadState != Courseware::Downloaded) {
-            QSignalSpy downloaded(&queue, &FileStream::DownloadedSignal);
-            queue.appendMission(DemoLessons::queuedCourse(QLatin1String(kCourse), {QLatin1String(kLesson)}));
-            if (!QTest::qWaitFor([&] { return downloaded.count() == 1; }, 120000)) {
-                out() << "error the lesson did not download\n";
-                return 1;
-            }
+    if (offline && (!stored || stored->downloadState != Courseware::Downloaded)) {
+        QSignalSpy downloaded(&queue, &FileStream::DownloadedSignal);
+        queue.appendMission(DemoLessons::queuedCourse(QLatin1String(kCourse), {QLatin1String(kLesson)}));
+        if (!QTest::qWaitFor([&] { return downloaded.count() == 1; }, 120000)) {
+            out() << "error the lesson did not download\n";
+            return 1;
         }
     }
 
@@ -195,7 +193,8 @@ int main(int argc, char **argv)
 
     out() << "surface " << watch.surface.width() << "x" << watch.surface.height() << "\n";
     if (offline) {
-        const Courseware *stored = queue.findDownloadLesson(QLatin1String(kCourse), QLatin1String(kLesson));
+        // Found again: the download changed the list the first lookup pointed into.
+        stored = queue.findDownloadLesson(QLatin1String(kCourse), QLatin1String(kLesson));
         const QString target = parser.isSet(QStringLiteral("mpv-dir")) ? parser.value(QStringLiteral("mpv-dir"))
                                                                        : state.dataDir + QStringLiteral("/mpv");
         const QString playlist = writeOfflineCopy(stored->localPath, target);
