@@ -72,7 +72,7 @@ APIHandler::~APIHandler() = default;
 
 // ---- requests -----------------------------------------------------------------------
 
-void APIHandler::sendSigned(int type, const QString &parameters, const HttpRequestContext &context)
+void APIHandler::sendSigned(int type, const RequestQuery &parameters, const HttpRequestContext &context)
 {
     sendRequest(RequestCatalogue::address(type, parameters), context);
 }

@@ -8,6 +8,7 @@
 #include <QVariant>
 
 class QNetworkAccessManager;
+class RequestQuery;
 class QNetworkReply;
 struct Courseware;
 
@@ -65,7 +66,7 @@ signals:
 
 private:
     void onReplyFinished(QNetworkReply *reply);
-    void sendSigned(int type, const QString &parameters, const HttpRequestContext &context);
+    void sendSigned(int type, const RequestQuery &parameters, const HttpRequestContext &context);
 
     void parsePcUpdate(const QJsonObject &reply);
     void parseSessionId(const QJsonObject &reply);

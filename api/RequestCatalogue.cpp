@@ -8,8 +8,16 @@
 namespace RequestCatalogue {
 
 namespace {
-const QString kSid = QStringLiteral("php_new_123sid=");
-const QString kClient = QStringLiteral("&php_new_vs=2&type=2");
+// Every request starts with the session id; most end with the protocol marker and client kind.
+RequestQuery withSid(const QString &sid)
+{
+    return RequestQuery().add(QStringLiteral("php_new_123sid"), sid);
+}
+
+RequestQuery &addClient(RequestQuery &query)
+{
+    return query.add(QStringLiteral("php_new_vs"), QStringLiteral("2")).add(QStringLiteral("type"), QStringLiteral("2"));
+}
 } // namespace
 
 QString path(int type)
@@ -35,77 +43,110 @@ bool isSigned(int type)
     return type != ReqPcUpdate && type != ReqAvatar;
 }
 
-QString address(int type, const QString &parameters)
+QString address(int type, const RequestQuery &parameters)
 {
     QString url = QStringLiteral("http://") + ServiceSettings::webHost() + QLatin1Char('/')
-                  + path(type) + parameters;
+                  + path(type) + parameters.encoded();
     if (isSigned(type))
-        url += QStringLiteral("&sign=") + RequestSigner::sign(parameters);
+        url += QStringLiteral("&sign=") + RequestSigner::sign(parameters.raw());
     return url;
 }
 
-QString pcUpdate(const QString &sid)
+QString address(int type, const QString &parameters)
 {
-    return kSid + sid + kClient + QStringLiteral("&type_client=pexil_app");
+    // Parts split at their first "=", so the raw text and its digest stay the same.
+    RequestQuery query;
+    for (const QString &part : parameters.split(QLatin1Char('&'))) {
+        const int equals = part.indexOf(QLatin1Char('='));
+        query.add(part.left(equals), equals < 0 ? QString() : part.mid(equals + 1));
+    }
+    return address(type, query);
 }
 
-QString sessionId(const QString &sid)
+RequestQuery pcUpdate(const QString &sid)
 {
-    return kSid + sid + kClient;
+    RequestQuery query = withSid(sid);
+    return addClient(query).add(QStringLiteral("type_client"), QStringLiteral("pexil_app"));
 }
 
-QString login(const QString &sid, const QString &userName, const QString &password)
+RequestQuery sessionId(const QString &sid)
 {
-    return kSid + sid + QStringLiteral("&password=") + password + QStringLiteral("&username=")
-           + userName + kClient;
+    RequestQuery query = withSid(sid);
+    return addClient(query);
 }
 
-QString registerUser(const QString &sid, const QString &userName, const QString &password)
+RequestQuery login(const QString &sid, const QString &userName, const QString &password)
 {
-    return kSid + sid + QStringLiteral("&username=") + userName + QStringLiteral("&password=")
-           + password + QStringLiteral("&repassword=") + password
-           + QStringLiteral("&register_site=2&register_client=5") + kClient;
+    RequestQuery query = withSid(sid);
+    query.add(QStringLiteral("password"), password).add(QStringLiteral("username"), userName);
+    return addClient(query);
 }
 
-QString changePassword(const QString &sid, const QString &userName, const QString &oldPassword,
-                       const QString &newPassword)
+RequestQuery registerUser(const QString &sid, const QString &userName, const QString &password)
 {
-    return kSid + sid + kClient + QStringLiteral("&username=") + userName
-           + QStringLiteral("&old_pwd=") + oldPassword + QStringLiteral("&new_pwd=") + newPassword
-           + QStringLiteral("&new_repwd=") + newPassword;
+    RequestQuery query = withSid(sid);
+    query.add(QStringLiteral("username"), userName)
+        .add(QStringLiteral("password"), password)
+        .add(QStringLiteral("repassword"), password)
+        .add(QStringLiteral("register_site"), QStringLiteral("2"))
+        .add(QStringLiteral("register_client"), QStringLiteral("5"));
+    return addClient(query);
 }
 
-QString myCourseList(const QString &sid)
+RequestQuery changePassword(const QString &sid, const QString &userName, const QString &oldPassword,
+                            const QString &newPassword)
 {
-    return kSid + sid + QStringLiteral("&p=15&num=0&php_new_vs=2&type=2");
+    RequestQuery query = withSid(sid);
+    return addClient(query)
+        .add(QStringLiteral("username"), userName)
+        .add(QStringLiteral("old_pwd"), oldPassword)
+        .add(QStringLiteral("new_pwd"), newPassword)
+        .add(QStringLiteral("new_repwd"), newPassword);
 }
 
-QString myCourseInfo(const QString &sid, const QString &courseId)
+RequestQuery myCourseList(const QString &sid)
 {
-    return kSid + sid + QStringLiteral("&class_id=") + courseId + kClient;
+    RequestQuery query = withSid(sid);
+    query.add(QStringLiteral("p"), QStringLiteral("15")).add(QStringLiteral("num"), QStringLiteral("0"));
+    return addClient(query);
 }
 
-QString keysAndUrl(const QString &sid, const Courseware &courseware)
+RequestQuery myCourseInfo(const QString &sid, const QString &courseId)
 {
-    return kSid + sid + QStringLiteral("&class_id=") + courseware.courseId
-           + QStringLiteral("&lesson_id=") + courseware.id + QStringLiteral("&c_type=")
-           + courseware.cType + kClient;
+    RequestQuery query = withSid(sid);
+    query.add(QStringLiteral("class_id"), courseId);
+    return addClient(query);
 }
 
-QString learnStatus(const QString &sid, const QString &classId, const QString &lessonId,
-                    const QString &status, const QString &cType)
+RequestQuery keysAndUrl(const QString &sid, const Courseware &courseware)
 {
-    return kSid + sid + kClient + QStringLiteral("&class_id=") + classId
-           + QStringLiteral("&lesson_id=") + lessonId + QStringLiteral("&stutas=") + status
-           + QStringLiteral("&c_type=") + cType;
+    RequestQuery query = withSid(sid);
+    query.add(QStringLiteral("class_id"), courseware.courseId)
+        .add(QStringLiteral("lesson_id"), courseware.id)
+        .add(QStringLiteral("c_type"), courseware.cType);
+    return addClient(query);
 }
 
-QString watchTime(const QString &sid, const QString &classId, const QString &lessonId,
-                  const QString &watchTimes, const QString &cType)
+RequestQuery learnStatus(const QString &sid, const QString &classId, const QString &lessonId,
+                         const QString &status, const QString &cType)
 {
-    return kSid + sid + kClient + QStringLiteral("&class_id=") + classId
-           + QStringLiteral("&lesson_id=") + lessonId + QStringLiteral("&watchtimes=") + watchTimes
-           + QStringLiteral("&c_type=") + cType;
+    RequestQuery query = withSid(sid);
+    return addClient(query)
+        .add(QStringLiteral("class_id"), classId)
+        .add(QStringLiteral("lesson_id"), lessonId)
+        .add(QStringLiteral("stutas"), status)
+        .add(QStringLiteral("c_type"), cType);
+}
+
+RequestQuery watchTime(const QString &sid, const QString &classId, const QString &lessonId,
+                       const QString &watchTimes, const QString &cType)
+{
+    RequestQuery query = withSid(sid);
+    return addClient(query)
+        .add(QStringLiteral("class_id"), classId)
+        .add(QStringLiteral("lesson_id"), lessonId)
+        .add(QStringLiteral("watchtimes"), watchTimes)
+        .add(QStringLiteral("c_type"), cType);
 }
 
 } // namespace RequestCatalogue

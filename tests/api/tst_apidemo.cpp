@@ -52,6 +52,22 @@ private:
         QTRY_VERIFY_WITH_TIMEOUT(!m_env->state().user.sid.isEmpty(), 10000);
     }
 
+    // A value of the last request to an endpoint, decoded the way a web service reads a
+    // query ("+" a blank, %XX escapes as UTF-8).
+    QString sentValue(const QString &endpoint, const QString &key) const
+    {
+        const QList<QJsonObject> log = m_service.requestLog(endpoint);
+        if (log.isEmpty())
+            return QStringLiteral("<no request>");
+        for (const QString &part : log.last().value(QLatin1String("query")).toString().split(QLatin1Char('&'))) {
+            if (part.section(QLatin1Char('='), 0, 0) == key) {
+                const QString value = part.section(QLatin1Char('='), 1).replace(QLatin1Char('+'), QLatin1Char(' '));
+                return QString::fromUtf8(QByteArray::fromPercentEncoding(value.toUtf8()));
+            }
+        }
+        return QStringLiteral("<no ") + key + QLatin1Char('>');
+    }
+
     bool signIn(const QString &name, const QString &password, QVariant *info = nullptr)
     {
         m_env->state().user.loginName = name;
@@ -179,6 +195,55 @@ private slots:
         QVERIFY(!context.keys.isEmpty());
         for (char c : context.keys)
             QVERIFY(QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~%").contains(c));
+    }
+
+    // Passwords with the symbols people use: the service must receive exactly what was typed
+    // at registration, sign-in and password change.
+    void passwordsWithSymbols_data()
+    {
+        QTest::addColumn<QString>("password");
+        for (const char *typed : {"a#b", "a+b", "100%", "a&b=c", "a b", "%41&sign=0"})
+            QTest::newRow(typed) << QString::fromLatin1(typed);
+        QTest::newRow("Chinese") << QStringLiteral("密码123");
+        QString symbols;
+        for (char c = 0x21; c < 0x7f; ++c) {
+            if (!QChar::isLetterOrNumber(uint(c)))
+                symbols += QLatin1Char(c);
+        }
+        QCOMPARE(symbols.size(), 32);
+        QTest::newRow("every printable ASCII symbol") << QStringLiteral("a ") + symbols;
+        for (const QChar symbol : symbols)
+            QTest::newRow(qPrintable(QStringLiteral("symbol ") + symbol)) << QStringLiteral("x") + symbol + QStringLiteral("y");
+    }
+
+    void passwordsWithSymbols()
+    {
+        QFETCH(QString, password);
+        // The service wants six characters at least; the lead keeps the symbols where they are.
+        const QString typed = QStringLiteral("pw12") + password;
+        const QString changed = password + QStringLiteral("新pw34");
+        static int accounts = 0;
+        const QString name = QStringLiteral("1770000%1").arg(++accounts, 4, 10, QLatin1Char('0'));
+        fetchSessionId();
+        AppState &state = m_env->state();
+
+        state.user.loginName = name;
+        state.user.password = typed;
+        m_api->registerUser();
+        QCOMPARE(waitFor(ReqRegister).first, 1);
+        QCOMPARE(sentValue(QStringLiteral("doregister"), QStringLiteral("password")), typed);
+        QCOMPARE(sentValue(QStringLiteral("doregister"), QStringLiteral("repassword")), typed);
+
+        QVERIFY(signIn(name, typed));
+        QCOMPARE(sentValue(QStringLiteral("dologin"), QStringLiteral("password")), typed);
+
+        m_api->changePassword(changed);
+        QCOMPARE(waitFor(ReqChangePassword).first, 1);
+        QCOMPARE(sentValue(QStringLiteral("doforget"), QStringLiteral("old_pwd")), typed);
+        QCOMPARE(sentValue(QStringLiteral("doforget"), QStringLiteral("new_pwd")), changed);
+        m_api->signOut();
+        QVERIFY(!signIn(name, typed));
+        QVERIFY(signIn(name, changed));
     }
 
     void linesFromHttpDns()

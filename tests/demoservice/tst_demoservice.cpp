@@ -206,11 +206,23 @@ void TestDemoService::refusesBadSignatureAndUnknownClient()
     reply = api(path, parameters, true, "Mozilla/5.0");
     QCOMPARE(reply.json().value(QStringLiteral("flag")).toInt(-1), 0);
 
-    // A Chinese user name is hashed as GBK while the URL carries UTF-8; both must agree.
-    reply = api(QStringLiteral("foreuser_2016_app/doregister/?"),
-                QStringLiteral("php_new_123sid=%1&username=张医生&password=a+b=c1&repassword=a+b=c1"
-                               "&register_site=2&register_client=5&php_new_vs=2&type=2").arg(m_sid));
-    QCOMPARE(reply.json().value(QStringLiteral("flag")).toInt(-1), 1);
+    // A Chinese user name is hashed as GBK while the URL carries UTF-8, and a value with
+    // "+" and "=" travels percent-encoded while the digest reads it raw; all must agree.
+    const auto sendEncoded = [this](const QString &path, const QString &raw) {
+        const QString sent = QString(raw).replace(QStringLiteral("a+b=c1"), QStringLiteral("a%2Bb%3Dc1"));
+        QNetworkRequest encoded(QUrl(apiUrl(path, sent, false) + QStringLiteral("&sign=") + signatureOf(raw),
+                                     QUrl::TolerantMode));
+        encoded.setRawHeader("TAVI-USER-AGENT", clientAgent);
+        return fetch(m_network, encoded).json().value(QStringLiteral("flag")).toInt(-1);
+    };
+    QCOMPARE(sendEncoded(QStringLiteral("foreuser_2016_app/doregister/?"),
+                         QStringLiteral("php_new_123sid=%1&username=张医生&password=a+b=c1&repassword=a+b=c1"
+                                        "&register_site=2&register_client=5&php_new_vs=2&type=2").arg(m_sid)),
+             1);
+    const QString login = QStringLiteral("php_new_123sid=%1&password=a+b=c1&username=张医生&php_new_vs=2&type=2").arg(m_sid);
+    QCOMPARE(sendEncoded(QStringLiteral("foreuser_2016_app/dologin/?"), login), 1);
+    // Sent raw, "+" reads as a blank on the service side, as in any web form.
+    QCOMPARE(api(QStringLiteral("foreuser_2016_app/dologin/?"), login).json().value(QStringLiteral("flag")).toInt(-1), 0);
 }
 
 void TestDemoService::signsInAndListsCourses()

@@ -367,13 +367,18 @@ void DemoServer::handleApi(const httplib::Request &request, httplib::Response &r
         sendJson(response, {{QStringLiteral("flag"), 0}, {QStringLiteral("infos"), QStringLiteral("客户端标识无效，请使用官方客户端")}});
         return;
     }
-    const QString query = rawQuery(request);
-    if (CourseApi::isSigned(endpoint) && !RequestSigner::verify(query)) {
+    const QList<RequestSigner::Field> fields = RequestSigner::decodeQuery(rawQuery(request));
+    if (CourseApi::isSigned(endpoint) && !RequestSigner::verify(fields)) {
         sendJson(response, {{QStringLiteral("flag"), 0}, {QStringLiteral("infos"), QStringLiteral("签名错误")}});
         return;
     }
+    // Encoded again field by field, so every value reads back exactly as decoded above.
+    QStringList encoded;
+    for (const RequestSigner::Field &field : fields)
+        encoded << QString::fromLatin1(QUrl::toPercentEncoding(field.key) + '='
+                                       + QUrl::toPercentEncoding(field.value));
     QUrlQuery decoded;
-    decoded.setQuery(query);
+    decoded.setQuery(encoded.join(QLatin1Char('&')));
     sendJson(response, m_api->answer(endpoint, decoded));
 }
 
@@ -518,10 +523,12 @@ void DemoServer::handleCover(const httplib::Request &request, httplib::Response 
     response.set_content(toStd(picture), name.endsWith(QLatin1String(".png")) ? "image/png" : "image/jpeg");
 }
 
-void DemoServer::handleAvatar(const httplib::Request &, httplib::Response &response)
+void DemoServer::handleAvatar(const httplib::Request &request, httplib::Response &response)
 {
+    const bool even = fromStd(request.matches[1].str()).toLongLong() % 2 == 0;
     QByteArray picture;
-    if (!readFile(m_media.picturePath(QStringLiteral("avatar.jpg")), &picture)) {
+    if (!readFile(m_media.picturePath(even ? QStringLiteral("avatar-even.jpg") : QStringLiteral("avatar.jpg")),
+                  &picture)) {
         sendText(response, 404, "no such picture\n");
         return;
     }

@@ -26,6 +26,10 @@ const QList<QPair<QString, QString>> pictures{
     {QStringLiteral("avatar.jpg"),
      QStringLiteral("color=c=0xf2994a:s=128x128,drawbox=x=36:y=16:w=56:h=56:color=white:t=fill,"
                     "drawbox=x=16:y=84:w=96:h=44:color=white:t=fill")},
+    // Accounts with an even uid get this one, so two students' pictures tell apart.
+    {QStringLiteral("avatar-even.jpg"),
+     QStringLiteral("color=c=0x2d6cdf:s=128x128,drawbox=x=36:y=16:w=56:h=56:color=white:t=fill,"
+                    "drawbox=x=16:y=84:w=96:h=44:color=white:t=fill")},
 };
 
 QString cacheVersion()

@@ -8,9 +8,9 @@
 
 namespace {
 
-QString percentDecoded(const QString &text)
+QString formDecoded(QString text)
 {
-    // "+" stays "+": the client does not encode it and hashes it as it is.
+    text.replace(QLatin1Char('+'), QLatin1Char(' '));
     return QString::fromUtf8(QByteArray::fromPercentEncoding(text.toUtf8()));
 }
 
@@ -22,21 +22,14 @@ QByteArray toGbk(const QString &text)
 
 } // namespace
 
-QList<RequestSigner::Pair> RequestSigner::splitParameters(const QString &parameterString)
-{
-    QList<Pair> pairs;
-    const QStringList parts = parameterString.split(QLatin1Char('&'));
-    for (const QString &part : parts) {
-        const QStringList pieces = part.split(QLatin1Char('='));
-        const QString value = pieces.size() > 1 ? pieces.at(1) : QString();
-        pairs.append({percentDecoded(pieces.at(0)), percentDecoded(value)});
-    }
-    return pairs;
-}
-
 QString RequestSigner::digest(const QString &parameterString)
 {
-    return digest(splitParameters(parameterString));
+    QList<Pair> pairs;
+    for (const QString &part : parameterString.split(QLatin1Char('&'))) {
+        const QStringList pieces = part.split(QLatin1Char('='));
+        pairs.append({pieces.at(0), pieces.size() > 1 ? pieces.at(1) : QString()});
+    }
+    return digest(pairs);
 }
 
 QString RequestSigner::digest(QList<Pair> pairs)
@@ -50,19 +43,40 @@ QString RequestSigner::digest(QList<Pair> pairs)
         QCryptographicHash::hash(toGbk(input), QCryptographicHash::Md5).toHex());
 }
 
-bool RequestSigner::verify(const QString &rawQuery)
+QList<RequestSigner::Field> RequestSigner::decodeQuery(const QString &rawQuery)
 {
-    QStringList parts = rawQuery.split(QLatin1Char('&'));
-    // The client appends the digest last; take the last "sign" part.
+    QList<Field> fields;
+    for (const QString &part : rawQuery.split(QLatin1Char('&'))) {
+        const int equals = part.indexOf(QLatin1Char('='));
+        Field field;
+        field.hasValue = equals >= 0;
+        field.key = formDecoded(field.hasValue ? part.left(equals) : part);
+        if (field.hasValue)
+            field.value = formDecoded(part.mid(equals + 1));
+        fields.append(field);
+    }
+    return fields;
+}
+
+bool RequestSigner::verify(const QList<Field> &fields)
+{
+    // The client appends the digest last; take the last "sign" field.
     int signIndex = -1;
-    for (int i = parts.size() - 1; i >= 0; --i) {
-        if (parts.at(i).startsWith(QLatin1String("sign="))) {
+    for (int i = fields.size() - 1; i >= 0; --i) {
+        if (fields.at(i).key == QLatin1String("sign")) {
             signIndex = i;
             break;
         }
     }
     if (signIndex < 0)
         return false;
-    const QString received = parts.takeAt(signIndex).mid(5).toLower();
+    QStringList parts;
+    for (int i = 0; i < fields.size(); ++i) {
+        if (i == signIndex)
+            continue;
+        const Field &field = fields.at(i);
+        parts << (field.hasValue ? field.key + QLatin1Char('=') + field.value : field.key);
+    }
+    const QString received = fields.at(signIndex).value.toLower();
     return !received.isEmpty() && digest(parts.join(QLatin1Char('&'))) == received;
 }
