@@ -19,9 +19,11 @@
 #include "model/M3u8Context.h"
 #include "model/MetaTypes.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -100,7 +102,11 @@ void APIHandler::login()
 
 void APIHandler::fetchAvatar()
 {
-    sendRequest(appState()->user.isImg, ReqAvatar);
+    // The picture belongs to the user who asked, whoever is signed in when it arrives.
+    HttpRequestContext context;
+    context.type = ReqAvatar;
+    context.args.insert(QStringLiteral("avatarPath"), appState()->avatarPath);
+    sendRequest(appState()->user.isImg, context);
 }
 
 void APIHandler::registerUser()
@@ -227,7 +233,7 @@ void APIHandler::dispatchReply(const QByteArray &body, const HttpRequestContext 
     case ReqPcUpdate: parsePcUpdate(reply); break;
     case ReqSessionId: parseSessionId(reply); break;
     case ReqLogin: parseLogin(reply); break;
-    case ReqAvatar: parseAvatar(body); break;
+    case ReqAvatar: parseAvatar(body, context); break;
     case ReqRegister:
     case ReqChangePassword: parseFlagOnly(context.type, reply); break;
     case ReqMyCourseList: parseMyCourseList(reply); break;
@@ -403,7 +409,7 @@ void APIHandler::parseLogin(const QJsonObject &reply)
     state->avatarPath = state->userDir + QLatin1Char('/') + StoreFolders::userFolderName(user.loginName)
                         + QLatin1Char('/') + StoreFolders::userFolderName(user.loginName)
                         + QStringLiteral(".jpg");
-    const bool avatarMissing = !QFileInfo::exists(state->avatarPath);
+    const bool avatarMissing = !isPicture(state->avatarPath);
     finishSignIn();
     // Asked for after the user folder exists, so the picture has somewhere to go.
     if (avatarMissing)
@@ -412,13 +418,29 @@ void APIHandler::parseLogin(const QJsonObject &reply)
         stream->saveIndex();
 }
 
-void APIHandler::parseAvatar(const QByteArray &body)
+void APIHandler::parseAvatar(const QByteArray &body, const HttpRequestContext &context)
 {
-    QSaveFile file(appState()->avatarPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(body);
-    file.commit();
+    // An error page or anything else that is no picture is not kept: it would stand for
+    // the picture for good, since a present file is never asked for again.
+    const QString path = context.args.value(QStringLiteral("avatarPath")).toString();
+    QBuffer buffer;
+    buffer.setData(body);
+    QImageReader reader(&buffer);
+    bool stored = false;
+    if (!path.isEmpty() && QFileInfo(QFileInfo(path).path()).isDir() && reader.canRead()
+        && !reader.read().isNull()) {
+        QSaveFile file(path);
+        stored = file.open(QIODevice::WriteOnly) && file.write(body) == body.size() && file.commit();
+        if (!stored)
+            writeLog(QStringLiteral("avatar not saved: ") + path);
+    }
+    emit HttpResponseSignal(ReqAvatar, stored ? 1 : 0, stored ? QVariant(path) : QVariant(QString()));
+}
+
+bool APIHandler::isPicture(const QString &path)
+{
+    QImageReader reader(path);
+    return reader.canRead() && !reader.read().isNull();
 }
 
 void APIHandler::parseFlagOnly(int type, const QJsonObject &reply)

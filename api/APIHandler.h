@@ -71,7 +71,8 @@ private:
     void parsePcUpdate(const QJsonObject &reply);
     void parseSessionId(const QJsonObject &reply);
     void parseLogin(const QJsonObject &reply);
-    void parseAvatar(const QByteArray &body);
+    void parseAvatar(const QByteArray &body, const HttpRequestContext &context);
+    static bool isPicture(const QString &path);
     void parseFlagOnly(int type, const QJsonObject &reply);
     void parseMyCourseList(const QJsonObject &reply);
     void parseMyCourseInfo(const QJsonObject &reply);

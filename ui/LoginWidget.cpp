@@ -109,6 +109,10 @@ void LoginWidget::onHttpResponse(int type, int result, const QVariant &info)
     if (type != ReqLogin)
         return;
     setWaiting(false);
+    // Once in, the typed password has done its work: after 退出 nobody at this computer
+    // may find it in the form and sign in as this user again.
+    if (result)
+        m_passwordEdit->clear();
     const QString text = info.toString();
     if (!result && !text.isEmpty()) {
         if (MainWidget *window = mainWidget())

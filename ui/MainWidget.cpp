@@ -515,14 +515,28 @@ void MainWidget::activateFromOtherInstance()
 
 void MainWidget::toggleMaximise(bool maximise)
 {
-    if (maximise) {
+    if (maximise)
         showMaximized();
-        m_mainLayout->setContentsMargins(0, 0, 0, 0);
-    } else {
+    else
         showNormal();
-        m_mainLayout->setContentsMargins(m_shadowWidth, m_shadowWidth, m_shadowWidth, m_shadowWidth);
-    }
-    m_maximised = !m_maximised;
+    applyMaximised(maximise);
+}
+
+void MainWidget::applyMaximised(bool maximised)
+{
+    m_maximised = maximised;
+    m_maxButton->setChecked(maximised);
+    const int margin = maximised ? 0 : m_shadowWidth;
+    m_mainLayout->setContentsMargins(margin, margin, margin, margin);
+}
+
+void MainWidget::changeEvent(QEvent *event)
+{
+    // Whoever changed the state (restore from the tray, the window manager), the flag, the
+    // button and the shadow margin follow it; a minimised window keeps what it had.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && isMaximized() != m_maximised)
+        applyMaximised(isMaximized());
+    QWidget::changeEvent(event);
 }
 
 void MainWidget::mousePressEvent(QMouseEvent *event)
@@ -585,15 +599,30 @@ void MainWidget::growBanner()
         QTimer::singleShot(10, this, &MainWidget::growBanner);
 }
 
+void MainWidget::notifyTray(const QString &text)
+{
+    if (m_trayNotifier)
+        m_trayNotifier(AppInfo::displayName(), text);
+    else
+        m_trayIcon->showMessage(AppInfo::displayName(), text, QSystemTrayIcon::Information, 10000);
+}
+
 void MainWidget::showAllDoneTip()
 {
-    m_trayIcon->showMessage(AppInfo::displayName(), QStringLiteral("全部下载已完成"),
-                            QSystemTrayIcon::Information, 10000);
+    notifyTray(QStringLiteral("全部下载已完成"));
 }
 
 void MainWidget::showShutdown()
 {
+    // The computer is about to go off: the countdown and its 取消 must be in front of the
+    // user, also when the window was hidden in the tray or minimised.
+    if (isMinimized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
     showOverlay(m_shutdown);
+    notifyTray(QStringLiteral("全部下载已完成，电脑将在30秒后关机"));
 }
 
 void MainWidget::setPasswordDialogVisible(bool visible)

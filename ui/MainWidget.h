@@ -66,9 +66,13 @@ public:
     // A later start of the program asked for this window.
     void activateFromOtherInstance();
 
-    // Test seams: whether a tray is available, and how addresses open.
+    // Test seams: whether a tray is available, how addresses open, how tray messages show.
     void setTrayProbe(std::function<bool()> probe) { m_trayProbe = std::move(probe); }
     void setUrlOpener(std::function<void(const QUrl &)> opener) { m_urlOpener = std::move(opener); }
+    void setTrayNotifier(std::function<void(const QString &, const QString &)> notifier)
+    {
+        m_trayNotifier = std::move(notifier);
+    }
 
     int currentPage() const;
     QMenu *mainMenu() const { return m_mainMenu; }
@@ -100,6 +104,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     QWidget *buildTitleBar();
@@ -109,6 +114,8 @@ private:
     void connectService();
     void onHttpResponse(int type, int result, const QVariant &info);
     void toggleMaximise(bool maximise);
+    void applyMaximised(bool maximised);
+    void notifyTray(const QString &text);
     void onMinimiseClicked();
     void growBanner();
     void popUpMenu(QMenu *menu, QWidget *button);
@@ -153,4 +160,5 @@ private:
 
     std::function<bool()> m_trayProbe;
     std::function<void(const QUrl &)> m_urlOpener;
+    std::function<void(const QString &, const QString &)> m_trayNotifier;
 };

@@ -5,9 +5,9 @@
 #include "app/Log.h"
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
+#include "download/DownloadFolderRule.h"
 #include "download/FileStream.h"
 #include "platform/Autostart.h"
-#include "platform/LocalCodec.h"
 #include "ui/MainWidget.h"
 
 #include <QCheckBox>
@@ -144,18 +144,16 @@ SettingWidget::SettingWidget(QWidget *parent)
 
 bool SettingWidget::hasInvalidPathChar(const QString &path)
 {
-    if (LocalCodec::encode(path) != path.toLatin1()) {
-        writeLog(path);
-        return true;
-    }
-    for (const QChar c : path) {
-        if (c.isLetter() || c.isDigit())
-            continue;
-        if (c == QLatin1Char(':') || c == QLatin1Char('/') || c == QLatin1Char('_'))
-            continue;
-        return true;
-    }
-    return false;
+    return !refusal(path).isEmpty();
+}
+
+QString SettingWidget::refusal(const QString &path)
+{
+    const AppState *state = appState();
+    const QString message = DownloadFolderRule::refusal(path, state ? state->dataDir : QString());
+    if (!message.isEmpty())
+        writeLog(QStringLiteral("download folder refused: ") + path);
+    return message;
 }
 
 void SettingWidget::onAutoRunCheck(bool checked)
@@ -192,9 +190,10 @@ void SettingWidget::onBtnPathClick()
                                                                  QFileDialog::ShowDirsOnly);
     if (path.isEmpty())
         return;
-    if (hasInvalidPathChar(path)) {
+    const QString problem = refusal(path);
+    if (!problem.isEmpty()) {
         if (MainWidget *window = mainWidget())
-            window->showMessage(QStringLiteral("路径中包含中文或其他特殊字符，请尝试其他路径"), 1);
+            window->showMessage(problem, 1);
         return;
     }
     Settings::setText(m_settings, SettingKeys::VideoPath, path);

@@ -16,9 +16,10 @@ class SettingWidget : public PopWidget
 public:
     explicit SettingWidget(QWidget *parent = nullptr);
 
-    // True when a download folder must be refused: anything but letters, digits, ":", "/"
-    // and "_", or any character the local code page and Latin-1 disagree on (logged).
+    // True when a download folder must be refused (see DownloadFolderRule; a missing folder
+    // is created by the check). refusal() gives the message; refusals are logged.
     static bool hasInvalidPathChar(const QString &path);
+    static QString refusal(const QString &path);
 
     // Test seam: how a folder is chosen (the system folder chooser by default).
     void setFolderChooser(std::function<QString(QWidget *)> chooser) { m_folderChooser = std::move(chooser); }

@@ -10,10 +10,11 @@
 #include "widgets/StyleButton.h"
 
 #include <QBitmap>
-#include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QSpacerItem>
 #include <QVBoxLayout>
 
 namespace {
@@ -58,14 +59,19 @@ UserInfoWidget::UserInfoWidget(QWidget *parent)
     panelLayout->addSpacing(20);
     panelLayout->addLayout(passwordRow);
     panelLayout->addWidget(separator(60, panel));
-    panelLayout->addSpacing(100);
+    // The gaps give way first when the window is small (800×600), so the form never pushes
+    // the window taller than the screen.
+    panelLayout->addSpacerItem(new QSpacerItem(0, 100, QSizePolicy::Minimum, QSizePolicy::Preferred));
     panelLayout->addWidget(m_exitButton);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setAlignment(Qt::AlignTop);
     layout->addWidget(m_banner);
-    layout->addSpacing(130);
+    // At least enough for the avatar and the nickname floating over it.
+    layout->addSpacing(kNicknameTop + 30 - 120);
+    layout->addSpacerItem(new QSpacerItem(0, 130 - (kNicknameTop + 30 - 120), QSizePolicy::Minimum,
+                                          QSizePolicy::Preferred));
     layout->addWidget(panel, 0, Qt::AlignHCenter);
 
     // Placed by hand over the banner and the gap below it, so they belong to no layout.
@@ -106,11 +112,35 @@ QPixmap UserInfoWidget::circularPixmap(const QPixmap &source, int radius)
     return round;
 }
 
+QPixmap UserInfoWidget::defaultAvatar()
+{
+    // A plain figure on a light grey ground, drawn at twice the shown size.
+    QPixmap picture(2 * kAvatarSide, 2 * kAvatarSide);
+    picture.fill(QColor(0xdd, 0xe1, 0xe6));
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(QRectF(45, 24, 50, 50));
+    painter.drawEllipse(QRectF(22, 84, 96, 90));
+    return picture;
+}
+
 void UserInfoWidget::onHttpResponse(int type, int result, const QVariant &info)
 {
-    Q_UNUSED(info)
+    if (type == ReqAvatar) {
+        // The picture of the user now shown has arrived.
+        const AppState *state = appState();
+        if (result && state && info.toString() == state->avatarPath && isVisible())
+            loadAvatar();
+        return;
+    }
     if (type != ReqLogin || !result)
         return;
+    // Another user, or the same one again: the picture is looked up afresh.
+    m_avatarSource.clear();
+    if (isVisible())
+        loadAvatar();
     const UserSession &user = appState()->user;
     m_accountLabel->setText(QStringLiteral("手机：") + user.loginName);
     m_nicknameLabel->setText(user.nickname);
@@ -132,16 +162,20 @@ void UserInfoWidget::showEvent(QShowEvent *event)
 void UserInfoWidget::loadAvatar()
 {
     const AppState *state = appState();
-    // The first picture stays for the run; a missing file is tried again next time.
-    if (!m_avatarLabel->pixmap(Qt::ReturnByValue).isNull() || !state || state->avatarPath.isEmpty())
-        return;
-    QFile file(state->avatarPath);
-    if (!file.open(QIODevice::ReadOnly))
+    const QString path = state ? state->avatarPath : QString();
+    const QFileInfo file(path);
+    const QDateTime stamp = file.exists() ? file.lastModified() : QDateTime();
+    const qint64 size = file.exists() ? file.size() : -1;
+    if (!m_avatarLabel->pixmap(Qt::ReturnByValue).isNull() && path == m_avatarSource
+        && stamp == m_avatarStamp && size == m_avatarSize)
         return;
     QPixmap picture;
-    if (!picture.loadFromData(file.readAll()))
-        return;
-    m_avatarLabel->setPixmap(circularPixmap(picture, kAvatarRadius));
+    if (!path.isEmpty())
+        picture.load(path);
+    m_avatarSource = path;
+    m_avatarStamp = stamp;
+    m_avatarSize = size;
+    m_avatarLabel->setPixmap(circularPixmap(picture.isNull() ? defaultAvatar() : picture, kAvatarRadius));
     m_avatarLabel->setFixedSize(kAvatarSide, kAvatarSide);
     m_avatarLabel->move((width() - kAvatarSide) / 2, kAvatarTop);
 }

@@ -2,6 +2,7 @@
 
 #include "widgets/StyleWidget.h"
 
+#include <QDateTime>
 #include <QPixmap>
 #include <QVariant>
 
@@ -21,6 +22,9 @@ public:
 
     // The source scaled to 2r×2r (aspect ignored) and cut to a circle; null stays null.
     static QPixmap circularPixmap(const QPixmap &source, int radius);
+    // Shown while a user has no picture of their own (none given, not yet downloaded, or
+    // a file that is no picture).
+    static QPixmap defaultAvatar();
 
     QLabel *accountLabel() const { return m_accountLabel; }
     QLabel *avatarLabel() const { return m_avatarLabel; }
@@ -36,6 +40,11 @@ private:
     void onHttpResponse(int type, int result, const QVariant &info);
     void loadAvatar();
     void placeFloatingLabels();
+
+    // Which file the shown picture came from, so a new user or a newer file is seen.
+    QString m_avatarSource;
+    QDateTime m_avatarStamp;
+    qint64 m_avatarSize = -1;
 
     BorderImageLabel *m_banner = nullptr;
     QLabel *m_accountLabel = nullptr;

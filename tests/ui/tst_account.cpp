@@ -87,6 +87,29 @@ private:
         return picture;
     }
 
+    // The avatar as the window shows it, at a point of the picture's background (the
+    // service's pictures are orange for odd account ids, blue for even ones).
+    QColor avatarOnScreen()
+    {
+        window()->repaint();
+        const QImage shot = window()->grab().toImage();
+        return shot.pixelColor(info()->avatarLabel()->mapTo(window(), QPoint(8, 35)));
+    }
+
+    static bool isOrange(const QColor &c) { return c.red() > c.blue() + 80; }
+    static bool isBlue(const QColor &c) { return c.blue() > c.red() + 80; }
+
+    bool avatarFileIsPicture() const
+    {
+        return !QImage(m_env->state().avatarPath).isNull();
+    }
+
+    void signOutThroughExitButton()
+    {
+        window()->showUser();
+        QTest::mouseClick(info()->exitButton(), Qt::LeftButton);
+    }
+
     void writePicture(const QString &path, const QPixmap &picture)
     {
         QFile file(path);
@@ -161,7 +184,7 @@ private slots:
         QVERIFY(saveScreenshot(window(), QStringLiteral("userinfo")));
     }
 
-    void avatarLoadsOnceAndRetriesMissingFile()
+    void avatarFollowsItsFileAndRetriesMissingOne()
     {
         QVERIFY(ready());
         const QString folder = m_env->state().userDir + QStringLiteral("/someone");
@@ -176,8 +199,9 @@ private slots:
         // An empty nickname gives an empty label of no width; the account still shows.
         QCOMPARE(info()->nicknameLabel()->width(), 0);
         QCOMPARE(info()->accountLabel()->text(), QStringLiteral("手机：someone"));
-        // No file yet, then a file that is no picture: the label stays empty.
-        QVERIFY(info()->avatarLabel()->pixmap(Qt::ReturnByValue).isNull());
+        // No file yet, then a file that is no picture: the default picture shows.
+        const QImage defaultPicture = UserInfoWidget::circularPixmap(UserInfoWidget::defaultAvatar(), 35).toImage();
+        QCOMPARE(info()->avatarLabel()->pixmap(Qt::ReturnByValue).toImage(), defaultPicture);
         {
             QFile junk(m_env->state().avatarPath);
             QVERIFY(junk.open(QIODevice::WriteOnly));
@@ -185,7 +209,7 @@ private slots:
         }
         info()->hide();
         info()->show();
-        QVERIFY(info()->avatarLabel()->pixmap(Qt::ReturnByValue).isNull());
+        QCOMPARE(info()->avatarLabel()->pixmap(Qt::ReturnByValue).toImage(), defaultPicture);
 
         // The next showing finds a real picture.
         writePicture(m_env->state().avatarPath, twoColourPicture(40, 40));
@@ -194,13 +218,102 @@ private slots:
         const QImage first = info()->avatarLabel()->pixmap(Qt::ReturnByValue).toImage();
         QCOMPARE(first.size(), QSize(70, 70));
 
-        // A later picture does not replace the first one during the run.
+        // A newer picture of the same student replaces it at the next showing.
         QPixmap green(40, 40);
         green.fill(Qt::green);
         writePicture(m_env->state().avatarPath, green);
         info()->hide();
         info()->show();
-        QCOMPARE(info()->avatarLabel()->pixmap(Qt::ReturnByValue).toImage(), first);
+        QVERIFY(info()->avatarLabel()->pixmap(Qt::ReturnByValue).toImage() != first);
+    }
+
+    // Two students share one computer: the second sees neither the first one's picture nor
+    // a password that would sign the first one in again.
+    void studentsTakeTurnsAtOneComputer()
+    {
+        QVERIFY(ready());
+        QVERIFY(signIn(QStringLiteral("13800138000"), QStringLiteral("lumra2026")));
+        QVERIFY(waitFor([this] { return avatarFileIsPicture(); }));
+        window()->showUser();
+        const QColor first = avatarOnScreen();
+        QVERIFY2(isOrange(first), qPrintable(first.name()));
+
+        signOutThroughExitButton();
+        LoginWidget *login = window()->userPage()->loginForm();
+        QVERIFY(login->isVisible());
+        QCOMPARE(login->passwordEdit()->text(), QString());
+        QTest::mouseClick(login->loginButton(), Qt::LeftButton);
+        QCOMPARE(m_answers->messages(), QStringList() << QStringLiteral("请输入密码！"));
+        QVERIFY(!m_env->state().signedIn);
+
+        QVERIFY(signIn(QStringLiteral("13900139000"), QStringLiteral("lumra2027")));
+        QVERIFY(waitFor([this] { return avatarFileIsPicture(); }));
+        window()->showUser();
+        const QColor second = avatarOnScreen();
+        QVERIFY2(isBlue(second), qPrintable(second.name()));
+        QVERIFY(saveScreenshot(window(), QStringLiteral("userinfo-second-student")));
+    }
+
+    // A picture reply is kept only for the student who asked, and only when it is a picture.
+    void avatarRepliesStayWithTheStudentWhoAsked()
+    {
+        QVERIFY(ready());
+        AppState &state = m_env->state();
+        // The first student's picture is slow; the second sits down before it arrives.
+        QVERIFY(m_service.setFaults({{QStringLiteral("latency"), QStringLiteral("1500")}}));
+        QVERIFY(signIn(QStringLiteral("13800138000"), QStringLiteral("lumra2026")));
+        const QString firstPath = state.avatarPath;
+        QTest::qWait(300); // the picture request is on its way, with the same delay
+        QVERIFY(m_service.clearFaults());
+        const int asked = m_service.requestLog(QStringLiteral("avatar")).size();
+        signOutThroughExitButton();
+        QVERIFY(signIn(QStringLiteral("13900139000"), QStringLiteral("lumra2027")));
+        const QString secondPath = state.avatarPath;
+        QVERIFY(waitFor([this, asked] { return m_service.requestLog(QStringLiteral("avatar")).size() >= asked + 2; }));
+        QTest::qWait(200);
+        QVERIFY(isBlue(QImage(secondPath).pixelColor(8, 64)));
+        window()->showUser();
+        QVERIFY2(isBlue(avatarOnScreen()), qPrintable(avatarOnScreen().name()));
+        QVERIFY(!QFileInfo::exists(firstPath) || isOrange(QImage(firstPath).pixelColor(8, 64)));
+
+        // An error page instead of a picture is not kept, so the next sign-in asks again.
+        signOutThroughExitButton();
+        const QString name = registerAccount(QStringLiteral("third3"));
+        QVERIFY(!name.isEmpty());
+        QVERIFY(m_service.setFaults({{QStringLiteral("html"), QStringLiteral("avatar")}}));
+        const int before = m_service.requestLog(QStringLiteral("avatar")).size();
+        QVERIFY(signIn(name, QStringLiteral("third3")));
+        QVERIFY(waitFor([this, before] { return m_service.requestLog(QStringLiteral("avatar")).size() > before; }));
+        QTest::qWait(200);
+        QVERIFY(!QFileInfo::exists(state.avatarPath));
+        window()->showUser();
+        QCOMPARE(info()->avatarLabel()->pixmap(Qt::ReturnByValue).toImage(),
+                 UserInfoWidget::circularPixmap(UserInfoWidget::defaultAvatar(), 35).toImage());
+        signOutThroughExitButton();
+        QVERIFY(m_service.clearFaults());
+        QVERIFY(signIn(name, QStringLiteral("third3")));
+        QVERIFY(waitFor([this] { return avatarFileIsPicture(); }));
+        window()->showUser();
+        const QColor third = avatarOnScreen();
+        QVERIFY2(isOrange(third) || isBlue(third), qPrintable(third.name()));
+    }
+
+    // The account page fits the 800×600 window with the navigation bar in view.
+    void accountPagesFitTheSmallWindow()
+    {
+        QVERIFY(ready());
+        window()->resize(800, 600);
+        QVERIFY(signIn(QStringLiteral("13800138000"), QStringLiteral("lumra2026")));
+        window()->showUser();
+        QTest::qWait(50);
+        QCOMPARE(window()->size(), QSize(800, 600));
+        QWidget *navigation = window()->findChild<QWidget *>(QStringLiteral("NavigatWidget"));
+        QVERIFY(navigation && navigation->isVisible());
+        QVERIFY(window()->rect().contains(QRect(navigation->mapTo(window(), QPoint(0, 0)), navigation->size())));
+        // Nothing of the form is covered by the avatar or the nickname.
+        QVERIFY(info()->nicknameLabel()->geometry().bottom() < info()->accountLabel()->mapTo(info(), QPoint(0, 0)).y());
+        QCOMPARE(clippedTexts(info()), QStringList());
+        QVERIFY(saveScreenshot(window(), QStringLiteral("userinfo-800x600")));
     }
 
     void passwordChecks_data()

@@ -8,6 +8,7 @@
 #include "support/TestAppState.h"
 #include "api/ServiceSettings.h"
 #include "ui/MainWidget.h"
+#include "ui/ShutdownWidget.h"
 #include "widgets/ResourceInit.h"
 #include "widgets/StyleButton.h"
 #include "widgets/XMessageWidget.h"
@@ -255,6 +256,77 @@ private slots:
         QTest::mouseDClick(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 10));
         QTRY_VERIFY(!(window.windowState() & Qt::WindowMaximized));
         QCOMPARE(window.layout()->contentsMargins().left(), 5);
+    }
+
+    // A window maximised, hidden in the tray and shown again comes back as a normal window
+    // in every respect: size, maximise button, shadow margin and dragging.
+    void maximisedWindowComesBackFromTheTrayNormal()
+    {
+        MainWidget window;
+        window.setTrayProbe([] { return true; });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *maximise = window.findChild<QAbstractButton *>(QStringLiteral("btnMax"));
+        QVERIFY(maximise);
+        QTest::mouseClick(maximise, Qt::LeftButton);
+        QTRY_VERIFY(window.windowState() & Qt::WindowMaximized);
+        QVERIFY(maximise->isChecked());
+
+        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition, QStringLiteral("1"));
+        QTest::mouseClick(window.findChild<QAbstractButton *>(QStringLiteral("btnClose")), Qt::LeftButton);
+        QVERIFY(!window.isVisible());
+        window.trayIcon()->contextMenu()->actions().first()->trigger(); // "显示"
+        QVERIFY(window.isVisible());
+        QTRY_VERIFY(!(window.windowState() & Qt::WindowMaximized));
+        QVERIFY(!maximise->isChecked());
+        QCOMPARE(window.layout()->contentsMargins().left(), 5);
+
+        const QPoint before = window.pos();
+        QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 20));
+        QMouseEvent move(QEvent::MouseMove, QPointF(340, 50), QPointF(window.mapToGlobal(QPoint(340, 50))),
+                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &move);
+        QCOMPARE(window.pos(), before + QPoint(40, 30));
+
+        // One click maximises again.
+        QTest::mouseClick(maximise, Qt::LeftButton);
+        QTRY_VERIFY(window.windowState() & Qt::WindowMaximized);
+        QCOMPARE(window.layout()->contentsMargins().left(), 0);
+    }
+
+    // With "shut down when done" on and the window in the tray, the countdown must not run
+    // unseen: the window comes to the front with the countdown on top, and the tray says so.
+    void shutdownCountdownComesToTheFront()
+    {
+        MainWidget window;
+        window.setTrayProbe([] { return true; });
+        QStringList notices;
+        window.setTrayNotifier([&notices](const QString &title, const QString &text) { notices << title + '|' + text; });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition, QStringLiteral("1"));
+        QTest::mouseClick(window.findChild<QAbstractButton *>(QStringLiteral("btnClose")), Qt::LeftButton);
+        QVERIFY(!window.isVisible());
+
+        window.showShutdown(); // what the download queue asks for when the last lesson is done
+        QVERIFY(window.isVisible());
+        QVERIFY(!window.isMinimized());
+        QTRY_COMPARE(QGuiApplication::focusWindow(), window.windowHandle());
+        QWidget *countdown = window.shutdownWidget();
+        QVERIFY(countdown->isVisible());
+        auto *cancel = countdown->findChild<QAbstractButton *>(QStringLiteral("btnCancel"));
+        QVERIFY(cancel);
+        QCOMPARE(window.childAt(cancel->mapTo(&window, cancel->rect().center())), static_cast<QWidget *>(cancel));
+        QCOMPARE(notices, QStringList() << QStringLiteral("Lumra医考网校|全部下载已完成，电脑将在30秒后关机"));
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(countdown->isHidden());
+
+        // Minimised to the task bar it comes back the same way.
+        window.showMinimized();
+        window.showShutdown();
+        QVERIFY(!window.isMinimized());
+        QVERIFY(countdown->isVisible());
+        QTest::mouseClick(cancel, Qt::LeftButton);
     }
 
     void bannerSlidesOpen()

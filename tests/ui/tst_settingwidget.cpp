@@ -6,6 +6,7 @@
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
 #include "download/FileStream.h"
+#include "download/DownloadFolderRule.h"
 #include "download/StoreFolders.h"
 #include "platform/Autostart.h"
 #include "ui/SettingWidget.h"
@@ -30,6 +31,7 @@ private:
     std::unique_ptr<Environment> m_env;
     std::unique_ptr<MessageAnswerer> m_answers;
     QTemporaryDir m_config;
+    QTemporaryDir m_folders;
 
     SettingWidget *dialog() { return m_env->window()->settingWidget(); }
     QSettings *settings() { return m_env->state().settings.get(); }
@@ -72,6 +74,9 @@ private slots:
         applyTheme();
         QVERIFY(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+        QVERIFY(QDir().mkpath(m_folders.path() + QStringLiteral("/Documents/Lumra医考网校")));
+        QFile file(m_folders.path() + QStringLiteral("/notes.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
     }
 
     void init() { m_env = std::make_unique<Environment>(); }
@@ -171,26 +176,49 @@ private slots:
         QCOMPARE(stored(SettingKeys::ClosePosition), QStringLiteral("2"));
     }
 
+    // Any folder the user can write to holds the downloads, whatever its name; only a folder
+    // that cannot be made or written, or one inside the program's own data, is refused.
     void pathCharacters_data()
     {
         QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("refused");
-        QTest::newRow("drive and underscore") << QStringLiteral("E:/lesson_1") << false;
-        QTest::newRow("drive root") << QStringLiteral("D:/") << false;
-        QTest::newRow("home folder") << QStringLiteral("/home/student/lumraVideo") << false;
-        QTest::newRow("space") << QStringLiteral("E:/my videos") << true;
-        QTest::newRow("chinese") << QStringLiteral("E:/课程") << true;
-        QTest::newRow("dot") << QStringLiteral("/home/student/.videos") << true;
-        QTest::newRow("dash") << QStringLiteral("E:/a-b") << true;
-        QTest::newRow("brackets") << QStringLiteral("E:/(x)") << true;
-        QTest::newRow("latin accent") << QStringLiteral("E:/caf\u00e9") << true;
+        QTest::addColumn<QString>("refusal");
+        const QString root = m_folders.path();
+        const QString data = root + QStringLiteral("/Documents/Lumra医考网校");
+        QFile::link(data, root + QStringLiteral("/data-link"));
+        const QString cannotCreate = QStringLiteral("无法创建该文件夹，请选择其他文件夹");
+        const QString cannotWrite = QStringLiteral("该文件夹无法写入，请选择其他文件夹");
+        const QString dataFolder = QStringLiteral("该文件夹属于程序数据文件夹，请选择其他文件夹");
+        QTest::newRow("drive and underscore") << root + QStringLiteral("/lesson_1") << QString();
+        QTest::newRow("home folder") << root + QStringLiteral("/home/student/lumraVideo") << QString();
+        QTest::newRow("space") << root + QStringLiteral("/my videos") << QString();
+        QTest::newRow("chinese") << root + QStringLiteral("/视频") << QString();
+        QTest::newRow("chinese downloads") << root + QStringLiteral("/下载/课程") << QString();
+        QTest::newRow("dot") << root + QStringLiteral("/home/j.doe/.videos") << QString();
+        QTest::newRow("dash") << root + QStringLiteral("/home/jean-luc/lumraVideo") << QString();
+        QTest::newRow("brackets") << root + QStringLiteral("/(x)") << QString();
+        QTest::newRow("latin accent") << root + QStringLiteral("/caf\u00e9") << QString();
+        QTest::newRow("under a file") << root + QStringLiteral("/notes.txt/videos") << cannotCreate;
+        QTest::newRow("system folder") << QStringLiteral("/proc/lumra-videos") << cannotCreate;
+        QTest::newRow("no files allowed") << QStringLiteral("/proc") << cannotWrite;
+        QTest::newRow("relative") << QStringLiteral("lumraVideo") << cannotCreate;
+        QTest::newRow("data folder") << data << dataFolder;
+        QTest::newRow("inside data folder") << data + QStringLiteral("/videos") << dataFolder;
+        QTest::newRow("data folder by a link") << root + QStringLiteral("/data-link/user") << dataFolder;
     }
 
     void pathCharacters()
     {
         QFETCH(QString, path);
-        QFETCH(bool, refused);
-        QCOMPARE(SettingWidget::hasInvalidPathChar(path), refused);
+        QFETCH(QString, refusal);
+        const QString data = m_folders.path() + QStringLiteral("/Documents/Lumra医考网校");
+        QCOMPARE(DownloadFolderRule::refusal(path, data), refusal);
+        if (refusal.isEmpty())
+            QVERIFY(QFileInfo(path).isDir() && QFileInfo(path).isWritable());
+        else if (refusal.startsWith(QStringLiteral("无法创建")))
+            QVERIFY(!QFileInfo::exists(path));
+        // The test file does not stay behind.
+        if (refusal.isEmpty())
+            QCOMPARE(QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
     }
 
     void folderChoice()
@@ -207,11 +235,10 @@ private slots:
         QCOMPARE(stored(SettingKeys::VideoPath), before);
         QVERIFY(m_answers->messages().isEmpty());
 
-        // A Chinese folder is refused and logged; the old folder stays everywhere.
-        offered = QStringLiteral("E:/课程视频");
+        // A folder inside the program's data is refused and logged; the old folder stays.
+        offered = m_env->state().dataDir + QStringLiteral("/videos");
         QTest::mouseClick(change, Qt::LeftButton);
-        QCOMPARE(m_answers->messages(),
-                 QStringList() << QStringLiteral("路径中包含中文或其他特殊字符，请尝试其他路径"));
+        QCOMPARE(m_answers->messages(), QStringList() << QStringLiteral("该文件夹属于程序数据文件夹，请选择其他文件夹"));
         QCOMPARE(stored(SettingKeys::VideoPath), before);
         QCOMPARE(dialog()->pathEdit()->text(), before);
         QCOMPARE(m_env->state().downloadDir, before);
@@ -219,12 +246,14 @@ private slots:
         QVERIFY(log.open(QIODevice::ReadOnly));
         QVERIFY(QString::fromUtf8(log.readAll()).contains(offered));
 
-        offered = QStringLiteral("E:/my videos");
+        offered = m_folders.path() + QStringLiteral("/notes.txt/videos");
         QTest::mouseClick(change, Qt::LeftButton);
         QCOMPARE(m_answers->messages().size(), 2);
+        QCOMPARE(m_answers->last(), QStringLiteral("无法创建该文件夹，请选择其他文件夹"));
         QCOMPARE(stored(SettingKeys::VideoPath), before);
 
-        offered = QStringLiteral("E:/lesson_1");
+        // The Chinese desktop's video folder under a home with a dot and a dash is taken.
+        offered = m_folders.path() + QStringLiteral("/home/jean-luc.d/视频");
         QTest::mouseClick(change, Qt::LeftButton);
         QCOMPARE(m_answers->messages().size(), 2);
         QCOMPARE(stored(SettingKeys::VideoPath), offered);
