@@ -18,6 +18,7 @@
 #include "model/Course.h"
 #include "model/M3u8Context.h"
 #include "model/MetaTypes.h"
+#include "platform/PrivateFiles.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -349,7 +350,7 @@ void APIHandler::finishSignIn()
         state->avatarPath = state->userDataDir + QLatin1Char('/') + StoreFolders::userFolderName(loginName)
                             + QStringLiteral(".jpg");
     else
-        QDir().mkdir(state->userDataDir);
+        PrivateFiles::makeFolder(state->userDataDir);
     state->userStoreFile = state->userDataDir + QLatin1Char('/') + AppInfo::userStoreName();
     if (FileStream *stream = fileStream()) {
         stream->loadUserStore();

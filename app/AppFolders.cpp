@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
+#include "platform/PrivateFiles.h"
 
 #include <QDir>
 #include <QSettings>
@@ -12,10 +13,15 @@ void AppFolders::setUp(AppState &state, const QString &documentsDir, const QStri
 {
     // Without a documents folder the data folder is relative to the working directory.
     state.dataDir = documentsDir + AppInfo::displayName();
-    // The documents folder itself may be missing on a fresh desktop, so create parents too.
-    QDir().mkpath(state.dataDir);
+    // The documents folder itself may be missing on a fresh desktop: made as any folder of
+    // the desktop would be. What the program keeps under it is for this user alone.
+    if (!documentsDir.isEmpty())
+        QDir().mkpath(documentsDir);
+    PrivateFiles::restrictNewFiles();
+    PrivateFiles::makeFolder(state.dataDir);
     state.userDir = state.dataDir + QStringLiteral("/user");
-    QDir().mkpath(state.userDir);
+    PrivateFiles::makeFolder(state.userDir);
+    PrivateFiles::closeTree(state.dataDir);
 
     state.openSettings(state.dataDir + QLatin1Char('/') + AppInfo::settingsFileName());
 

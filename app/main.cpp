@@ -17,8 +17,11 @@
 #include "platform/PlatformPaths.h"
 #include "player/MpvLibrary.h"
 #include "ui/MainWidget.h"
-#include "ui/TestDriver.h"
 #include "widgets/ResourceInit.h"
+
+#ifdef LUMRA_TEST_BUILD
+#include "ui/TestDriver.h"
+#endif
 
 #include <QApplication>
 #include <QFileInfo>
@@ -59,9 +62,14 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     InstanceGuard guard(AppInfo::guardName());
-    if (!guard.tryAcquire()) {
-        guard.notifyRunningCopy();
+    if (guard.tryAcquire()) {
+        // At once, so a second start in the next moments already finds this copy.
+        guard.listen();
+    } else if (guard.notifyRunningCopy()) {
         return 0;
+    } else {
+        // The lock is held but no copy answers: better a second window than none at all.
+        qWarning("lumra: another copy holds the lock but does not answer; starting anyway");
     }
     installCrashHandler();
 
@@ -92,7 +100,6 @@ int main(int argc, char *argv[])
     QObject::connect(&stream, &FileStream::ShowAllDoneTipSignal, &window, &MainWidget::showAllDoneTip);
     QObject::connect(&stream, &FileStream::ShowShutdownSignal, &window, &MainWidget::showShutdown);
     window.show();
-    guard.listen();
     QObject::connect(&guard, &InstanceGuard::activateRequested, &window,
                      &MainWidget::activateFromOtherInstance);
 
@@ -114,15 +121,19 @@ int main(int argc, char *argv[])
     // Unfinished downloads go on by themselves only when the settings say so.
     stream.setPaused(!Settings::isOn(state.settings.get(), SettingKeys::AutoDownload));
 
+#ifdef LUMRA_TEST_BUILD
     // End-to-end tests drive the window through a local socket; inert otherwise.
     TestDriver driver;
     driver.startFromEnvironment();
+#endif
 
     // Once the first page has had its time, so the first lesson opens as quickly as later ones.
     MpvLibrary::preloadLater(1500);
 
+#ifdef LUMRA_TEST_BUILD
     if (qEnvironmentVariableIsSet("LUMRA_TEST_CRASH"))
         QTimer::singleShot(0, [] { CrashHandler::crashForTest(); });
+#endif
 
     const int code = app.exec();
     registerMainWidget(nullptr);

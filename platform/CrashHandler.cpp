@@ -119,10 +119,4 @@ void install(const QString &reportPath, const QString &messageProgram,
         ::sigaction(signalNumber, &action, nullptr);
 }
 
-void crashForTest()
-{
-    ::raise(SIGSEGV);
-    ::_exit(134);
-}
-
 } // namespace CrashHandler

@@ -12,6 +12,6 @@ namespace CrashHandler {
 // messageArguments: the process that shows the crash message.
 void install(const QString &reportPath, const QString &messageProgram,
              const QStringList &messageArguments);
-// Raises a fatal signal; only called when a test asks for a crash.
+// Raises a fatal signal when a test asks for a crash. Part of the test build only.
 [[noreturn]] void crashForTest();
 }

@@ -10,6 +10,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +22,8 @@
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -111,7 +114,11 @@ bool TestDriver::startFromEnvironment()
     if (name.isEmpty())
         return false;
     m_server = new QLocalServer(this);
-    QLocalServer::removeServer(name);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    // A socket left by an earlier run is cleared; any other kind of file stays untouched.
+    struct stat info;
+    if (::lstat(QFile::encodeName(name).constData(), &info) == 0 && S_ISSOCK(info.st_mode))
+        QLocalServer::removeServer(name);
     if (!m_server->listen(name))
         return false;
     connect(m_server, &QLocalServer::newConnection, this, [this] {

@@ -9,8 +9,9 @@ class QWidget;
 
 // Lets an end-to-end test use the real program as a person would: it finds widgets by
 // object name and text and sends them the same mouse and key events a user's hand would.
-// Only active when LUMRA_TEST_DRIVER names a local socket; the program never starts it
-// otherwise. One command per line, one answer line each ("ok ..." or "error ...").
+// Part of the test build (lumra-test) only, never of the installed program; active when
+// LUMRA_TEST_DRIVER names the path of a local socket, which only this user may open.
+// One command per line, one answer line each ("ok ..." or "error ...").
 //
 // NAME is an object name or class name, optionally "NAME@TEXT" to pick by text or
 // placeholder among several widgets of one name.

@@ -6,6 +6,7 @@
 #include "support/TestAppState.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonObject>
@@ -288,6 +289,21 @@ private slots:
         QFile ini(dataDir() + QStringLiteral("/lumra.ini"));
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QVERIFY(!ini.readAll().contains("lumra2026"));
+
+        // The settings, log, index, avatar and covers are for this user alone.
+        QStringList open;
+        QDirIterator it(dataDir(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+        int files = 0;
+        while (it.hasNext()) {
+            const QFileInfo entry(it.next());
+            const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
+                                              | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+            if (entry.permissions() & others)
+                open << entry.filePath();
+            files += entry.isFile();
+        }
+        QVERIFY2(open.isEmpty(), qPrintable(open.join(QLatin1Char(' '))));
+        QVERIFY(files >= 5);
     }
 };
 
