@@ -621,6 +621,10 @@ void MainWidget::showShutdown()
     show();
     raise();
     activateWindow();
+    // Hidden and shown again, the window may still hold the system's focus without it being
+    // reported anew, so the widgets would not count as active; tell them.
+    if (QGuiApplication::focusWindow() == windowHandle())
+        QApplication::setActiveWindow(this);
     showOverlay(m_shutdown);
     notifyTray(QStringLiteral("全部下载已完成，电脑将在30秒后关机"));
 }
