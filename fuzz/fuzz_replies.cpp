@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 
 #include <cstddef>
@@ -51,12 +52,15 @@ struct Environment
     {
         state.user = UserSession();
         state.user.loginName = QStringLiteral("fuzz");
-        // The avatar exists already, so a sign-in reply never asks the network for it.
+        // A picture is there already, so a sign-in reply never asks the network for it.
         QDir().mkpath(state.userDir + QStringLiteral("/fuzz"));
-        QFile avatar(state.userDir + QStringLiteral("/fuzz/fuzz.jpg"));
-        if (!avatar.exists() && avatar.open(QIODevice::WriteOnly))
-            avatar.write("x");
-        state.avatarPath = avatar.fileName();
+        const QString avatar = state.userDir + QStringLiteral("/fuzz/fuzz.jpg");
+        if (!QFile::exists(avatar)) {
+            QImage picture(2, 2, QImage::Format_RGB32);
+            picture.fill(Qt::gray);
+            picture.save(avatar, "PNG");
+        }
+        state.avatarPath = avatar;
         lesson = Courseware();
     }
 };
@@ -73,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     context.type = data[0] % 13; // 12 is past the last type and must be ignored
     context.args.insert(QStringLiteral("courseware"), QVariant::fromValue(&environment->lesson));
     const QByteArray body(reinterpret_cast<const char *>(data + 1), int(size - 1));
-    // Type 3 writes the body to the avatar file: harmless here.
+    // Type 3 has no user's avatar path in this context, so nothing is written.
     environment->api.dispatchReply(body, context);
     return 0;
 }
