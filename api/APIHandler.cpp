@@ -20,11 +20,10 @@
 #include "model/MetaTypes.h"
 #include "platform/PrivateFiles.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -55,6 +54,15 @@ QString infos(const QJsonObject &reply)
 QJsonObject dataObject(const QJsonObject &reply)
 {
     return reply.value(QLatin1String("data")).toObject();
+}
+
+// Pictures are told by their first bytes (JPEG, PNG, GIF, BMP, WebP), without decoding them
+// here: the service client stays free of the drawing library.
+bool looksLikePicture(const QByteArray &head)
+{
+    return head.startsWith("\xFF\xD8\xFF") || head.startsWith("\x89PNG\r\n\x1A\n") || head.startsWith("GIF87a")
+           || head.startsWith("GIF89a") || head.startsWith("BM")
+           || (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP");
 }
 
 QString userAgentValue()
@@ -424,12 +432,8 @@ void APIHandler::parseAvatar(const QByteArray &body, const HttpRequestContext &c
     // An error page or anything else that is no picture is not kept: it would stand for
     // the picture for good, since a present file is never asked for again.
     const QString path = context.args.value(QStringLiteral("avatarPath")).toString();
-    QBuffer buffer;
-    buffer.setData(body);
-    QImageReader reader(&buffer);
     bool stored = false;
-    if (!path.isEmpty() && QFileInfo(QFileInfo(path).path()).isDir() && reader.canRead()
-        && !reader.read().isNull()) {
+    if (!path.isEmpty() && QFileInfo(QFileInfo(path).path()).isDir() && looksLikePicture(body)) {
         QSaveFile file(path);
         stored = file.open(QIODevice::WriteOnly) && file.write(body) == body.size() && file.commit();
         if (!stored)
@@ -440,8 +444,8 @@ void APIHandler::parseAvatar(const QByteArray &body, const HttpRequestContext &c
 
 bool APIHandler::isPicture(const QString &path)
 {
-    QImageReader reader(path);
-    return reader.canRead() && !reader.read().isNull();
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && looksLikePicture(file.read(16));
 }
 
 void APIHandler::parseFlagOnly(int type, const QJsonObject &reply)
