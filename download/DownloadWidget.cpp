@@ -101,10 +101,12 @@ DownloadWidget::DownloadWidget(QWidget *parent)
         connect(api, &APIHandler::HttpResponseSignal, this, &DownloadWidget::onHttpResponse);
     if (FileStream *queue = fileStream()) {
         connect(queue, &FileStream::AppendMissionSignal, this, &DownloadWidget::refreshCaching);
-        connect(queue, &FileStream::DownloadedSignal, this, [this] {
+        const auto refreshBoth = [this] {
             refreshCached();
             refreshCaching();
-        });
+        };
+        connect(queue, &FileStream::DownloadedSignal, this, refreshBoth);
+        connect(queue, &FileStream::DownloadsClearedSignal, this, refreshBoth);
         // Started, paused, stopped by an error: the tiles and the buttons say which.
         connect(queue, &FileStream::DownloadingStateChangeSignal, this, &DownloadWidget::refreshCaching);
         connect(queue, &FileStream::IndexSaveFailedSignal, this, [this](const QString &text) {

@@ -722,6 +722,7 @@ void FileStream::clearAll()
     }
     if (!state->downloadDir.isEmpty())
         QDir().rmdir(state->downloadDir); // succeeds only when nothing else is left
+    emit DownloadsClearedSignal();
 }
 
 // ---- Lessons of every user, and the move to another download folder ----

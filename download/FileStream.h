@@ -107,6 +107,8 @@ signals:
     // starts the shutdown countdown, as the settings ask.
     void ShowAllDoneTipSignal();
     void ShowShutdownSignal();
+    // clearAll emptied the list.
+    void DownloadsClearedSignal();
     // An index could not be written (once until writing works again): the text for the user.
     void IndexSaveFailedSignal(const QString &text);
 

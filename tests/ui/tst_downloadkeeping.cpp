@@ -387,6 +387,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(after + QStringLiteral("/101/1016")));
         QCOMPARE(lessonFilesUnder(before), QStringList());
         QCOMPARE(playableAt(after + QStringLiteral("/101/1014")), QString());
+        QCOMPARE(run.downloads()->cachedGrid()->count(), 0);
     }
 
     // A folder the lessons cannot all be moved into: a clear message, the old folder kept in
