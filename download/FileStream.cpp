@@ -185,6 +185,7 @@ bool FileStream::loadIndex()
     AppState *state = appState();
     if (!state)
         return false;
+    takeBackInterruptedMove();
     const QString lastUser = Settings::text(state->settings.get(), SettingKeys::LastUser);
     if (lastUser.isEmpty())
         return false;
@@ -812,10 +813,19 @@ bool FileStream::changeDownloadDir(const QString &folder, QString *error)
     stopQueue();
     m_paused = true;
     emit DownloadingStateChangeSignal(1);
+    QSettings *settings = state->settings.get();
+    Settings::setText(settings, SettingKeys::MovingTo, folder);
+    if (settings)
+        settings->sync();
     StoreMover mover(previous, folder, lessons, *cipher);
     const bool placed = runAside([&mover] { return mover.place(); });
-    if (placed) {
+    if (placed)
         commitDownloadDir(folder);
+    if (settings) {
+        settings->remove(QLatin1String(SettingKeys::MovingTo));
+        settings->sync();
+    }
+    if (placed) {
         runAside([&mover] {
             mover.removeOriginals();
             return true;
@@ -827,6 +837,31 @@ bool FileStream::changeDownloadDir(const QString &folder, QString *error)
     }
     setPaused(wasPaused);
     return placed;
+}
+
+void FileStream::takeBackInterruptedMove()
+{
+    AppState *state = appState();
+    AesCipher *cipher = localCipher();
+    QSettings *settings = state ? state->settings.get() : nullptr;
+    const QString target = Settings::text(settings, SettingKeys::MovingTo);
+    if (target.isEmpty() || !cipher)
+        return;
+    bool done = true;
+    if (!state->downloadDir.isEmpty() && state->downloadDir != target) {
+        QList<StoreMover::Lesson> lessons;
+        for (const auto &lesson : lessonsOfEveryone())
+            lessons << StoreMover::Lesson{lesson.first, lesson.second};
+        StoreMover mover(state->downloadDir, target, lessons, *cipher);
+        done = mover.takeBack();
+        if (!done)
+            writeLog(QStringLiteral("lessons of an interrupted move not taken back: ") + mover.failure());
+    }
+    // Tried again at the next start until every lesson is back.
+    if (done) {
+        settings->remove(QLatin1String(SettingKeys::MovingTo));
+        settings->sync();
+    }
 }
 
 void FileStream::commitDownloadDir(const QString &folder)

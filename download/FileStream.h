@@ -70,9 +70,10 @@ public:
     // Writes the record of the list's owner, enciphered, over the owner's index in one step.
     // False when it could not be written; it is then written again later.
     bool saveIndex();
-    // Start-up: reads the last user's record and, when it is recent enough (stored version
-    // 2.0.0.0 or later, signed in under 7 days ago), signs that user in again without
-    // asking. True in that case.
+    // Start-up: puts back the lessons of a download folder move that a crash ended half-way,
+    // reads the last user's record and, when it is recent enough (stored version 2.0.0.0 or
+    // later, signed in under 7 days ago), signs that user in again without asking. True in
+    // that case.
     bool loadIndex();
     // Sign-in (the service confirmed the user now in the app state): takes that user's list,
     // as they left it in this run or else from their own store, sets its paths, and lets the
@@ -148,6 +149,7 @@ private:
     // Every course id/lesson id pair of every store of this computer.
     QList<QPair<QString, QString>> lessonsOfEveryone() const;
     void commitDownloadDir(const QString &folder);
+    void takeBackInterruptedMove();
 
     M3u8Loader *m_loader = nullptr;
     Courseware *m_current = nullptr;

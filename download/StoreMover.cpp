@@ -212,3 +212,25 @@ void StoreMover::removeOriginals()
     }
     m_placed.clear();
 }
+
+bool StoreMover::takeBack()
+{
+    bool all = true;
+    for (const Lesson &lesson : qAsConst(m_lessons)) {
+        const QString from = StoreFolders::childFolder(StoreFolders::childFolder(m_from, lesson.courseId), lesson.lessonId);
+        const QString to = StoreFolders::childFolder(StoreFolders::childFolder(m_to, lesson.courseId), lesson.lessonId);
+        // A lesson still in the old folder was only being copied: its original is whole.
+        if (from.isEmpty() || to.isEmpty() || QFileInfo::exists(from) || !QFileInfo(to).isDir())
+            continue;
+        Placed renamed;
+        renamed.from = from;
+        renamed.to = to;
+        renamed.renamed = true;
+        if (!QDir().mkpath(QFileInfo(from).absolutePath()))
+            all = fail(QStringLiteral("cannot make the folder of ") + from);
+        else
+            undo(renamed);
+        all = all && QFileInfo(from).isDir();
+    }
+    return all;
+}

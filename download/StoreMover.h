@@ -29,6 +29,9 @@ public:
     bool place();
     // Deletes what place() copied from the old folder, and course folders left empty there.
     void removeOriginals();
+    // After a move that a crash ended half-way: every lesson found in `to` but no longer in
+    // `from` is renamed back and its playlist rewritten. False when one cannot be.
+    bool takeBack();
     // What went wrong, for the log.
     QString failure() const { return m_failure; }
 
