@@ -9,13 +9,13 @@
 #include "app/Version.h"
 #include "app/Log.h"
 #include "download/AesCipher.h"
+#include "download/IndexWriter.h"
 #include "download/M3u8Loader.h"
 #include "download/StoreFolders.h"
 #include "download/StoreMover.h"
 #include "model/Course.h"
 #include "model/M3u8Context.h"
 #include "model/UserSession.h"
-#include "platform/AtomicFile.h"
 
 #include <QBuffer>
 #include <QDataStream>
@@ -37,15 +37,13 @@ const char *const kAddressFailed = "获取下载地址失败";
 // A lesson whose ids cannot name a folder of the store is never downloaded.
 const char *const kInvalidId = "课程或课件编号无效，无法下载";
 const char *const kNoDownloadFolder = "下载目录不可用，请在设置中选择下载目录";
-const char *const kIndexNotSaved = "下载列表保存失败：程序数据所在的磁盘已满或无法写入，程序会自动重试";
-const char *const kMoveFailed = "已下载的课程无法移到新目录（磁盘空间不足或没有写入权限），下载目录未更改";
+const char *const kMoveFailed =
+    "已下载的课程无法移到新目录（磁盘空间不足或没有写入权限），下载目录未更改";
 
-QByteArray serialize(const UserSession &user)
+// The store file of a user folder under the app state's user folder.
+QString storeFileIn(const AppState &state, const QString &userFolder)
 {
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << user;
-    return bytes;
+    return state.userDir + QLatin1Char('/') + userFolder + QLatin1Char('/') + AppInfo::userStoreName();
 }
 
 QString lessonKey(const QString &courseId, const QString &lessonId)
@@ -72,22 +70,14 @@ bool runAside(const std::function<bool()> &work)
 
 FileStream::FileStream(QObject *parent)
     : QObject(parent)
-    , m_saveRetry(new QTimer(this))
+    , m_writer(new IndexWriter(this))
 {
-    m_saveRetry->setInterval(SaveRetryMs);
-    connect(m_saveRetry, &QTimer::timeout, this, &FileStream::writePending);
+    connect(m_writer, &IndexWriter::FailedSignal, this, &FileStream::IndexSaveFailedSignal);
     if (APIHandler *api = apiHandler())
         attachApiHandler(api);
 }
 
-FileStream::~FileStream()
-{
-    // A last try for what could not be written during the run.
-    if (!m_pending.isEmpty()) {
-        const QSignalBlocker quiet(this);
-        writePending();
-    }
-}
+FileStream::~FileStream() = default;
 
 QString FileStream::indexFileFor(const QString &userStoreFile)
 {
@@ -116,55 +106,7 @@ bool FileStream::saveIndex()
     // The owner is who the store belongs to, whatever name the record was given meanwhile.
     if (!m_listOwner.isEmpty())
         record.loginName = m_listOwner;
-    m_pending.insert(m_storeFile, record);
-    writePending();
-    return !m_pending.contains(m_storeFile);
-}
-
-bool FileStream::writePending()
-{
-    for (auto it = m_pending.begin(); it != m_pending.end();) {
-        if (writeIndex(it.key(), it.value()))
-            it = m_pending.erase(it);
-        else
-            ++it;
-    }
-    if (m_pending.isEmpty()) {
-        m_saveRetry->stop();
-        m_saveFailureTold = false;
-        return true;
-    }
-    writeLog(QStringLiteral("download index not written: ") + m_pending.firstKey());
-    if (!m_saveRetry->isActive())
-        m_saveRetry->start();
-    if (!m_saveFailureTold) {
-        m_saveFailureTold = true;
-        emit IndexSaveFailedSignal(QString::fromUtf8(kIndexNotSaved));
-    }
-    return false;
-}
-
-bool FileStream::writeIndex(const QString &storeFile, const UserSession &record)
-{
-    AesCipher *cipher = localCipher();
-    if (!cipher)
-        return false;
-    const QString target = indexFileFor(storeFile);
-    const QString temp = target + QStringLiteral(".tmp");
-    const QByteArray plain = serialize(record);
-    QFile::remove(temp);
-    cipher->encryptBytesToFile(plain, temp);
-
-    // A short temporary file means the write failed: keep the previous index.
-    const qint64 expected = (plain.size() + AesCipher::BlockSize - 1) / AesCipher::BlockSize
-                            * AesCipher::BlockSize;
-    if (QFileInfo(temp).size() != expected || !AtomicFile::commit(temp, target)) {
-        QFile::remove(temp);
-        return false;
-    }
-    // Older versions kept a plain copy during a save; it must not outlive one.
-    QFile::remove(storeFile);
-    return true;
+    return m_writer->write(m_storeFile, record);
 }
 
 bool FileStream::readIndexFile(const QString &indexFile, UserSession &user)
@@ -205,7 +147,8 @@ bool FileStream::loadIndex()
     if (isNewerVersion(QStringLiteral("2.0.0.0"), state->user.version) || !loginTime.isValid()
         || loginTime.msecsTo(QDateTime::currentDateTime()) >= kSignInDays * 24 * 3600 * 1000) {
         // Nobody is signed in: the list waits for its owner, as after a sign-out.
-        m_putAway.insert(lastUser, {state->user.downloads, Settings::isOn(state->settings.get(), SettingKeys::AutoDownload)});
+        const bool autoStart = Settings::isOn(state->settings.get(), SettingKeys::AutoDownload);
+        m_putAway.insert(lastUser, {state->user.downloads, autoStart});
         state->user.downloads.clear();
         return false;
     }
@@ -240,8 +183,8 @@ std::optional<bool> FileStream::takeUserList()
     }
     // Not written yet, or else as stored: the store in this user's folder is theirs.
     UserSession stored;
-    if (m_pending.contains(m_storeFile))
-        state->user.downloads = m_pending.value(m_storeFile).downloads;
+    if (m_writer->isWaiting(m_storeFile))
+        state->user.downloads = m_writer->waiting(m_storeFile).downloads;
     else if (readIndexFile(indexFileFor(m_storeFile), stored))
         state->user.downloads = stored.downloads;
     else
@@ -735,13 +678,12 @@ QList<QPair<QString, QString>> FileStream::lessonsOfEveryone() const
         lists << state->user.downloads;
         for (const PutAway &left : m_putAway)
             lists << left.downloads;
-        for (const UserSession &record : m_pending)
+        for (const UserSession &record : m_writer->allWaiting())
             lists << record.downloads;
         const QStringList users = QDir(state->userDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         for (const QString &user : users) {
             UserSession stored;
-            const QString storeFile = state->userDir + QLatin1Char('/') + user + QLatin1Char('/') + AppInfo::userStoreName();
-            if (readIndexFile(indexFileFor(storeFile), stored))
+            if (readIndexFile(indexFileFor(storeFileIn(*state, user)), stored))
                 lists << stored.downloads;
         }
     }
@@ -778,12 +720,12 @@ QSet<QString> FileStream::lessonsOfOthers() const
     }
     const QStringList users = QDir(state->userDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &user : users) {
-        const QString storeFile = state->userDir + QLatin1Char('/') + user + QLatin1Char('/') + AppInfo::userStoreName();
+        const QString storeFile = storeFileIn(*state, user);
         if (m_putAway.contains(user) || QFileInfo(storeFile) == QFileInfo(m_storeFile))
             continue;
         UserSession stored;
-        if (m_pending.contains(storeFile))
-            add(m_pending.value(storeFile).downloads);
+        if (m_writer->isWaiting(storeFile))
+            add(m_writer->waiting(storeFile).downloads);
         else if (readIndexFile(indexFileFor(storeFile), stored))
             add(stored.downloads);
     }

@@ -3,7 +3,6 @@
 #include "model/UserSession.h"
 
 #include <QHash>
-#include <QMap>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
@@ -14,8 +13,8 @@
 #include <optional>
 
 class APIHandler;
+class IndexWriter;
 class M3u8Loader;
-class QTimer;
 struct Course;
 struct Courseware;
 
@@ -26,8 +25,7 @@ struct Courseware;
 // A list belongs to the user folder its index lives in, never to a name typed at the sign-in
 // form: it is opened at sign-in, put away at sign-out (queue stopped, index written, list kept
 // in memory for the owner's return), and each save goes to its owner's index only. An index
-// that cannot be written is kept in memory and written again at the next change and every
-// SaveRetryMs until it succeeds.
+// that cannot be written is kept in memory and written again (IndexWriter).
 class FileStream : public QObject
 {
     Q_OBJECT
@@ -36,7 +34,6 @@ public:
     static constexpr int LessonAddressType = 9; // the download's lesson address request
     static constexpr int MaxAddressRetries = 3;
     static constexpr int AddressRetryDelayMs = 1000;
-    static constexpr int SaveRetryMs = 5000;
 
     // Listens to the registered service client, if there is one yet (see attachApiHandler).
     explicit FileStream(QObject *parent = nullptr);
@@ -141,8 +138,6 @@ private:
     std::optional<bool> takeUserList();
     // A state set up without a sign-in (tools, tests) saves to the store file it names.
     void adoptStore();
-    bool writePending();
-    static bool writeIndex(const QString &storeFile, const UserSession &record);
     // Lessons listed (not deleted) in the stores of other users than the list's owner, as
     // "course id/lesson id": their folders are shared and stay when this user deletes.
     QSet<QString> lessonsOfOthers() const;
@@ -167,10 +162,8 @@ private:
     QString m_listOwner;
     QString m_storeFile;
     QHash<QString, PutAway> m_putAway;           // by account name
-    QMap<QString, UserSession> m_pending;        // records not written yet, by store file
-    bool m_saveFailureTold = false;
+    IndexWriter *m_writer = nullptr;
     bool m_closed = false; // a list was put away at a sign-out since the last one was opened
-    QTimer *m_saveRetry = nullptr;
     QHash<QString, QString> m_errors;            // by "course id/lesson id"
     QPointer<APIHandler> m_api;
 };

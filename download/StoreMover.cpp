@@ -42,6 +42,11 @@ QStringList filesOf(const QString &folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
 }
 
+QString lessonFolder(const QString &root, const StoreMover::Lesson &lesson)
+{
+    return StoreFolders::childFolder(StoreFolders::childFolder(root, lesson.courseId), lesson.lessonId);
+}
+
 // The folder itself or, when it is not made yet, its nearest parent that exists.
 QString existingAncestor(const QString &path)
 {
@@ -73,8 +78,8 @@ bool StoreMover::place()
 {
     QList<QPair<QString, QString>> moves;
     for (const Lesson &lesson : qAsConst(m_lessons)) {
-        const QString from = StoreFolders::childFolder(StoreFolders::childFolder(m_from, lesson.courseId), lesson.lessonId);
-        const QString to = StoreFolders::childFolder(StoreFolders::childFolder(m_to, lesson.courseId), lesson.lessonId);
+        const QString from = lessonFolder(m_from, lesson);
+        const QString to = lessonFolder(m_to, lesson);
         if (!from.isEmpty() && !to.isEmpty() && QFileInfo(from).isDir())
             moves << qMakePair(from, to);
     }
@@ -217,8 +222,8 @@ bool StoreMover::takeBack()
 {
     bool all = true;
     for (const Lesson &lesson : qAsConst(m_lessons)) {
-        const QString from = StoreFolders::childFolder(StoreFolders::childFolder(m_from, lesson.courseId), lesson.lessonId);
-        const QString to = StoreFolders::childFolder(StoreFolders::childFolder(m_to, lesson.courseId), lesson.lessonId);
+        const QString from = lessonFolder(m_from, lesson);
+        const QString to = lessonFolder(m_to, lesson);
         // A lesson still in the old folder was only being copied: its original is whole.
         if (from.isEmpty() || to.isEmpty() || QFileInfo::exists(from) || !QFileInfo(to).isDir())
             continue;
