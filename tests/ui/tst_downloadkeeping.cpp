@@ -20,7 +20,6 @@
 #include "ui/UserWidget.h"
 #include "widgets/LoadingWidget.h"
 
-#include <QCheckBox>
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QMenu>
