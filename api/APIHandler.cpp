@@ -104,8 +104,16 @@ void APIHandler::getSessionId()
 void APIHandler::login()
 {
     const UserSession &user = appState()->user;
+    login(user.loginName, user.password);
+}
+
+void APIHandler::login(const QString &loginName, const QString &password)
+{
+    // Taken into the app state only when the service accepts them (parseLogin).
+    m_pendingLoginName = loginName;
+    m_pendingPassword = password;
     sendRequest(RequestCatalogue::address(
-                    ReqLogin, RequestCatalogue::login(user.sid, user.loginName, user.password)),
+                    ReqLogin, RequestCatalogue::login(appState()->user.sid, loginName, password)),
                 ReqLogin);
 }
 
@@ -121,8 +129,13 @@ void APIHandler::fetchAvatar()
 void APIHandler::registerUser()
 {
     const UserSession &user = appState()->user;
+    registerUser(user.loginName, user.password);
+}
+
+void APIHandler::registerUser(const QString &loginName, const QString &password)
+{
     sendRequest(RequestCatalogue::address(ReqRegister, RequestCatalogue::registerUser(
-                                                           user.sid, user.loginName, user.password)),
+                                                           appState()->user.sid, loginName, password)),
                 ReqRegister);
 }
 
@@ -360,10 +373,8 @@ void APIHandler::finishSignIn()
     else
         PrivateFiles::makeFolder(state->userDataDir);
     state->userStoreFile = state->userDataDir + QLatin1Char('/') + AppInfo::userStoreName();
-    if (FileStream *stream = fileStream()) {
-        stream->loadUserStore();
-        stream->relocate();
-    }
+    if (FileStream *stream = fileStream())
+        stream->openUserStore();
     emit HttpResponseSignal(ReqLogin, 1);
 }
 
@@ -371,10 +382,12 @@ void APIHandler::signOut()
 {
     AppState *state = appState();
     state->signedIn = false;
-    emit HttpResponseSignal(ReqLogin, 0);
     state->user.loginTime = QDateTime::currentDateTime().addYears(-1000);
+    // The list is saved and put away before the screens hear of the sign-out, so that none
+    // of them shows it to whoever comes to the sign-in form.
     if (FileStream *stream = fileStream())
-        stream->saveIndex();
+        stream->closeUserStore();
+    emit HttpResponseSignal(ReqLogin, 0);
 }
 
 // ---- parsers ------------------------------------------------------------------------
@@ -407,6 +420,12 @@ void APIHandler::parseLogin(const QJsonObject &reply)
     AppState *state = appState();
     const QJsonObject data = dataObject(reply);
     UserSession &user = state->user;
+    if (!m_pendingLoginName.isEmpty()) {
+        user.loginName = m_pendingLoginName;
+        user.password = m_pendingPassword;
+    }
+    m_pendingLoginName.clear();
+    m_pendingPassword.clear();
     user.uid = data.value(QLatin1String("uid")).toString();
     user.nickname = data.value(QLatin1String("nickname")).toString();
     user.email = data.value(QLatin1String("email")).toString();

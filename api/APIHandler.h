@@ -26,9 +26,14 @@ public:
     // Requests; outcomes arrive through HttpResponseSignal.
     void getPcUpdate();
     void getSessionId();
+    // Signs in as the user in the app state.
     void login();
+    // Signs in with a typed account, which becomes the app state's user only once the
+    // service has accepted it.
+    void login(const QString &loginName, const QString &password);
     void fetchAvatar();
     void registerUser();
+    void registerUser(const QString &loginName, const QString &password);
     void changePassword(const QString &newPassword);
     void getMyCourseList();
     void getMyCourseInfo(const QString &courseId);
@@ -80,4 +85,7 @@ private:
 
     QNetworkAccessManager *m_manager = nullptr;
     int m_dnsServerIndex = 0;
+    // The account of the sign-in on its way.
+    QString m_pendingLoginName;
+    QString m_pendingPassword;
 };

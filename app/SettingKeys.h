@@ -9,6 +9,9 @@ constexpr const char *VideoPath = "DOWNLOAD/Video_Path";
 constexpr const char *AutoDownload = "DOWNLOAD/AUTO";       // "1" / "2"
 constexpr const char *DoneTip = "DOWNLOAD/TIP";             // "1" / "0"
 constexpr const char *DoneShutdown = "DOWNLOAD/SHUTDOWN";   // "1" / "0"
+// Set while downloaded lessons move to this new download folder; found at start-up only
+// after a crash, and then the lessons already moved are put back.
+constexpr const char *MovingTo = "DOWNLOAD/MOVING";
 constexpr const char *WatchTime = "PLAYER/WATCHTIME";       // "1" / "0"
 constexpr const char *LastUser = "APP/LASTUSER";
 }

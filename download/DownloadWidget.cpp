@@ -10,7 +10,9 @@
 #include "model/ThumbnailItemCourseDone.h"
 #include "model/ThumbnailItemCourseware.h"
 #include "model/ThumbnailListWidget.h"
+#include "model/ThumbnailModel.h"
 #include "platform/DiskSpace.h"
+#include "ui/MainWidget.h"
 #include "widgets/ColorHLine.h"
 #include "widgets/ImageLabel.h"
 #include "widgets/StyleButton.h"
@@ -20,6 +22,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSettings>
+#include <QTimer>
 #include <QVBoxLayout>
 
 DownloadWidget::DownloadWidget(QWidget *parent)
@@ -98,9 +101,20 @@ DownloadWidget::DownloadWidget(QWidget *parent)
         connect(api, &APIHandler::HttpResponseSignal, this, &DownloadWidget::onHttpResponse);
     if (FileStream *queue = fileStream()) {
         connect(queue, &FileStream::AppendMissionSignal, this, &DownloadWidget::refreshCaching);
-        connect(queue, &FileStream::DownloadedSignal, this, [this] {
+        const auto refreshBoth = [this] {
             refreshCached();
             refreshCaching();
+        };
+        connect(queue, &FileStream::DownloadedSignal, this, refreshBoth);
+        connect(queue, &FileStream::DownloadsClearedSignal, this, refreshBoth);
+        // Started, paused, stopped by an error: the tiles and the buttons say which.
+        connect(queue, &FileStream::DownloadingStateChangeSignal, this, &DownloadWidget::refreshCaching);
+        connect(queue, &FileStream::IndexSaveFailedSignal, this, [this](const QString &text) {
+            // Told after the change that failed to save has run its course.
+            QTimer::singleShot(0, this, [text] {
+                if (MainWidget *window = mainWidget())
+                    window->showMessage(text, 1);
+            });
         });
     }
 
@@ -109,8 +123,11 @@ DownloadWidget::DownloadWidget(QWidget *parent)
 
 void DownloadWidget::onHttpResponse(int type, int result, const QVariant &)
 {
-    if (type != ReqLogin || !result)
+    if (type != ReqLogin)
         return;
+    // A sign-out empties the page: the next person at the computer sees nothing of it.
+    if (!result)
+        setEditMode(false);
     refreshDiskLabel();
     refreshCached();
     refreshCaching();
@@ -132,8 +149,26 @@ void DownloadWidget::refreshDiskLabel()
                          + QStringLiteral("GB"));
 }
 
+QSet<QString> DownloadWidget::tickedKeys(const ThumbnailListWidget *grid)
+{
+    QSet<QString> keys;
+    for (const ThumbnailItem *tile : grid->checkedItems())
+        keys.insert(tile->courseId() + QLatin1Char('/') + tile->lessonId());
+    return keys;
+}
+
+void DownloadWidget::keepTicks(ThumbnailListWidget *grid, const QSet<QString> &keys)
+{
+    if (keys.isEmpty() || !m_editMode || !grid->isVisibleTo(this))
+        return;
+    for (ThumbnailItem *tile : grid->thumbnailModel()->items())
+        tile->setChecked(keys.contains(tile->courseId() + QLatin1Char('/') + tile->lessonId()));
+    grid->thumbnailModel()->notifyAllChanged();
+}
+
 void DownloadWidget::refreshCached()
 {
+    const QSet<QString> ticked = tickedKeys(m_cachedGrid);
     QList<ThumbnailItem *> tiles;
     if (AppState *state = appState()) {
         for (Course &course : state->user.downloads) {
@@ -147,6 +182,7 @@ void DownloadWidget::refreshCached()
     }
     m_cachedGrid->setItems(tiles);
     keepEditMode(m_cachedGrid);
+    keepTicks(m_cachedGrid, ticked);
     m_cachedCount = tiles.size();
     updateCachedTabText();
     m_emptyImage->setVisible(m_cachedCount == 0);
@@ -156,17 +192,34 @@ void DownloadWidget::refreshCached()
 
 void DownloadWidget::refreshCaching()
 {
+    const QSet<QString> ticked = tickedKeys(m_cachingGrid);
+    FileStream *queue = fileStream();
+    const Courseware *running = queue && queue->isBusy() ? queue->currentLesson() : nullptr;
+    const bool stopped = queue && !queue->isRunning();
     QList<ThumbnailItem *> tiles;
     if (AppState *state = appState()) {
         for (Course &course : state->user.downloads) {
             for (Courseware &lesson : course.coursewares) {
-                if (lesson.downloadState == Courseware::Queued)
-                    tiles << new ThumbnailItemCourseware(&course, &lesson, ThumbnailItem::Waiting);
+                if (lesson.downloadState != Courseware::Queued)
+                    continue;
+                // What the queue is doing with the lesson now, not what it did at the start.
+                const QString error = queue ? queue->lessonError(course.id, lesson.id) : QString();
+                int tileState = stopped ? ThumbnailItem::Paused : ThumbnailItem::Waiting;
+                if (!error.isEmpty())
+                    tileState = ThumbnailItem::Failed;
+                else if (&lesson == running)
+                    tileState = ThumbnailItem::Downloading;
+                auto *tile = new ThumbnailItemCourseware(&course, &lesson, tileState);
+                tile->setErrorText(error);
+                if (&lesson == running)
+                    tile->setProgressAngle(int(ThumbnailItem::FullAngle * queue->currentProgress()));
+                tiles << tile;
             }
         }
     }
     m_cachingGrid->setItems(tiles);
     keepEditMode(m_cachingGrid);
+    keepTicks(m_cachingGrid, ticked);
     m_cachingCount = tiles.size();
     updateCachedTabText();
     updateButtons();
@@ -191,7 +244,7 @@ void DownloadWidget::updateCachedTabText()
 void DownloadWidget::updateButtons()
 {
     const FileStream *queue = fileStream();
-    const bool paused = queue && queue->isPaused();
+    const bool paused = queue && !queue->isRunning();
     const bool cachingShown = m_cachingGrid->isVisibleTo(this);
     const bool busyTab = cachingShown && m_cachingCount > 0;
     m_startAllButton->setVisible(busyTab && paused && !m_editMode);
@@ -221,10 +274,9 @@ void DownloadWidget::showCachingTab()
 
 void DownloadWidget::setPaused(bool paused)
 {
-    m_startAllButton->setVisible(paused);
-    m_pauseAllButton->setVisible(!paused);
     if (FileStream *queue = fileStream())
         queue->setPaused(paused);
+    updateButtons();
 }
 
 void DownloadWidget::setEditMode(bool on)

@@ -2,6 +2,7 @@
 
 #include "widgets/StyleWidget.h"
 
+#include <QSet>
 #include <QVariant>
 
 class ImageLabel;
@@ -52,6 +53,9 @@ protected:
 private:
     void onHttpResponse(int type, int result, const QVariant &info);
     void keepEditMode(ThumbnailListWidget *grid);
+    // The user's ticks survive a refresh: tiles are found again by course and lesson id.
+    static QSet<QString> tickedKeys(const ThumbnailListWidget *grid);
+    void keepTicks(ThumbnailListWidget *grid, const QSet<QString> &keys);
     void updateCachedTabText();
     void updateButtons();
     void setPaused(bool paused);

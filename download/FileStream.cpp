@@ -9,20 +9,26 @@
 #include "app/Version.h"
 #include "app/Log.h"
 #include "download/AesCipher.h"
+#include "download/IndexWriter.h"
 #include "download/M3u8Loader.h"
 #include "download/StoreFolders.h"
+#include "download/StoreMover.h"
 #include "model/Course.h"
 #include "model/M3u8Context.h"
 #include "model/UserSession.h"
-#include "platform/AtomicFile.h"
 
 #include <QBuffer>
 #include <QDataStream>
 #include <QDebug>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
+#include <QThread>
 #include <QTimer>
+
+#include <functional>
 
 namespace {
 
@@ -31,20 +37,42 @@ const char *const kAddressFailed = "获取下载地址失败";
 // A lesson whose ids cannot name a folder of the store is never downloaded.
 const char *const kInvalidId = "课程或课件编号无效，无法下载";
 const char *const kNoDownloadFolder = "下载目录不可用，请在设置中选择下载目录";
+const char *const kMoveFailed =
+    "已下载的课程无法移到新目录（磁盘空间不足或没有写入权限），下载目录未更改";
 
-QByteArray serialize(const UserSession &user)
+// The store file of a user folder under the app state's user folder.
+QString storeFileIn(const AppState &state, const QString &userFolder)
 {
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << user;
-    return bytes;
+    return state.userDir + QLatin1Char('/') + userFolder + QLatin1Char('/') + AppInfo::userStoreName();
+}
+
+QString lessonKey(const QString &courseId, const QString &lessonId)
+{
+    return courseId + QLatin1Char('/') + lessonId;
+}
+
+// Runs the work on a thread of its own while this one goes on handling events other than
+// the user's; a quit of the program meanwhile still waits for the work to end.
+bool runAside(const std::function<bool()> &work)
+{
+    bool result = false;
+    QThread *thread = QThread::create([&result, &work] { result = work(); });
+    QEventLoop loop;
+    QObject::connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+    thread->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    thread->wait();
+    delete thread;
+    return result;
 }
 
 } // namespace
 
 FileStream::FileStream(QObject *parent)
     : QObject(parent)
+    , m_writer(new IndexWriter(this))
 {
+    connect(m_writer, &IndexWriter::FailedSignal, this, &FileStream::IndexSaveFailedSignal);
     if (APIHandler *api = apiHandler())
         attachApiHandler(api);
 }
@@ -56,28 +84,29 @@ QString FileStream::indexFileFor(const QString &userStoreFile)
     return userStoreFile + QLatin1Char('c');
 }
 
-void FileStream::saveIndex()
+void FileStream::adoptStore()
+{
+    const AppState *state = appState();
+    if (m_storeFile.isEmpty() && state && !state->userStoreFile.isEmpty()) {
+        m_storeFile = state->userStoreFile;
+        m_listOwner = state->user.loginName;
+    }
+}
+
+bool FileStream::saveIndex()
 {
     AppState *state = appState();
-    AesCipher *cipher = localCipher();
-    if (!state || !cipher || state->userStoreFile.isEmpty())
-        return;
-
-    const QString target = indexFileFor(state->userStoreFile);
-    const QString temp = target + QStringLiteral(".tmp");
-    const QByteArray plain = serialize(state->user);
-    QFile::remove(temp);
-    cipher->encryptBytesToFile(plain, temp);
-
-    // A short temporary file means the write failed: keep the previous index.
-    const qint64 expected = (plain.size() + AesCipher::BlockSize - 1) / AesCipher::BlockSize
-                            * AesCipher::BlockSize;
-    if (QFileInfo(temp).size() != expected || !AtomicFile::commit(temp, target)) {
-        QFile::remove(temp);
-        return;
-    }
-    // Older versions kept a plain copy during a save; it must not outlive one.
-    QFile::remove(state->userStoreFile);
+    if (!state || !localCipher())
+        return false;
+    adoptStore();
+    if (m_storeFile.isEmpty())
+        return false; // nobody's list is open
+    UserSession record = state->user;
+    record.password.clear();
+    // The owner is who the store belongs to, whatever name the record was given meanwhile.
+    if (!m_listOwner.isEmpty())
+        record.loginName = m_listOwner;
+    return m_writer->write(m_storeFile, record);
 }
 
 bool FileStream::readIndexFile(const QString &indexFile, UserSession &user)
@@ -98,6 +127,7 @@ bool FileStream::loadIndex()
     AppState *state = appState();
     if (!state)
         return false;
+    takeBackInterruptedMove();
     const QString lastUser = Settings::text(state->settings.get(), SettingKeys::LastUser);
     if (lastUser.isEmpty())
         return false;
@@ -110,34 +140,99 @@ bool FileStream::loadIndex()
     QFile::remove(storeFile);
     if (!readIndexFile(indexFileFor(storeFile), state->user))
         return false;
-    m_listOwner = state->user.loginName;
+    // The folder names the owner; an older version could store another name in the record.
+    state->user.loginName = lastUser;
 
-    if (isNewerVersion(QStringLiteral("2.0.0.0"), state->user.version))
-        return false;
     const QDateTime loginTime = state->user.loginTime;
-    if (!loginTime.isValid()
-        || loginTime.msecsTo(QDateTime::currentDateTime()) >= kSignInDays * 24 * 3600 * 1000)
+    if (isNewerVersion(QStringLiteral("2.0.0.0"), state->user.version) || !loginTime.isValid()
+        || loginTime.msecsTo(QDateTime::currentDateTime()) >= kSignInDays * 24 * 3600 * 1000) {
+        // Nobody is signed in: the list waits for its owner, as after a sign-out.
+        const bool autoStart = Settings::isOn(state->settings.get(), SettingKeys::AutoDownload);
+        m_putAway.insert(lastUser, {state->user.downloads, autoStart});
+        state->user.downloads.clear();
         return false;
+    }
+    m_listOwner = lastUser;
+    m_storeFile = storeFile;
     if (APIHandler *api = apiHandler())
         api->finishSignIn();
     return true;
 }
 
-void FileStream::loadUserStore()
+std::optional<bool> FileStream::takeUserList()
+{
+    AppState *state = appState();
+    const QString owner = state->user.loginName;
+    if (m_storeFile == state->userStoreFile && m_listOwner == owner)
+        return std::nullopt; // already this user's: restored at start-up or open since
+    // After another user's list the queue starts over as at start-up; the first sign-in of
+    // a run finds it as start-up left it.
+    const bool restart = !m_listOwner.isEmpty() || m_closed;
+    if (!m_listOwner.isEmpty())
+        stopQueue(); // whatever ran belongs to the previous list
+    m_closed = false;
+    m_errors.clear();
+    m_listOwner = owner;
+    m_storeFile = state->userStoreFile;
+    const std::optional<bool> autoStart =
+        restart ? std::optional<bool>(Settings::isOn(state->settings.get(), SettingKeys::AutoDownload)) : std::nullopt;
+    if (m_putAway.contains(owner)) {
+        const PutAway left = m_putAway.take(owner);
+        state->user.downloads = left.downloads;
+        return left.running;
+    }
+    // Not written yet, or else as stored: the store in this user's folder is theirs.
+    UserSession stored;
+    if (m_writer->isWaiting(m_storeFile))
+        state->user.downloads = m_writer->waiting(m_storeFile).downloads;
+    else if (readIndexFile(indexFileFor(m_storeFile), stored))
+        state->user.downloads = stored.downloads;
+    else
+        state->user.downloads.clear();
+    return autoStart;
+}
+
+void FileStream::openUserStore()
 {
     AppState *state = appState();
     if (!state || state->userStoreFile.isEmpty())
         return;
-    if (!m_listOwner.isEmpty() && m_listOwner == state->user.loginName)
-        return; // restored from this very store at start-up, and saved after every change
-    UserSession stored;
-    if (readIndexFile(indexFileFor(state->userStoreFile), stored)
-        && stored.loginName == state->user.loginName) {
-        state->user.downloads = stored.downloads;
-    } else {
-        state->user.downloads.clear();
-    }
-    m_listOwner = state->user.loginName;
+    const std::optional<bool> run = takeUserList();
+    relocate();
+    if (run)
+        setPaused(!*run);
+}
+
+void FileStream::closeUserStore()
+{
+    AppState *state = appState();
+    if (!state)
+        return;
+    adoptStore();
+    const bool running = isRunning();
+    stopQueue();
+    m_paused = true;
+    emit DownloadingStateChangeSignal(1);
+    if (m_storeFile.isEmpty())
+        return;
+    m_closed = true;
+    saveIndex();
+    if (!m_listOwner.isEmpty())
+        m_putAway.insert(m_listOwner, {state->user.downloads, running});
+    state->user.downloads.clear();
+    m_errors.clear();
+    m_listOwner.clear();
+    m_storeFile.clear();
+    state->userStoreFile.clear();
+}
+
+void FileStream::stopQueue()
+{
+    disposeLoader();
+    m_busy = false;
+    m_stoppedByError = false;
+    m_ranMission = false;
+    setCurrent(nullptr);
 }
 
 void FileStream::relocate()
@@ -259,12 +354,23 @@ Courseware *FileStream::currentLesson()
     return nullptr;
 }
 
+QString FileStream::lessonError(const QString &courseId, const QString &lessonId) const
+{
+    return m_errors.value(lessonKey(courseId, lessonId));
+}
+
 void FileStream::startNext()
+{
+    advance(false);
+}
+
+void FileStream::advance(bool afterCompletion)
 {
     if (m_busy || m_paused)
         return;
     Courseware *lesson = pickNextMission();
     if (lesson) {
+        m_stoppedByError = false;
         if (m_api)
             m_api->getKeysAndUrl(lesson, LessonAddressType);
         emit DownloadingStateChangeSignal(0);
@@ -274,6 +380,9 @@ void FileStream::startNext()
     if (!m_ranMission)
         return;
     m_ranMission = false;
+    // A queue emptied by a cancellation or a deletion has not completed anything.
+    if (!afterCompletion)
+        return;
     const AppState *state = appState();
     const QSettings *settings = state ? state->settings.get() : nullptr;
     if (Settings::isOn(settings, SettingKeys::DoneTip))
@@ -285,6 +394,7 @@ void FileStream::startNext()
 Courseware *FileStream::pickNextMission()
 {
     m_addressRetries = 0;
+    m_progress = 0;
     setCurrent(nullptr);
     AppState *state = appState();
     if (!state)
@@ -309,7 +419,7 @@ Courseware *FileStream::pickNextMission()
         if (state->downloadDir.isEmpty()) {
             // No folder operation without a download folder; the lesson waits for one.
             setCurrent(lesson, course->id);
-            emit DownloadErrorSignal(lesson, QString::fromUtf8(kNoDownloadFolder));
+            stopAfterError(lesson, QString::fromUtf8(kNoDownloadFolder));
             return nullptr;
         }
         const QString courseFolder = StoreFolders::childFolder(state->downloadDir, course->id);
@@ -325,6 +435,7 @@ Courseware *FileStream::pickNextMission()
         course->localPath = courseFolder;
         lesson->localPath = lessonFolder;
         setCurrent(lesson, course->id);
+        m_errors.remove(lessonKey(course->id, lesson->id)); // tried again
         return lesson;
     }
 }
@@ -367,7 +478,7 @@ void FileStream::onHttpResponse(int type, int result, const QVariant &info)
     if (m_busy)
         return; // a late failure of an earlier request; the lesson is already running
     if (m_addressRetries >= MaxAddressRetries) {
-        emit DownloadErrorSignal(lesson, QString::fromUtf8(kAddressFailed));
+        stopAfterError(lesson, QString::fromUtf8(kAddressFailed));
         return;
     }
     ++m_addressRetries;
@@ -393,11 +504,12 @@ void FileStream::onLoaderFinished(bool isCancel)
     saveIndex();
     if (lesson)
         emit DownloadedSignal(lesson);
-    startNext();
+    advance(!isCancel);
 }
 
 void FileStream::onLoaderProgress(double progress, double speed)
 {
+    m_progress = progress;
     if (Courseware *lesson = currentLesson())
         emit DownloadingProgressSignal(lesson, progress, speed);
 }
@@ -405,12 +517,24 @@ void FileStream::onLoaderProgress(double progress, double speed)
 void FileStream::onLoaderError(const QString &text)
 {
     m_busy = false;
-    emit DownloadErrorSignal(currentLesson(), text);
+    stopAfterError(currentLesson(), text);
+}
+
+void FileStream::stopAfterError(Courseware *lesson, const QString &text)
+{
+    // The lesson keeps its text until it is tried again, and the queue says it stands still
+    // until it is started again (by the button, a tile or a new download).
+    if (lesson)
+        m_errors.insert(lessonKey(m_currentCourseId, lesson->id), text);
+    m_stoppedByError = true;
+    emit DownloadErrorSignal(lesson, text);
+    emit DownloadingStateChangeSignal(1);
 }
 
 void FileStream::setPaused(bool paused)
 {
     m_paused = paused;
+    m_stoppedByError = false;
     if (paused) {
         // The loader is not cancelled: it stops at its next step, which reads the flag.
         m_busy = false;
@@ -471,15 +595,19 @@ void FileStream::removeMissions(const QStringList &lessonIds)
     Courseware *running = currentLesson();
     bool currentRemoved = false;
     QStringList folders;
+    const QSet<QString> shared = lessonsOfOthers();
     for (Course &course : state->user.downloads) {
         for (Courseware &lesson : course.coursewares) {
             if (!lessonIds.contains(lesson.id))
                 continue;
             currentRemoved = currentRemoved || &lesson == running;
             lesson.downloadState = Courseware::NotDownloaded;
-            // Only the lesson's own folder, named from its ids, never a stored path.
-            folders << StoreFolders::childFolder(
-                StoreFolders::childFolder(state->downloadDir, course.id), lesson.id);
+            m_errors.remove(lessonKey(course.id, lesson.id));
+            // Only the lesson's own folder, named from its ids, never a stored path; and not
+            // while another user of this computer still has the lesson.
+            if (!shared.contains(lessonKey(course.id, lesson.id)))
+                folders << StoreFolders::childFolder(
+                    StoreFolders::childFolder(state->downloadDir, course.id), lesson.id);
         }
     }
     if (currentRemoved) {
@@ -496,7 +624,7 @@ void FileStream::removeMissions(const QStringList &lessonIds)
     }
     saveIndex();
     if (currentRemoved)
-        startNext();
+        advance(false);
 }
 
 void FileStream::clearAll()
@@ -508,10 +636,24 @@ void FileStream::clearAll()
     disposeLoader();
     m_busy = false;
     setCurrent(nullptr);
+    m_errors.clear();
 
     QStringList folders;
+    const QSet<QString> shared = lessonsOfOthers();
     for (const Course &course : qAsConst(state->user.downloads)) {
-        folders << StoreFolders::childFolder(state->downloadDir, course.id);
+        const QString courseFolder = StoreFolders::childFolder(state->downloadDir, course.id);
+        bool sharedCourse = false;
+        for (const QString &key : shared)
+            sharedCourse = sharedCourse || key.startsWith(course.id + QLatin1Char('/'));
+        if (!sharedCourse) {
+            folders << courseFolder;
+        } else {
+            // Another user keeps lessons of this course: only this user's lessons go.
+            for (const Courseware &lesson : course.coursewares) {
+                if (!shared.contains(lessonKey(course.id, lesson.id)))
+                    folders << StoreFolders::childFolder(courseFolder, lesson.id);
+            }
+        }
         folders << StoreFolders::childFolder(state->downloadDir, StoreFolders::legacyHash(course.title));
     }
     state->user.downloads.clear();
@@ -524,4 +666,154 @@ void FileStream::clearAll()
     }
     if (!state->downloadDir.isEmpty())
         QDir().rmdir(state->downloadDir); // succeeds only when nothing else is left
+    emit DownloadsClearedSignal();
+}
+
+// ---- Lessons of every user, and the move to another download folder ----
+
+QList<QPair<QString, QString>> FileStream::lessonsOfEveryone() const
+{
+    QList<QList<Course>> lists;
+    if (const AppState *state = appState()) {
+        lists << state->user.downloads;
+        for (const PutAway &left : m_putAway)
+            lists << left.downloads;
+        for (const UserSession &record : m_writer->allWaiting())
+            lists << record.downloads;
+        const QStringList users = QDir(state->userDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &user : users) {
+            UserSession stored;
+            if (readIndexFile(indexFileFor(storeFileIn(*state, user)), stored))
+                lists << stored.downloads;
+        }
+    }
+    QList<QPair<QString, QString>> lessons;
+    for (const QList<Course> &list : qAsConst(lists)) {
+        for (const Course &course : list) {
+            for (const Courseware &lesson : course.coursewares) {
+                const auto pair = qMakePair(course.id, lesson.id);
+                if (!lessons.contains(pair))
+                    lessons << pair;
+            }
+        }
+    }
+    return lessons;
+}
+
+QSet<QString> FileStream::lessonsOfOthers() const
+{
+    QSet<QString> lessons;
+    const AppState *state = appState();
+    if (!state)
+        return lessons;
+    const auto add = [&lessons](const QList<Course> &list) {
+        for (const Course &course : list) {
+            for (const Courseware &lesson : course.coursewares) {
+                if (lesson.downloadState != Courseware::NotDownloaded)
+                    lessons.insert(lessonKey(course.id, lesson.id));
+            }
+        }
+    };
+    for (auto it = m_putAway.cbegin(); it != m_putAway.cend(); ++it) {
+        if (it.key() != m_listOwner)
+            add(it.value().downloads);
+    }
+    const QStringList users = QDir(state->userDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &user : users) {
+        const QString storeFile = storeFileIn(*state, user);
+        if (m_putAway.contains(user) || QFileInfo(storeFile) == QFileInfo(m_storeFile))
+            continue;
+        UserSession stored;
+        if (m_writer->isWaiting(storeFile))
+            add(m_writer->waiting(storeFile).downloads);
+        else if (readIndexFile(indexFileFor(storeFile), stored))
+            add(stored.downloads);
+    }
+    return lessons;
+}
+
+bool FileStream::changeDownloadDir(const QString &folder, QString *error)
+{
+    AppState *state = appState();
+    AesCipher *cipher = localCipher();
+    if (!state || !cipher)
+        return false;
+    const QString previous = state->downloadDir;
+    QList<StoreMover::Lesson> lessons;
+    if (!previous.isEmpty() && QDir::cleanPath(QFileInfo(previous).absoluteFilePath())
+                                   != QDir::cleanPath(QFileInfo(folder).absoluteFilePath())) {
+        for (const auto &lesson : lessonsOfEveryone())
+            lessons << StoreMover::Lesson{lesson.first, lesson.second};
+    }
+    if (lessons.isEmpty()) {
+        commitDownloadDir(folder);
+        return true;
+    }
+
+    // Nothing may write into a lesson folder while it moves.
+    const bool wasPaused = m_paused;
+    stopQueue();
+    m_paused = true;
+    emit DownloadingStateChangeSignal(1);
+    QSettings *settings = state->settings.get();
+    Settings::setText(settings, SettingKeys::MovingTo, folder);
+    if (settings)
+        settings->sync();
+    StoreMover mover(previous, folder, lessons, *cipher);
+    const bool placed = runAside([&mover] { return mover.place(); });
+    if (placed)
+        commitDownloadDir(folder);
+    if (settings) {
+        settings->remove(QLatin1String(SettingKeys::MovingTo));
+        settings->sync();
+    }
+    if (placed) {
+        runAside([&mover] {
+            mover.removeOriginals();
+            return true;
+        });
+    } else {
+        writeLog(QStringLiteral("download folder not changed: ") + mover.failure());
+        if (error)
+            *error = QString::fromUtf8(kMoveFailed);
+    }
+    setPaused(wasPaused);
+    return placed;
+}
+
+void FileStream::takeBackInterruptedMove()
+{
+    AppState *state = appState();
+    AesCipher *cipher = localCipher();
+    QSettings *settings = state ? state->settings.get() : nullptr;
+    const QString target = Settings::text(settings, SettingKeys::MovingTo);
+    if (target.isEmpty() || !cipher)
+        return;
+    bool done = true;
+    if (!state->downloadDir.isEmpty() && state->downloadDir != target) {
+        QList<StoreMover::Lesson> lessons;
+        for (const auto &lesson : lessonsOfEveryone())
+            lessons << StoreMover::Lesson{lesson.first, lesson.second};
+        StoreMover mover(state->downloadDir, target, lessons, *cipher);
+        done = mover.takeBack();
+        if (!done)
+            writeLog(QStringLiteral("lessons of an interrupted move not taken back: ") + mover.failure());
+    }
+    // Tried again at the next start until every lesson is back.
+    if (done) {
+        settings->remove(QLatin1String(SettingKeys::MovingTo));
+        settings->sync();
+    }
+}
+
+void FileStream::commitDownloadDir(const QString &folder)
+{
+    AppState *state = appState();
+    Settings::setText(state->settings.get(), SettingKeys::VideoPath, folder);
+    // On disk before the old copies go, so that a crash cannot point back at them.
+    if (state->settings)
+        state->settings->sync();
+    state->downloadDir = folder;
+    if (!m_storeFile.isEmpty() || !state->userStoreFile.isEmpty())
+        relocate();
 }

@@ -3,7 +3,6 @@
 #include "api/APIHandler.h"
 #include "api/RequestType.h"
 #include "app/Accessors.h"
-#include "app/AppState.h"
 #include "ui/MainWidget.h"
 #include "widgets/StyleButton.h"
 
@@ -97,11 +96,9 @@ void LoginWidget::onLoginClicked()
         return;
     }
     setWaiting(true);
-    AppState *state = appState();
-    state->user.loginName = name;
-    state->user.password = password;
+    // The app state keeps its user until the service has accepted this one.
     if (APIHandler *api = apiHandler())
-        api->login();
+        api->login(name, password);
 }
 
 void LoginWidget::onHttpResponse(int type, int result, const QVariant &info)

@@ -3,7 +3,6 @@
 #include "api/APIHandler.h"
 #include "api/RequestType.h"
 #include "app/Accessors.h"
-#include "app/AppState.h"
 #include "ui/MainWidget.h"
 #include "ui/PasswordRules.h"
 #include "widgets/StyleButton.h"
@@ -97,11 +96,9 @@ void RegistWidget::onRegisterClicked()
         return;
     }
     setWaiting(true);
-    AppState *state = appState();
-    state->user.loginName = name;
-    state->user.password = password;
+    // The new account is only sent: the app state's user stays whoever signed in.
     if (APIHandler *api = apiHandler())
-        api->registerUser();
+        api->registerUser(name, password);
 }
 
 void RegistWidget::onHttpResponse(int type, int result, const QVariant &info)

@@ -196,10 +196,26 @@ void SettingWidget::onBtnPathClick()
             window->showMessage(problem, 1);
         return;
     }
-    Settings::setText(m_settings, SettingKeys::VideoPath, path);
+    if (FileStream *stream = fileStream()) {
+        // The lessons already downloaded go along, with the loading overlay while they move.
+        MainWidget *window = mainWidget();
+        if (window)
+            window->setLoading(true);
+        QString error;
+        const bool moved = stream->changeDownloadDir(path, &error);
+        if (window)
+            window->setLoading(false);
+        if (!moved) {
+            if (window)
+                window->showMessage(error, 1);
+            return;
+        }
+    } else {
+        Settings::setText(m_settings, SettingKeys::VideoPath, path);
+        if (AppState *state = appState())
+            state->downloadDir = path;
+    }
     m_pathEdit->setText(path);
-    if (AppState *state = appState())
-        state->downloadDir = path;
 }
 
 void SettingWidget::onCkAutotaskCheck(bool checked)

@@ -58,11 +58,11 @@ void click(QWidget *target, const QPoint &pos, bool twice)
     }
 }
 
-void sendKey(QWidget *target, int key, const QString &text)
+void sendKey(QWidget *target, int key, const QString &text, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
     QApplication::instance()->notify(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
     QApplication::instance()->notify(target, &release);
 }
 
@@ -260,15 +260,18 @@ QString TestDriver::run(const QString &line)
         static const QHash<QString, int> keys = {{QStringLiteral("Return"), Qt::Key_Return},
                                                  {QStringLiteral("Escape"), Qt::Key_Escape},
                                                  {QStringLiteral("Tab"), Qt::Key_Tab},
-                                                 {QStringLiteral("Space"), Qt::Key_Space}};
+                                                 {QStringLiteral("Space"), Qt::Key_Space},
+                                                 {QStringLiteral("SelectAll"), Qt::Key_A}};
         if (!keys.contains(argument))
             return QStringLiteral("error unknown key ") + argument;
         QPointer<QWidget> target(widget);
         const int key = keys.value(argument);
         const QString text = argument == QLatin1String("Space") ? QStringLiteral(" ") : QString();
-        QTimer::singleShot(0, widget, [target, key, text] {
+        const Qt::KeyboardModifiers modifiers =
+            argument == QLatin1String("SelectAll") ? Qt::ControlModifier : Qt::NoModifier;
+        QTimer::singleShot(0, widget, [target, key, text, modifiers] {
             if (target)
-                sendKey(target, key, text);
+                sendKey(target, key, text, modifiers);
         });
         return QStringLiteral("ok");
     }

@@ -219,6 +219,28 @@ private slots:
         QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1014"))->downloadState, int(Courseware::NotDownloaded));
     }
 
+    // A lesson finishes (the notices come), then the only lesson left is cancelled while it
+    // downloads: nothing was completed by that, so neither notice comes again.
+    void cancellingTheLastLessonIsNotAllDone()
+    {
+        Fixture f(*m_service);
+        QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
+        Settings::setText(f.state().settings.get(), SettingKeys::DoneTip, QStringLiteral("1"));
+        Settings::setText(f.state().settings.get(), SettingKeys::DoneShutdown, QStringLiteral("1"));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
+        QVERIFY(f.waitDownloaded(1));
+        QCOMPARE(f.tips.count(), 1);
+
+        QVERIFY(m_service->setFaults({{QStringLiteral("media-latency"), QStringLiteral("300")}}));
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1014")}));
+        const QString folder = f.state().downloadDir + QStringLiteral("/101/1014");
+        QVERIFY(QTest::qWaitFor([&] { return QDir(folder).entryList({QStringLiteral("*.ts")}).size() >= 1; }, 15000));
+        f.queue.removeMissions({QStringLiteral("1014")});
+        QTest::qWait(300);
+        QCOMPARE(f.tips.count(), 1);
+        QCOMPARE(f.shutdowns.count(), 1);
+    }
+
     // An address reply for a lesson removed while the request was out starts nothing.
     void addressReplyForRemovedLessonStartsNothing()
     {

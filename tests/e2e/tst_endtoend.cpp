@@ -5,6 +5,7 @@
 #include "support/DemoService.h"
 #include "support/TestAppState.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -21,8 +22,10 @@
 
 // The real lumra binary in a real window (under its own X server), against the demo
 // service, driven through the same buttons a student presses: sign in, open a course,
-// download two lessons, play one offline and one online, switch lines, sign out, and the
-// seven-day sign-in across restarts. The files it leaves are checked at the end.
+// download two lessons, play one offline and one online, switch lines, sign out in the
+// middle of a third download, a second account and a mistyped one on the same computer,
+// a restart, every lesson offline, a new download folder, 清除缓存, and the seven-day
+// sign-in across restarts. The files it leaves are checked at the end.
 class TestEndToEnd : public QObject
 {
     Q_OBJECT
@@ -35,6 +38,11 @@ private:
     QString m_socket;
     QProcess m_xserver;
     QString m_display;
+    // The download folder chosen half-way: a name the settings accept, on the home volume.
+    QString m_typedName;
+    QString m_typedPassword;
+    const QString m_newVideos =
+        QDir::tempPath() + QStringLiteral("/lumrae2e_") + QString::number(QCoreApplication::applicationPid());
 
     // A private X server for the client's real window.
     bool startXServer()
@@ -58,6 +66,8 @@ private:
 
     bool startClient()
     {
+        m_typedName.clear();
+        m_typedPassword.clear();
         m_client = std::make_unique<QProcess>();
         QProcessEnvironment env = m_service.processEnvironment();
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -128,13 +138,112 @@ private:
         return false;
     }
 
-    bool signIn()
+    bool signIn(const QString &name = QStringLiteral("13800138000"),
+                const QString &password = QStringLiteral("lumra2026"))
     {
-        return waitFor(QStringLiteral("visible txtName"), QStringLiteral("ok 1"))
-               && ok(QStringLiteral("type txtName@请输入您的手机号 13800138000"))
-               && ok(QStringLiteral("type txtName@请输入密码 lumra2026"))
+        return waitFor(QStringLiteral("visible txtName"), QStringLiteral("ok 1")) && typeAccount(name, password)
                && ok(QStringLiteral("click btnLogin 登录"))
                && waitFor(QStringLiteral("state"), QStringLiteral("signedIn=1"));
+    }
+
+    // Types over whatever the sign-in form's two fields hold (the last account typed in this
+    // run, or nothing); a field is found by what it shows, its text or else its placeholder.
+    bool typeAccount(const QString &name, const QString &password)
+    {
+        return typeInto(QStringLiteral("请输入您的手机号"), m_typedName, name)
+               && typeInto(QStringLiteral("请输入密码"), m_typedPassword, password);
+    }
+
+    bool typeInto(const QString &placeholder, QString &shown, const QString &text)
+    {
+        QString selector = QStringLiteral("txtName@") + (shown.isEmpty() ? placeholder : shown);
+        if (!send(QStringLiteral("visible ") + selector).contains(QStringLiteral("ok 1")))
+            selector = QStringLiteral("txtName@") + placeholder;
+        const bool typed = ok(QStringLiteral("key ") + selector + QStringLiteral(" SelectAll"))
+                           && ok(QStringLiteral("type ") + selector + QLatin1Char(' ') + text);
+        shown = text;
+        return typed;
+    }
+
+    bool signOut()
+    {
+        return ok(QStringLiteral("click btnControl")) && ok(QStringLiteral("clickaction 退出"))
+               && waitFor(QStringLiteral("state"), QStringLiteral("signedIn=0"));
+    }
+
+    // The close button, answered with 确认: the program ends by itself.
+    bool quitClient()
+    {
+        if (!ok(QStringLiteral("click btnClose")) || !waitFor(QStringLiteral("visible btnOK"), QStringLiteral("ok 1"))
+            || !ok(QStringLiteral("click btnOK 确认")) || !m_client->waitForFinished(20000))
+            return false;
+        const bool clean = m_client->exitCode() == 0;
+        m_client.reset();
+        return clean;
+    }
+
+    // The record in an account's stored index.
+    UserSession storedRecord(const QString &account) const
+    {
+        AesCipher cipher;
+        cipher.setKey(AesCipher::storeKey());
+        const QByteArray plain =
+            cipher.decryptFileToBytes(dataDir() + QStringLiteral("/user/") + account + QStringLiteral("/kecheng.zgc"));
+        UserSession stored;
+        QDataStream in(plain);
+        in >> stored;
+        return stored;
+    }
+
+    // The lessons the stored index of the demo student lists as downloaded.
+    QStringList downloadedInIndex() const
+    {
+        QStringList lessons;
+        for (const Course &course : storedRecord(QStringLiteral("13800138000")).downloads) {
+            for (const Courseware &cw : course.coursewares) {
+                if (cw.downloadState == Courseware::Downloaded)
+                    lessons << cw.id;
+            }
+        }
+        return lessons;
+    }
+
+    static QStringList lessonFilesUnder(const QString &folder)
+    {
+        QStringList found;
+        QDirIterator it(folder, {QStringLiteral("*.ts"), QStringLiteral("00000.z*")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next();
+        return found;
+    }
+
+    QString videoFolder() const
+    {
+        return QSettings(dataDir() + QStringLiteral("/lumra.ini"), QSettings::IniFormat)
+            .value(QLatin1String(SettingKeys::VideoPath))
+            .toString();
+    }
+
+    // Opens the course and plays every lesson of `titles` offline: no media request for them.
+    bool playAllOffline(const QStringList &titles, const QStringList &lessonIds)
+    {
+        if (!ok(QStringLiteral("click btnNavClass"))
+            || !ok(QStringLiteral("clickitem ThumbnailListWidget 2026临床执业医师精讲班"))
+            || !waitFor(QStringLiteral("item QTreeView ") + titles.first(), QStringLiteral("ok 1")))
+            return false;
+        const int mark = m_service.requestLog().size();
+        for (const QString &title : titles) {
+            if (!playAndStop(title))
+                return false;
+        }
+        for (const QString &id : lessonIds) {
+            if (mediaRequestsFor(id, mark) != 0) {
+                qWarning("lesson %s asked the service for media", qPrintable(id));
+                return false;
+            }
+        }
+        return true;
     }
 
     int mediaRequestsFor(const QString &lessonId, int from, QSet<QString> *lines = nullptr) const
@@ -177,11 +286,13 @@ private slots:
         QFile::setPermissions(m_home.path() + QStringLiteral("/run"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         m_socket = m_home.path() + QStringLiteral("/driver.sock");
+        QVERIFY(QDir().mkpath(m_newVideos));
     }
 
     void cleanupTestCase()
     {
         stopClient();
+        QDir(m_newVideos).removeRecursively();
         m_xserver.terminate();
         m_xserver.waitForFinished(5000);
     }
@@ -235,10 +346,88 @@ private slots:
         QVERIFY(mediaRequestsFor(QStringLiteral("1014"), mark, &lines) > 0);
         QVERIFY2(lines.contains(QStringLiteral("127.0.0.3")), qPrintable(QStringList(lines.values()).join(',')));
 
-        // Sign out from the user menu; the next start is signed out.
-        QVERIFY(ok(QStringLiteral("click btnControl")));
-        QVERIFY(ok(QStringLiteral("clickaction 退出")));
+        // A third lesson is still downloading when Alice signs out: it stops there.
+        QVERIFY(m_service.setFaults({{QStringLiteral("media-latency"), QStringLiteral("400")}}));
+        QVERIFY(ok(QStringLiteral("click btnNavClass")));
+        QVERIFY(ok(QStringLiteral("clickitem ThumbnailListWidget 2026临床执业医师精讲班")));
+        QVERIFY(waitFor(QStringLiteral("item QTreeView 心力衰竭的临床表现"), QStringLiteral("ok 1")));
+        mark = m_service.requestLog().size();
+        QVERIFY(ok(QStringLiteral("checkitem QTreeView 心力衰竭的临床表现")));
+        QVERIFY(ok(QStringLiteral("click btnCourseDown 下载选中")));
+        QVERIFY(QTest::qWaitFor([&] { return mediaRequestsFor(QStringLiteral("1014"), mark) >= 3; }, 20000));
+        QVERIFY(signOut());
+        QVERIFY(m_service.clearFaults());
+        QTest::qWait(1000); // requests out at the sign-out come back
+        mark = m_service.requestLog().size();
+
+        // Bob signs in on the same computer and sees nothing of Alice's downloads.
+        QVERIFY(signIn(QStringLiteral("13900139000"), QStringLiteral("lumra2027")));
+        QVERIFY(ok(QStringLiteral("click btnNavDownload")));
+        QVERIFY(waitFor(QStringLiteral("visible btnDownTitle@已缓存"), QStringLiteral("ok 1")));
+        QVERIFY(ok(QStringLiteral("click btnDownTitle 缓存中")));
+        QTest::qWait(300);
+        QVERIFY(send(QStringLiteral("visible btnEdit")).contains(QStringLiteral("ok 0")));
+        QVERIFY(ok(QStringLiteral("shot ") + m_home.path() + QStringLiteral("/second-account.png")));
+        QCOMPARE(mediaRequestsFor(QStringLiteral("1014"), mark), 0);
+        QVERIFY(signOut());
+
+        // Someone mistypes the account: refused, and then the program is closed.
+        QVERIFY(typeAccount(QStringLiteral("13700000000"), QStringLiteral("lumra2026")));
+        QVERIFY(ok(QStringLiteral("click btnLogin 登录")));
+        QVERIFY(waitFor(QStringLiteral("visible btnOK"), QStringLiteral("ok 1")));
+        QVERIFY(ok(QStringLiteral("click btnOK 确认")));
+        QCOMPARE(mediaRequestsFor(QStringLiteral("1014"), mark), 0);
+        QVERIFY(quitClient());
+
+        // Alice again after a restart: her unfinished lesson completes and all three play offline.
+        QVERIFY(startClient());
         QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("signedIn=0")));
+        QVERIFY(signIn());
+        QVERIFY(ok(QStringLiteral("click btnNavDownload")));
+        if (send(QStringLiteral("state")).contains(QStringLiteral("paused=1"))) {
+            QVERIFY(ok(QStringLiteral("click btnDownTitle 缓存中")));
+            QVERIFY(ok(QStringLiteral("click btnPauseAll 全部开始")));
+        }
+        QVERIFY(QTest::qWaitFor([this] { return downloadedInIndex().size() == 3; }, 60000));
+        const QStringList titles = {QStringLiteral("心力衰竭的病因与诱因"), QStringLiteral("原发性高血压的诊断"),
+                                    QStringLiteral("心力衰竭的临床表现")};
+        const QStringList lessonIds = {QStringLiteral("1013"), QStringLiteral("1016"), QStringLiteral("1014")};
+        QVERIFY(playAllOffline(titles, lessonIds));
+
+        // A new download folder: the lessons go along and still play offline.
+        const QString before = videoFolder();
+        QVERIFY(ok(QStringLiteral("click btnTitle 菜单")));
+        QVERIFY(ok(QStringLiteral("clickaction 设置")));
+        QVERIFY(ok(QStringLiteral("click btnChangeDir 更改目录")));
+        QVERIFY(waitFor(QStringLiteral("visible fileNameEdit"), QStringLiteral("ok 1")));
+        QVERIFY(ok(QStringLiteral("type fileNameEdit ") + m_newVideos));
+        QVERIFY(ok(QStringLiteral("key fileNameEdit Return")));
+        QVERIFY(waitFor(QStringLiteral("text txtPath"), QStringLiteral("ok ") + m_newVideos));
+        QCOMPARE(videoFolder(), m_newVideos);
+        QCOMPARE(lessonFilesUnder(before), QStringList());
+        QVERIFY(playAllOffline(titles, lessonIds));
+
+        // 清除缓存: no lesson file left in either folder.
+        QVERIFY(ok(QStringLiteral("click btnChangeDir 清除缓存")));
+        QVERIFY(waitFor(QStringLiteral("visible btnOK"), QStringLiteral("ok 1")));
+        QVERIFY(ok(QStringLiteral("click btnOK 确认")));
+        QVERIFY(QTest::qWaitFor([&] { return downloadedInIndex().isEmpty() && lessonFilesUnder(m_newVideos).isEmpty(); },
+                                10000));
+        QCOMPARE(lessonFilesUnder(m_newVideos), QStringList());
+        QCOMPARE(lessonFilesUnder(before), QStringList());
+
+        // Two lessons downloaded again, into the new folder.
+        QVERIFY(ok(QStringLiteral("click btnNavClass")));
+        QVERIFY(ok(QStringLiteral("clickitem ThumbnailListWidget 2026临床执业医师精讲班")));
+        QVERIFY(waitFor(QStringLiteral("item QTreeView 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
+        QTest::qWait(800);
+        QVERIFY(ok(QStringLiteral("checkitem QTreeView 心力衰竭的病因与诱因")));
+        QVERIFY(ok(QStringLiteral("checkitem QTreeView 原发性高血压的诊断")));
+        QVERIFY(ok(QStringLiteral("click btnCourseDown 下载选中")));
+        QVERIFY(QTest::qWaitFor([this] { return downloadedInIndex().size() == 2; }, 60000));
+
+        // Sign out from the user menu; the next start is signed out.
+        QVERIFY(signOut());
         stopClient();
         QVERIFY(startClient());
         QTest::qWait(1500);
@@ -246,12 +435,7 @@ private slots:
 
         // Sign in, quit through the close button, start again: still signed in.
         QVERIFY(signIn());
-        QVERIFY(ok(QStringLiteral("click btnClose")));
-        QVERIFY(waitFor(QStringLiteral("visible btnOK"), QStringLiteral("ok 1")));
-        QVERIFY(ok(QStringLiteral("click btnOK 确认")));
-        QVERIFY(m_client->waitForFinished(20000));
-        QCOMPARE(m_client->exitCode(), 0);
-        m_client.reset();
+        QVERIFY(quitClient());
         QVERIFY(startClient());
         QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("signedIn=1")));
         stopClient();
@@ -262,7 +446,7 @@ private slots:
         QSettings settings(dataDir() + QStringLiteral("/lumra.ini"), QSettings::IniFormat);
         QCOMPARE(settings.value(QLatin1String(SettingKeys::LastUser)).toString(), QStringLiteral("13800138000"));
         const QString videos = settings.value(QLatin1String(SettingKeys::VideoPath)).toString();
-        QVERIFY(!videos.isEmpty());
+        QCOMPARE(videos, m_newVideos);
 
         AesCipher cipher;
         cipher.setKey(AesCipher::storeKey());
@@ -285,6 +469,10 @@ private slots:
             }
         }
         QCOMPARE(downloaded, 2);
+        // The second account's own index holds nothing of the first one's.
+        const UserSession second = storedRecord(QStringLiteral("13900139000"));
+        QCOMPARE(second.loginName, QStringLiteral("13900139000"));
+        QVERIFY(second.downloads.isEmpty());
         // The password is nowhere in the settings.
         QFile ini(dataDir() + QStringLiteral("/lumra.ini"));
         QVERIFY(ini.open(QIODevice::ReadOnly));

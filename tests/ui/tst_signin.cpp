@@ -127,10 +127,11 @@ private slots:
         QVERIFY(!login()->nameEdit()->isEnabled());
         QVERIFY(!login()->passwordEdit()->isEnabled());
         QVERIFY(!login()->registerLink()->isEnabled());
-        QCOMPARE(m_env->state().user.loginName, QStringLiteral("13800138000"));
-        QCOMPARE(m_env->state().user.password, QStringLiteral("lumra2026"));
 
         QVERIFY(waitFor([this] { return m_env->state().signedIn; }));
+        // The account becomes the app state's user once the service has accepted it.
+        QCOMPARE(m_env->state().user.loginName, QStringLiteral("13800138000"));
+        QCOMPARE(m_env->state().user.password, QStringLiteral("lumra2026"));
         QCOMPARE(login()->loginButton()->text(), QStringLiteral("登录"));
         QVERIFY(login()->loginButton()->isEnabled());
         QVERIFY(login()->nameEdit()->isEnabled());
