@@ -45,6 +45,8 @@ QStringList segmentNames(const QByteArray &playlist)
     return names;
 }
 
+using Faults = QList<QPair<QString, QString>>;
+
 QStringList partFiles(const QString &folder)
 {
     return QDir(folder).entryList(QStringList() << QStringLiteral("*.part"), QDir::Files | QDir::Hidden);
@@ -199,6 +201,93 @@ private slots:
             QCOMPARE(entry.value(QStringLiteral("status")).toInt(), 200);
         }
         QCOMPARE(segments, 6);
+    }
+
+    void oddlyServedLessonsMatchDirectOnes_data()
+    {
+        QTest::addColumn<Faults>("faults");
+        QTest::addColumn<int>("redirects");
+        // Segments named relative to a redirected playlist are asked for on the mirror.
+        QTest::newRow("redirects") << Faults{{QStringLiteral("redirect"), QStringLiteral("playlist,key,segment")}} << 2;
+        QTest::newRow("key and segments three redirects each")
+            << Faults{{QStringLiteral("redirect"), QStringLiteral("key,segment")},
+                      {QStringLiteral("redirect-hops"), QStringLiteral("3")}}
+            << 3 * 7;
+        QTest::newRow("indented playlist") << Faults{{QStringLiteral("playlist-lead"), QStringLiteral("1")}} << 0;
+    }
+
+    // A lesson whose playlist, key and segments answer with redirects to a mirror (as
+    // content delivery networks do), or whose playlist starts with blank lines and an
+    // indented "#EXTM3U", is stored byte for byte as a direct download of it.
+    void oddlyServedLessonsMatchDirectOnes()
+    {
+        QFETCH(Faults, faults);
+        QFETCH(int, redirects);
+        QTemporaryDir direct;
+        {
+            LoaderRun run;
+            run.start(m_six.url, direct.path(), m_six.keys);
+            QVERIFY(run.wait());
+            QCOMPARE(run.finished.count(), 1);
+        }
+        QVERIFY(m_service->setFaults(faults));
+        QTemporaryDir folder;
+        const int mark = logMark();
+        LoaderRun run;
+        run.start(m_six.url, folder.path(), m_six.keys);
+        QVERIFY(run.wait());
+        QCOMPARE(run.errors.count(), 0);
+        QCOMPARE(run.finished.count(), 1);
+        QVERIFY(m_service->clearFaults());
+
+        const QStringList names = QDir(direct.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), names);
+        for (const QString &name : names) {
+            QByteArray expected = readFile(direct.path() + QLatin1Char('/') + name);
+            QByteArray actual = readFile(folder.path() + QLatin1Char('/') + name);
+            if (name.startsWith(QLatin1String("00000.z"))) {
+                // Stored enciphered; the playlist names the files of its own folder.
+                expected = withoutPadding(m_env->cipher().decryptFileToBytes(direct.path() + QLatin1Char('/') + name))
+                               .replace(direct.path().toUtf8(), "<folder>");
+                actual = withoutPadding(m_env->cipher().decryptFileToBytes(folder.path() + QLatin1Char('/') + name))
+                             .replace(folder.path().toUtf8(), "<folder>");
+            }
+            QVERIFY2(actual == expected, qPrintable(name));
+        }
+        int redirected = 0;
+        for (const QJsonObject &entry : logSince(mark))
+            redirected += entry.value(QStringLiteral("fault")).toString() == QLatin1String("redirect");
+        QCOMPARE(redirected, redirects);
+    }
+
+    void answersThatAreNotMediaAreRefused_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("key") << QStringLiteral("key") << QStringLiteral("Load Key Error");
+        QTest::newRow("segment") << QStringLiteral("segment") << QStringLiteral("Load Seg Error");
+    }
+
+    // An error page answered with status 200 is neither stored as the key nor as a segment:
+    // it is retried like any failure and the lesson ends with the error, never as done.
+    void answersThatAreNotMediaAreRefused()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, text);
+        QVERIFY(m_service->setFaults({{QStringLiteral("html"), target}}));
+        QTemporaryDir folder;
+        LoaderRun run;
+        run.start(m_six.url, folder.path(), m_six.keys);
+        QVERIFY(run.wait());
+        QCOMPARE(run.finished.count(), 0);
+        QCOMPARE(run.errors.count(), 1);
+        QCOMPARE(run.errors.first().at(0).toString(), text);
+        for (const QString &name : QDir(folder.path()).entryList(QDir::Files)) {
+            const QByteArray bytes = name.endsWith(QLatin1String(".zx"))
+                                         ? m_env->cipher().decryptFileToBytes(folder.path() + QLatin1Char('/') + name)
+                                         : readFile(folder.path() + QLatin1Char('/') + name);
+            QVERIFY2(!bytes.contains("<html>") && !bytes.contains("<!DOCTYPE"), qPrintable(name));
+        }
     }
 
     // Never more than five segment requests at once, and the progress ticks stay fractions.
