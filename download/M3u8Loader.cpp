@@ -12,6 +12,7 @@
 #include "download/StoreFolders.h"
 #include "platform/AtomicFile.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -20,11 +21,14 @@
 #include <QNetworkCookie>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 #include <QTimerEvent>
 #include <QUrl>
 
 #include <cstdio>
+#include <memory>
 #ifdef Q_OS_LINUX
 #include <unistd.h>
 #endif
@@ -134,6 +138,7 @@ void M3u8Loader::start(const QString &playlistUrl, const QString &saveFolder,
     m_bytesThisTick = 0;
     m_keyUrls.clear();
     m_nextKey = 0;
+    ++m_playlistRun;
     m_errorRaised = false;
     m_finished = false;
 
@@ -155,6 +160,7 @@ void M3u8Loader::start(const QString &playlistUrl, const QString &saveFolder,
 void M3u8Loader::cancel()
 {
     m_cancelRequested = true;
+    ++m_playlistRun; // a playlist still being read is of no use now
     if (m_finished)
         return;
     // Replies aborted here come back at once and are dropped: cancel requested is set.
@@ -440,8 +446,42 @@ void M3u8Loader::parsePlaylist(const QByteArray &body, const QUrl &from)
 {
     if (isPaused())
         return;
-    const M3u8Playlist playlist = M3u8Playlist::parse(body, from.toString(QUrl::FullyEncoded), m_saveFolder,
-                                                      QDir::tempPath());
+    AesCipher *cipher = localCipher();
+    if (!cipher) {
+        raiseError(QString::fromUtf8(kWriteFailed));
+        return;
+    }
+    // Reading a long playlist and enciphering its copy takes a tenth of a second or more,
+    // too long for the window to stand still: it is done on a worker with a copy of the
+    // cipher, and the result comes back here unless this run has ended meanwhile.
+    const int run = ++m_playlistRun;
+    const QPointer<M3u8Loader> self(this);
+    const QString folder = m_saveFolder;
+    const QString target = m_saveFolder + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName);
+    AesCipher storeCipher = *cipher;
+    const QString url = from.toString(QUrl::FullyEncoded);
+    QThreadPool::globalInstance()->start([self, run, body, url, folder, target, storeCipher]() mutable {
+        auto playlist = std::make_shared<M3u8Playlist>(M3u8Playlist::parse(body, url, folder, QDir::tempPath()));
+        const QString refused = playlist->refusedUrl();
+        bool written = false;
+        if (!playlist->tooManySegments && refused.isEmpty()) {
+            storeCipher.encryptBytesToFile(playlist->localCopy, target);
+            written = QFileInfo::exists(target);
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, run, playlist, refused, written] {
+                if (self && self->m_playlistRun == run)
+                    self->onPlaylistParsed(*playlist, refused, written);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void M3u8Loader::onPlaylistParsed(const M3u8Playlist &playlist, const QString &refused, bool written)
+{
+    if (isStopped() || m_cancelRequested)
+        return;
     if (playlist.tooManySegments) {
         writeLog(QStringLiteral("playlist of more than %1 segments refused").arg(ReplyLimits::MaxSegments));
         raiseError(QString::fromUtf8(kTooLarge));
@@ -449,37 +489,20 @@ void M3u8Loader::parsePlaylist(const QByteArray &body, const QUrl &from)
     }
     // Addresses that are no web addresses ("file:" and the like) would copy local files
     // into the store: such a lesson is refused, not retried.
-    for (const QString &key : playlist.keyUrls) {
-        if (!ReplyLimits::isFetchable(QUrl(key))) {
-            writeLog(QStringLiteral("key address refused: ") + key);
-            raiseError(errorTextFor(KeyRequest));
-            return;
-        }
+    if (!refused.isEmpty()) {
+        writeLog(QStringLiteral("address refused: ") + refused);
+        raiseError(errorTextFor(playlist.keyUrls.contains(refused) ? KeyRequest : SegmentRequest));
+        return;
     }
-    for (const QString &segment : playlist.segmentUrls) {
-        if (!ReplyLimits::isFetchable(QUrl(segment))) {
-            writeLog(QStringLiteral("segment address refused: ") + segment);
-            raiseError(errorTextFor(SegmentRequest));
-            return;
-        }
+    if (!written) {
+        raiseError(QString::fromUtf8(kWriteFailed));
+        return;
     }
     m_keyUrls = playlist.keyUrls;
     m_nextKey = 0;
     m_segmentUrls = playlist.segmentUrls;
     m_segmentFiles = playlist.segmentFiles;
     m_segmentEnciphered = playlist.segmentEnciphered;
-
-    const QString target = m_saveFolder + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName);
-    AesCipher *cipher = localCipher();
-    if (!cipher) {
-        raiseError(QString::fromUtf8(kWriteFailed));
-        return;
-    }
-    cipher->encryptBytesToFile(playlist.localCopy, target);
-    if (!QFileInfo::exists(target)) {
-        raiseError(QString::fromUtf8(kWriteFailed));
-        return;
-    }
     loadKey();
 }
 

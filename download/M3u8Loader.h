@@ -11,6 +11,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class M3u8Playlist;
 class QUrl;
 
 // Downloads one lesson: its HLS playlist, every AES key it names and every segment. Leaves
@@ -70,7 +71,11 @@ private:
     bool onSegmentData(QNetworkReply *reply);
     bool followRedirect(QNetworkReply *reply, int type, int segment);
     void onNetworkError(QNetworkReply *reply, int type, int segment);
+    // Reads the playlist and stores its enciphered copy off the GUI thread; the result
+    // arrives in onPlaylistParsed.
     void parsePlaylist(const QByteArray &body, const QUrl &from);
+    // refused: the first address that is no web address; written: the stored copy is there.
+    void onPlaylistParsed(const M3u8Playlist &playlist, const QString &refused, bool written);
     void storeKey(const QByteArray &body);
     void onLoadSegFinish(QNetworkReply *reply, int segment);
     void removeStrayParts();
@@ -83,6 +88,7 @@ private:
     QString m_playlistUrl;
     QStringList m_keyUrls; // key i is stored as StoreFolders::keyFileNameAt(i)
     int m_nextKey = 0;
+    int m_playlistRun = 0; // tells a playlist read for this run from one read for an earlier
     QString m_saveFolder;
     QByteArray m_keyCookie;
     QStringList m_segmentUrls;

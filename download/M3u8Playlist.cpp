@@ -92,6 +92,17 @@ bool M3u8Playlist::looksLikePlaylist(const QByteArray &body)
     return body.mid(contentStart(body), 7) == "#EXTM3U";
 }
 
+QString M3u8Playlist::refusedUrl() const
+{
+    for (const QStringList *urls : {&keyUrls, &segmentUrls}) {
+        for (const QString &url : *urls) {
+            if (!ReplyLimits::isFetchable(QUrl(url)))
+                return url;
+        }
+    }
+    return QString();
+}
+
 M3u8Playlist M3u8Playlist::parse(const QByteArray &body, const QString &playlistUrl,
                                  const QString &saveFolder, const QString &keyFolder)
 {

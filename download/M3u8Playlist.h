@@ -22,6 +22,9 @@ public:
     // and white space).
     static bool looksLikePlaylist(const QByteArray &body);
 
+    // The first key or segment address that is no http or https address, or empty.
+    QString refusedUrl() const;
+
     QStringList keyUrls;             // distinct key addresses, in order of first use
     QStringList segmentUrls;         // absolute, in playlist order
     QStringList segmentFiles;        // local path of each segment, same order
