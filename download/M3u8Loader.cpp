@@ -468,8 +468,11 @@ void M3u8Loader::parsePlaylist(const QByteArray &body, const QUrl &from)
             storeCipher.encryptBytesToFile(playlist->localCopy, target);
             written = QFileInfo::exists(target);
         }
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app)
+            return; // the program has ended meanwhile
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
+            app,
             [self, run, playlist, refused, written] {
                 if (self && self->m_playlistRun == run)
                     self->onPlaylistParsed(*playlist, refused, written);
