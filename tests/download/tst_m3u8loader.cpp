@@ -477,6 +477,66 @@ private slots:
                                                     folder.path() + QStringLiteral("/b.ts")}));
     }
 
+    // Redirects that leave the lesson's server take neither the media host's name nor the
+    // key cookie along; one to a local file is refused and the lesson ends with the error.
+    void redirectsToOtherServers()
+    {
+        const QByteArray key("0123456789abcdef");
+        MiniHttpServer mirror([&](const MiniHttpServer::Request &request) {
+            MiniHttpServer::Response response;
+            response.contentType = "application/octet-stream";
+            response.body = request.target == "/k.key" ? key : QByteArray(32, 'm');
+            return response;
+        });
+        QByteArray segmentTarget; // where a.ts is sent
+        MiniHttpServer origin([&](const MiniHttpServer::Request &request) {
+            MiniHttpServer::Response response;
+            response.contentType = "application/octet-stream";
+            if (request.target == "/x/index.m3u8") {
+                response.body = "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"k.key\"\n#EXTINF:1,\na.ts\n#EXTINF:1,\nb.ts\n";
+            } else if (request.target == "/x/b2.ts") {
+                response.body = QByteArray(32, 'o');
+            } else {
+                response.status = 302;
+                const QByteArray location = request.target == "/x/k.key" ? mirror.url("/k.key").toUtf8()
+                                            : request.target == "/x/a.ts" ? segmentTarget
+                                                                          : QByteArray("/x/b2.ts");
+                response.extraHeaders = "Location: " + location + "\r\n";
+            }
+            return response;
+        });
+
+        segmentTarget = mirror.url("/a.ts").toUtf8();
+        QTemporaryDir folder;
+        LoaderRun run;
+        run.start(origin.url("/x/index.m3u8"), folder.path(), "secret");
+        QVERIFY(run.wait(10000));
+        QCOMPARE(run.errors.count(), 0);
+        QCOMPARE(run.finished.count(), 1);
+        QCOMPARE(readFile(folder.path() + QStringLiteral("/a.ts")), QByteArray(32, 'm'));
+        QCOMPARE(readFile(folder.path() + QStringLiteral("/b.ts")), QByteArray(32, 'o'));
+        QCOMPARE(m_env->cipher().decryptFileToBytes(folder.path() + QStringLiteral("/00000.zx")).left(16), key);
+        QCOMPARE(mirror.requests().size(), 2);
+        for (const MiniHttpServer::Request &request : mirror.requests()) {
+            QCOMPARE(request.header("Host"), mirror.hostPort().toUtf8());
+            QVERIFY2(request.header("Cookie").isEmpty(), request.target.constData());
+        }
+        for (const MiniHttpServer::Request &request : origin.requests()) {
+            if (request.target != "/x/k.key")
+                QCOMPARE(request.header("Host"), ServiceSettings::coursewareHost().toUtf8());
+        }
+
+        segmentTarget = "file:///etc/hostname";
+        QTemporaryDir second;
+        LoaderRun refused;
+        refused.start(origin.url("/x/index.m3u8"), second.path(), "secret");
+        QVERIFY(refused.wait(15000));
+        QCOMPARE(refused.finished.count(), 0);
+        QCOMPARE(refused.errors.count(), 1);
+        QCOMPARE(refused.errors.first().at(0).toString(), QStringLiteral("Load Seg Error"));
+        QVERIFY(!QFile::exists(second.path() + QStringLiteral("/a.ts")));
+    }
+
     void failingRequestKinds_data()
     {
         QTest::addColumn<QByteArray>("failing");
