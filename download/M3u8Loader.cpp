@@ -295,7 +295,9 @@ bool M3u8Loader::onSegmentData(QNetworkReply *reply)
             return false;
         }
         const int segment = reply->property("segment").toInt();
-        part = new QFile(m_segmentFiles.value(segment) + QLatin1String(PartSuffix), reply);
+        if (segment < 0 || segment >= m_segmentFiles.size())
+            return false;
+        part = new QFile(m_segmentFiles.at(segment) + QLatin1String(PartSuffix), reply);
         part->setObjectName(QLatin1String(kPartFile));
         if (!part->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             reply->setProperty("writeFailed", true);
