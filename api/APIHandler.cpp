@@ -2,6 +2,7 @@
 
 #include "api/HttpReplyTimeout.h"
 #include "api/NetworkErrorText.h"
+#include "api/ReplyLimits.h"
 #include "api/RequestCatalogue.h"
 #include "api/RequestSigner.h"
 #include "api/RequestType.h"
@@ -119,11 +120,19 @@ void APIHandler::login(const QString &loginName, const QString &password)
 
 void APIHandler::fetchAvatar()
 {
+    // The address comes from the service: a "file:" one would copy a local file.
+    const QString address = appState()->user.isImg;
+    if (!ReplyLimits::isFetchable(QUrl(address, QUrl::TolerantMode))) {
+        writeLog(QStringLiteral("avatar address refused: ") + address);
+        // Reported as the network layer reports an address it cannot fetch.
+        QTimer::singleShot(0, this, [this] { handleNetworkError(ReqAvatar, QNetworkReply::ProtocolUnknownError); });
+        return;
+    }
     // The picture belongs to the user who asked, whoever is signed in when it arrives.
     HttpRequestContext context;
     context.type = ReqAvatar;
     context.args.insert(QStringLiteral("avatarPath"), appState()->avatarPath);
-    sendRequest(appState()->user.isImg, context);
+    sendRequest(address, context);
 }
 
 void APIHandler::registerUser()
@@ -215,7 +224,8 @@ void APIHandler::sendRequest(const QString &url, const HttpRequestContext &conte
     request.setRawHeader("TAVI-USER-AGENT", userAgentValue().toUtf8());
     QNetworkReply *reply = m_manager->get(request);
     reply->setProperty(kContextProperty, QVariant::fromValue(context));
-    new HttpReplyTimeout(reply, HttpReplyTimeout::DefaultMs);
+    new HttpReplyTimeout(reply, HttpReplyTimeout::DefaultMs,
+                         context.type == ReqAvatar ? ReplyLimits::Picture : ReplyLimits::ServiceReply);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { onReplyFinished(reply); });
 }
 
@@ -223,7 +233,7 @@ void APIHandler::onReplyFinished(QNetworkReply *reply)
 {
     const HttpRequestContext context = reply->property(kContextProperty).value<HttpRequestContext>();
     if (reply->error() != QNetworkReply::NoError)
-        handleNetworkError(context.type, reply->error());
+        handleNetworkError(context.type, HttpReplyTimeout::errorOf(reply));
     else
         dispatchReply(reply->readAll(), context);
     reply->deleteLater();
@@ -276,7 +286,7 @@ SyncReply APIHandler::syncGet(const QString &url)
     QNetworkAccessManager manager;
     QPointer<QNetworkReply> reply = manager.get(QNetworkRequest(QUrl(url, QUrl::TolerantMode)));
     connect(reply.data(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    new HttpReplyTimeout(reply.data(), HttpReplyTimeout::DefaultMs);
+    new HttpReplyTimeout(reply.data(), HttpReplyTimeout::DefaultMs, ReplyLimits::ServiceReply);
     if (reply->isRunning())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
 
@@ -284,7 +294,7 @@ SyncReply APIHandler::syncGet(const QString &url)
     if (!reply) {
         result.errorCode = QNetworkReply::OperationCanceledError;
     } else if (reply->error() != QNetworkReply::NoError) {
-        result.errorCode = reply->error();
+        result.errorCode = HttpReplyTimeout::errorOf(reply);
     } else {
         result.ok = true;
         result.body = reply->readAll();

@@ -2,6 +2,7 @@
 
 #include "api/APIHandler.h"
 #include "api/HttpReplyTimeout.h"
+#include "api/ReplyLimits.h"
 #include "api/ServiceSettings.h"
 #include "app/Accessors.h"
 #include "app/Log.h"
@@ -11,6 +12,7 @@
 #include "download/StoreFolders.h"
 #include "platform/AtomicFile.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -19,11 +21,14 @@
 #include <QNetworkCookie>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 #include <QTimerEvent>
 #include <QUrl>
 
 #include <cstdio>
+#include <memory>
 #ifdef Q_OS_LINUX
 #include <unistd.h>
 #endif
@@ -31,6 +36,8 @@
 namespace {
 
 const char *const kWriteFailed = "写入文件失败";
+const char *const kTooLarge = "课件过大，无法下载";
+const char *const kPartFile = "partFile";
 
 QString errorTextFor(int type)
 {
@@ -41,17 +48,56 @@ QString errorTextFor(int type)
     }
 }
 
-// A body shorter than the announced length is a cut transfer, not a finished one. A
-// compressed reply announces the compressed length, so only plain bodies are checked.
-bool bodyIsComplete(QNetworkReply *reply, const QByteArray &body)
+qint64 capFor(int type)
 {
-    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (!announced.isValid())
-        return true;
+    switch (type) {
+    case M3u8Loader::PlaylistRequest: return ReplyLimits::Playlist;
+    case M3u8Loader::KeyRequest: return ReplyLimits::Key;
+    default: return ReplyLimits::Segment;
+    }
+}
+
+int statusOf(const QNetworkReply *reply)
+{
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+bool isSuccess(int status)
+{
+    return status >= 200 && status <= 299;
+}
+
+// Whether the announced length can be compared with the bytes read: a compressed reply
+// announces the compressed length.
+bool hasPlainLength(const QNetworkReply *reply, qint64 *announced)
+{
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (!length.isValid())
+        return false;
     const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
     if (!encoding.isEmpty() && encoding != "identity")
+        return false;
+    *announced = length.toLongLong();
+    return true;
+}
+
+// An error page sent with status 200 in place of a segment: declared as HTML, or opening
+// as a web page does. A real segment is binary (and when enciphered, random bytes).
+bool looksLikeWebPage(const QNetworkReply *reply, const QByteArray &head)
+{
+    if (reply->header(QNetworkRequest::ContentTypeHeader).toString().startsWith(QLatin1String("text/html"), Qt::CaseInsensitive))
         return true;
-    return announced.toLongLong() == body.size();
+    const QByteArray start = head.left(256).trimmed().toLower();
+    return start.startsWith("<!doctype") || start.startsWith("<html") || start.startsWith("<?xml")
+           || start.startsWith("<head") || start.startsWith("<body");
+}
+
+// Same scheme, host and port: a redirect or segment address that stays on the server the
+// lesson's playlist was asked for.
+bool sameOrigin(const QUrl &a, const QUrl &b)
+{
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0
+           && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && a.port(-1) == b.port(-1);
 }
 
 } // namespace
@@ -85,11 +131,14 @@ void M3u8Loader::start(const QString &playlistUrl, const QString &saveFolder,
     m_keyCookie = keyCookie;
     m_segmentUrls.clear();
     m_segmentFiles.clear();
+    m_segmentEnciphered.clear();
     m_retrySegments.clear();
     m_inFlight = 0;
     m_nextSegment = 0;
     m_bytesThisTick = 0;
-    m_keyUrl.clear();
+    m_keyUrls.clear();
+    m_nextKey = 0;
+    ++m_playlistRun;
     m_errorRaised = false;
     m_finished = false;
 
@@ -111,13 +160,21 @@ void M3u8Loader::start(const QString &playlistUrl, const QString &saveFolder,
 void M3u8Loader::cancel()
 {
     m_cancelRequested = true;
+    ++m_playlistRun; // a playlist still being read is of no use now
     if (m_finished)
         return;
     // Replies aborted here come back at once and are dropped: cancel requested is set.
-    const QList<QNetworkReply *> replies = m_network->findChildren<QNetworkReply *>();
-    for (QNetworkReply *reply : replies)
-        reply->abort();
+    abortReplies();
     finish(true);
+}
+
+void M3u8Loader::abortReplies()
+{
+    const QList<QNetworkReply *> replies = m_network->findChildren<QNetworkReply *>();
+    for (QNetworkReply *reply : replies) {
+        if (reply->isRunning())
+            reply->abort();
+    }
 }
 
 void M3u8Loader::loadM3u8()
@@ -129,7 +186,7 @@ void M3u8Loader::loadM3u8()
     }
     if (isStopped() || isPaused())
         return;
-    httpGetRequest(QNetworkRequest(QUrl(m_playlistUrl)), PlaylistRequest);
+    httpGetRequest(QUrl(m_playlistUrl), PlaylistRequest);
 }
 
 void M3u8Loader::loadKey()
@@ -140,15 +197,14 @@ void M3u8Loader::loadKey()
     }
     if (isStopped() || isPaused())
         return;
-    // A playlist without a key line is a lesson that is not enciphered.
-    if (m_keyUrl.isEmpty()) {
+    // A playlist without key lines is a lesson that is not enciphered; one with several
+    // keys has them fetched one after the other.
+    if (m_nextKey >= m_keyUrls.size()) {
         loadSegList();
         return;
     }
-    QNetworkRequest request{QUrl(m_keyUrl)};
-    const QList<QNetworkCookie> cookies{QNetworkCookie(QByteArrayLiteral("keys"), m_keyCookie)};
-    request.setHeader(QNetworkRequest::CookieHeader, QVariant::fromValue(cookies));
-    httpGetRequest(request, KeyRequest);
+    const QUrl key(m_keyUrls.at(m_nextKey));
+    httpGetRequest(key, KeyRequest, -1, 0, true);
 }
 
 void M3u8Loader::loadSegList()
@@ -183,70 +239,186 @@ void M3u8Loader::issueSegments()
             m_bytesThisTick += quint64(local.size());
             continue;
         }
-        httpGetRequest(QNetworkRequest(QUrl(m_segmentUrls.at(segment))), SegmentRequest, segment);
+        const QUrl url(m_segmentUrls.at(segment));
+        httpGetRequest(url, SegmentRequest, segment, 0, sameOrigin(url, QUrl(m_playlistUrl)));
         ++m_inFlight;
     }
 }
 
-void M3u8Loader::httpGetRequest(QNetworkRequest request, int type, int segment)
+void M3u8Loader::httpGetRequest(const QUrl &url, int type, int segment, int hops, bool sameOrigin)
 {
-    qDebug() << "HttpGetRequest" << type << request.url().toString();
-    // The line's address carries the request; the media server still wants to see its
-    // own host name. The key lives elsewhere and is asked for as the playlist names it.
-    if (type != KeyRequest)
+    qDebug() << "HttpGetRequest" << type << url.toString();
+    QNetworkRequest request(url);
+    // Redirects are followed here, so that each hop is checked and the headers below go
+    // only where they belong.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    if (type == KeyRequest) {
+        // The key lives elsewhere and is asked for as the playlist names it, with the
+        // lesson's key cookie, which no other server is given.
+        if (sameOrigin) {
+            const QList<QNetworkCookie> cookies{QNetworkCookie(QByteArrayLiteral("keys"), m_keyCookie)};
+            request.setHeader(QNetworkRequest::CookieHeader, QVariant::fromValue(cookies));
+        }
+    } else if (sameOrigin) {
+        // The line's address carries the request; the media server still wants to see its
+        // own host name.
         request.setRawHeader("Host", ServiceSettings::coursewareHost().toUtf8());
+    }
     QNetworkReply *reply = m_network->get(request);
     reply->setProperty("type", type);
     reply->setProperty("segment", segment);
-    new HttpReplyTimeout(reply, HttpReplyTimeout::DefaultMs);
+    reply->setProperty("hops", hops);
+    reply->setProperty("sameOrigin", sameOrigin);
+    new HttpReplyTimeout(reply, HttpReplyTimeout::DefaultMs, capFor(type));
+    if (type == SegmentRequest) {
+        // Written as it arrives: a segment is never held whole in memory.
+        connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
+            if (!isStopped() && !m_cancelRequested && !onSegmentData(reply))
+                reply->abort();
+        });
+    }
     connect(reply, &QNetworkReply::finished, this, [this, reply] { onHttpRequestFinished(reply); });
 }
+
+bool M3u8Loader::onSegmentData(QNetworkReply *reply)
+{
+    // A redirect or an error answer: its body is not the segment.
+    if (!isSuccess(statusOf(reply)) || reply->property("refused").toBool())
+        return true;
+    const QByteArray chunk = reply->readAll();
+    if (chunk.isEmpty())
+        return true;
+    auto *part = reply->findChild<QFile *>(QLatin1String(kPartFile));
+    if (!part) {
+        if (looksLikeWebPage(reply, chunk)) {
+            reply->setProperty("refused", true);
+            return false;
+        }
+        const int segment = reply->property("segment").toInt();
+        if (segment < 0 || segment >= m_segmentFiles.size())
+            return false;
+        part = new QFile(m_segmentFiles.at(segment) + QLatin1String(PartSuffix), reply);
+        part->setObjectName(QLatin1String(kPartFile));
+        if (!part->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            reply->setProperty("writeFailed", true);
+            return false;
+        }
+    }
+    if (part->write(chunk) != chunk.size()) {
+        reply->setProperty("writeFailed", true);
+        return false;
+    }
+    m_bytesThisTick += quint64(chunk.size());
+    return true;
+}
+
+namespace {
+
+// Removes what a reply wrote of its segment.
+void discardPart(QNetworkReply *reply)
+{
+    if (auto *part = reply->findChild<QFile *>(QLatin1String(kPartFile))) {
+        part->close();
+        part->remove();
+        delete part;
+    }
+}
+
+} // namespace
 
 void M3u8Loader::onHttpRequestFinished(QNetworkReply *reply)
 {
     reply->deleteLater();
-    if (isStopped() || m_cancelRequested)
-        return;
     const int type = reply->property("type").toInt();
     const int segment = reply->property("segment").toInt();
+    if (isStopped() || m_cancelRequested) {
+        discardPart(reply);
+        return;
+    }
     qDebug() << "OnHttpRequestFinished" << type << reply->error();
+    // The last bytes may come with the end.
+    if (type == SegmentRequest && reply->error() == QNetworkReply::NoError && !onSegmentData(reply))
+        reply->setProperty("refused", true);
 
+    if (reply->property("writeFailed").toBool()) {
+        discardPart(reply);
+        raiseError(QString::fromUtf8(kWriteFailed));
+        return;
+    }
+    // A reply past its kind's cap is not a passing fault: asking again gets the same. Only a
+    // key (16 bytes) is asked for again, since what overflows it is some error page.
+    if (HttpReplyTimeout::wasTooLarge(reply) && type != KeyRequest) {
+        writeLog(QStringLiteral("reply too large: ") + reply->url().toString());
+        discardPart(reply);
+        raiseError(QString::fromUtf8(kTooLarge));
+        return;
+    }
     if (reply->error() != QNetworkReply::NoError) {
-        writeLog(APIHandler::networkErrorText(reply->error()));
+        writeLog(APIHandler::networkErrorText(HttpReplyTimeout::errorOf(reply)));
         onNetworkError(reply, type, segment);
         return;
     }
+    const int status = statusOf(reply);
+    if (status >= 300 && status <= 399) {
+        if (!followRedirect(reply, type, segment))
+            onNetworkError(reply, type, segment);
+        return;
+    }
+    if (!isSuccess(status)) {
+        writeLog(QStringLiteral("answered %1: ").arg(status) + reply->url().toString());
+        onNetworkError(reply, type, segment);
+        return;
+    }
+    if (type == SegmentRequest) {
+        onLoadSegFinish(reply, segment);
+        return;
+    }
+
     const QByteArray body = reply->readAll();
-    if (!bodyIsComplete(reply, body)) {
-        writeLog(QStringLiteral("reply shorter than announced: ") + reply->url().toString());
-        onNetworkError(reply, type, segment);
-        return;
-    }
+    qint64 announced = 0;
+    QString refusal;
+    if (hasPlainLength(reply, &announced) && announced != body.size())
+        refusal = QStringLiteral("reply shorter than announced: ");
     // A proxy or error page answered instead of the media server.
-    if (type == PlaylistRequest && !M3u8Playlist::looksLikePlaylist(body)) {
-        writeLog(QStringLiteral("not a playlist: ") + reply->url().toString());
+    else if (type == PlaylistRequest && !M3u8Playlist::looksLikePlaylist(body))
+        refusal = QStringLiteral("not a playlist: ");
+    else if (type == KeyRequest && body.size() != ReplyLimits::Key)
+        refusal = QStringLiteral("not a key: ");
+    if (!refusal.isEmpty()) {
+        writeLog(refusal + reply->url().toString());
         onNetworkError(reply, type, segment);
         return;
     }
 
     m_errorCount = 0;
     m_bytesThisTick += quint64(body.size());
-    switch (type) {
-    case PlaylistRequest:
-        parsePlaylist(body);
-        break;
-    case KeyRequest:
+    if (type == PlaylistRequest)
+        parsePlaylist(body, reply->url());
+    else
         storeKey(body);
-        break;
-    default:
-        onLoadSegFinish(segment, body);
-        break;
+}
+
+bool M3u8Loader::followRedirect(QNetworkReply *reply, int type, int segment)
+{
+    const int hops = reply->property("hops").toInt() + 1;
+    const QUrl from = reply->url();
+    const QUrl to = from.resolved(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
+    // Never more than a few hops, only to web addresses, and never from https down to http.
+    const bool downgrade = from.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
+                           && to.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
+    if (hops > ReplyLimits::MaxRedirects || !ReplyLimits::isFetchable(to) || downgrade) {
+        writeLog(QStringLiteral("redirect refused: ") + from.toString() + QStringLiteral(" -> ") + to.toString());
+        return false;
     }
+    // The media host's name and the key cookie go along only while the server stays the same.
+    const bool keepsOrigin = reply->property("sameOrigin").toBool() && sameOrigin(from, to);
+    httpGetRequest(to, type, segment, hops, keepsOrigin);
+    return true;
 }
 
 void M3u8Loader::onNetworkError(QNetworkReply *reply, int type, int segment)
 {
-    Q_UNUSED(reply)
+    discardPart(reply);
     std::function<void()> retry;
     switch (type) {
     case PlaylistRequest:
@@ -272,33 +444,76 @@ void M3u8Loader::onNetworkError(QNetworkReply *reply, int type, int segment)
     QTimer::singleShot(RetryDelayMs, this, retry);
 }
 
-void M3u8Loader::parsePlaylist(const QByteArray &body)
+void M3u8Loader::parsePlaylist(const QByteArray &body, const QUrl &from)
 {
     if (isPaused())
         return;
-    const M3u8Playlist playlist = M3u8Playlist::parse(
-        body, m_playlistUrl, m_saveFolder, QDir::tempPath() + QLatin1Char('/') + QLatin1String(StoreFolders::keyFileName));
-    m_keyUrl = playlist.keyUri;
-    m_segmentUrls = playlist.segmentUrls;
-    m_segmentFiles = playlist.segmentFiles;
-
-    const QString target = m_saveFolder + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName);
     AesCipher *cipher = localCipher();
     if (!cipher) {
         raiseError(QString::fromUtf8(kWriteFailed));
         return;
     }
-    cipher->encryptBytesToFile(playlist.localCopy, target);
-    if (!QFileInfo::exists(target)) {
+    // Reading a long playlist and enciphering its copy takes a tenth of a second or more,
+    // too long for the window to stand still: it is done on a worker with a copy of the
+    // cipher, and the result comes back here unless this run has ended meanwhile.
+    const int run = ++m_playlistRun;
+    const QPointer<M3u8Loader> self(this);
+    const QString folder = m_saveFolder;
+    const QString target = m_saveFolder + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName);
+    AesCipher storeCipher = *cipher;
+    const QString url = from.toString(QUrl::FullyEncoded);
+    QThreadPool::globalInstance()->start([self, run, body, url, folder, target, storeCipher]() mutable {
+        auto playlist = std::make_shared<M3u8Playlist>(M3u8Playlist::parse(body, url, folder, QDir::tempPath()));
+        const QString refused = playlist->refusedUrl();
+        bool written = false;
+        if (!playlist->tooManySegments && refused.isEmpty()) {
+            storeCipher.encryptBytesToFile(playlist->localCopy, target);
+            written = QFileInfo::exists(target);
+        }
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app)
+            return; // the program has ended meanwhile
+        QMetaObject::invokeMethod(
+            app,
+            [self, run, playlist, refused, written] {
+                if (self && self->m_playlistRun == run)
+                    self->onPlaylistParsed(*playlist, refused, written);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void M3u8Loader::onPlaylistParsed(const M3u8Playlist &playlist, const QString &refused, bool written)
+{
+    if (isStopped() || m_cancelRequested)
+        return;
+    if (playlist.tooManySegments) {
+        writeLog(QStringLiteral("playlist of more than %1 segments refused").arg(ReplyLimits::MaxSegments));
+        raiseError(QString::fromUtf8(kTooLarge));
+        return;
+    }
+    // Addresses that are no web addresses ("file:" and the like) would copy local files
+    // into the store: such a lesson is refused, not retried.
+    if (!refused.isEmpty()) {
+        writeLog(QStringLiteral("address refused: ") + refused);
+        raiseError(errorTextFor(playlist.keyUrls.contains(refused) ? KeyRequest : SegmentRequest));
+        return;
+    }
+    if (!written) {
         raiseError(QString::fromUtf8(kWriteFailed));
         return;
     }
+    m_keyUrls = playlist.keyUrls;
+    m_nextKey = 0;
+    m_segmentUrls = playlist.segmentUrls;
+    m_segmentFiles = playlist.segmentFiles;
+    m_segmentEnciphered = playlist.segmentEnciphered;
     loadKey();
 }
 
 void M3u8Loader::storeKey(const QByteArray &body)
 {
-    const QString target = m_saveFolder + QLatin1Char('/') + QLatin1String(StoreFolders::keyFileName);
+    const QString target = m_saveFolder + QLatin1Char('/') + StoreFolders::keyFileNameAt(m_nextKey);
     AesCipher *cipher = localCipher();
     if (cipher)
         cipher->encryptBytesToFile(body, target);
@@ -306,53 +521,66 @@ void M3u8Loader::storeKey(const QByteArray &body)
         raiseError(QString::fromUtf8(kWriteFailed));
         return;
     }
-    loadSegList();
+    ++m_nextKey;
+    loadKey();
 }
 
-void M3u8Loader::onLoadSegFinish(int segment, const QByteArray &body)
+void M3u8Loader::onLoadSegFinish(QNetworkReply *reply, int segment)
 {
     qDebug() << "OnLoadSegFinish" << segment;
-    --m_inFlight;
-    if (segment < 0 || segment >= m_segmentFiles.size())
+    if (segment < 0 || segment >= m_segmentFiles.size()) {
+        discardPart(reply);
+        --m_inFlight;
         return;
+    }
+    auto *part = reply->findChild<QFile *>(QLatin1String(kPartFile));
+    const qint64 written = part ? part->size() : 0;
+    qint64 announced = 0;
+    QString refusal;
+    if (reply->property("refused").toBool())
+        refusal = QStringLiteral("not a segment: ");
+    else if (hasPlainLength(reply, &announced) && announced != written)
+        refusal = QStringLiteral("reply shorter than announced: ");
+    // An AES-128 segment is whole 16-byte blocks; anything else cannot be deciphered.
+    else if (m_segmentEnciphered.value(segment) && (written == 0 || written % 16 != 0))
+        refusal = QStringLiteral("not an enciphered segment: ");
+    if (!refusal.isEmpty()) {
+        writeLog(refusal + reply->url().toString());
+        onNetworkError(reply, SegmentRequest, segment);
+        return;
+    }
+    m_errorCount = 0;
+    --m_inFlight;
     const QString path = m_segmentFiles.at(segment);
-    if (!QFileInfo::exists(path)) {
-        // The freed slot is refilled before the write, which waits for the disk: the network
-        // keeps five requests busy meanwhile instead of idling behind every segment.
-        if (!isPaused())
-            issueSegments();
-        if (!writeSegment(path, body)) {
-            raiseError(QString::fromUtf8(kWriteFailed));
-            return;
-        }
+    // The freed slot is refilled before the data is flushed, which waits for the disk: the
+    // network keeps five requests busy meanwhile instead of idling behind every segment.
+    if (!isPaused())
+        issueSegments();
+    // Data on disk before the name is, or a power cut could leave a short file that counts
+    // as done. The rename itself needs no flush of the folder: if it is lost, the ".part"
+    // left behind is removed at the next start and the segment fetched again.
+    QFile empty(path + QLatin1String(PartSuffix));
+    if (!part) {
+        // An empty segment: nothing arrived to open the file with.
+        part = &empty;
+        part->open(QIODevice::WriteOnly | QIODevice::Truncate);
+    }
+    bool stored = part->isOpen() && part->flush();
+#ifdef Q_OS_LINUX
+    stored = stored && ::fdatasync(part->handle()) == 0;
+    part->close();
+    stored = stored
+             && std::rename(QFile::encodeName(part->fileName()).constData(), QFile::encodeName(path).constData()) == 0;
+#else
+    part->close();
+    stored = stored && AtomicFile::commit(part->fileName(), path);
+#endif
+    if (!stored) {
+        QFile::remove(part->fileName());
+        raiseError(QString::fromUtf8(kWriteFailed));
+        return;
     }
     loadSegList();
-}
-
-bool M3u8Loader::writeSegment(const QString &path, const QByteArray &body)
-{
-    // Written aside and renamed when complete: a crash or a full disk never leaves a
-    // short file under the name that a resumed download counts as done.
-    const QString part = path + QLatin1String(PartSuffix);
-    QFile file(part);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const bool written = file.write(body) == body.size() && file.flush();
-#ifdef Q_OS_LINUX
-    // The data must be on disk before the name is, or a power cut could leave a short file
-    // that counts as done. The rename itself needs no flush of the folder: if it is lost,
-    // the ".part" left behind is removed at the next start and the segment fetched again.
-    const bool synced = written && ::fdatasync(file.handle()) == 0;
-    file.close();
-    if (!synced || std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
-#else
-    file.close();
-    if (!written || !AtomicFile::commit(part, path)) {
-#endif
-        QFile::remove(part);
-        return false;
-    }
-    return true;
 }
 
 void M3u8Loader::removeStrayParts()
@@ -407,5 +635,7 @@ void M3u8Loader::raiseError(const QString &text)
         killTimer(m_timerId);
         m_timerId = 0;
     }
+    // What is still arriving is of no use now, and may be large.
+    abortReplies();
     emit ErrorSignal(text);
 }

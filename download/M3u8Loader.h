@@ -5,17 +5,21 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class QNetworkRequest;
+class M3u8Playlist;
+class QUrl;
 
-// Downloads one lesson: its HLS playlist, the AES key it names and every segment. Leaves
+// Downloads one lesson: its HLS playlist, every AES key it names and every segment. Leaves
 // in the save folder the enciphered playlist rewritten to local paths ("00000.zs"), the
-// enciphered key ("00000.zx") and the segment files, each written under a temporary name
-// and renamed into place only when complete. Runs on the GUI thread and never blocks.
+// enciphered keys ("00000.zx", "00001.zx", ...) and the segment files, each written under a
+// temporary name as it arrives and renamed into place only when complete. Redirects are
+// followed (a few hops, never from https to http); only whole 2xx answers of the right
+// kind are kept. Runs on the GUI thread and never blocks.
 class M3u8Loader : public QObject
 {
     Q_OBJECT
@@ -59,21 +63,32 @@ private:
     void loadSegList();
     // Sends segment requests until five are out; segments found on disk are skipped.
     void issueSegments();
-    void httpGetRequest(QNetworkRequest request, int type, int segment = -1);
+    // hops: redirects followed so far; sameOrigin: the request goes where the lesson's
+    // playlist was asked for, so it names the media host (and the key cookie goes along).
+    void httpGetRequest(const QUrl &url, int type, int segment = -1, int hops = 0, bool sameOrigin = true);
     void onHttpRequestFinished(QNetworkReply *reply);
+    // Writes what arrived of a segment to its ".part" file; false when it must not be kept.
+    bool onSegmentData(QNetworkReply *reply);
+    bool followRedirect(QNetworkReply *reply, int type, int segment);
     void onNetworkError(QNetworkReply *reply, int type, int segment);
-    void parsePlaylist(const QByteArray &body);
+    // Reads the playlist and stores its enciphered copy off the GUI thread; the result
+    // arrives in onPlaylistParsed.
+    void parsePlaylist(const QByteArray &body, const QUrl &from);
+    // refused: the first address that is no web address; written: the stored copy is there.
+    void onPlaylistParsed(const M3u8Playlist &playlist, const QString &refused, bool written);
     void storeKey(const QByteArray &body);
-    void onLoadSegFinish(int segment, const QByteArray &body);
-    bool writeSegment(const QString &path, const QByteArray &body);
+    void onLoadSegFinish(QNetworkReply *reply, int segment);
     void removeStrayParts();
+    void abortReplies();
     void finish(bool isCancel);
     void raiseError(const QString &text);
     double progress() const;
 
     QNetworkAccessManager *m_network = nullptr;
     QString m_playlistUrl;
-    QString m_keyUrl;
+    QStringList m_keyUrls; // key i is stored as StoreFolders::keyFileNameAt(i)
+    int m_nextKey = 0;
+    int m_playlistRun = 0; // tells a playlist read for this run from one read for an earlier
     QString m_saveFolder;
     QByteArray m_keyCookie;
     QStringList m_segmentUrls;
@@ -87,6 +102,7 @@ private:
     bool m_finished = false;
 
     QStringList m_segmentFiles;  // local path of each segment
+    QVector<bool> m_segmentEnciphered;
     QList<int> m_retrySegments;  // failed segments, requested again before new ones
     std::function<bool()> m_pauseCheck;
 };

@@ -69,6 +69,25 @@ bool isSafeName(const QString &name)
            && !name.contains(QChar(0));
 }
 
+QString keyFileNameAt(int index)
+{
+    return QStringLiteral("%1.zx").arg(index, 5, 10, QLatin1Char('0'));
+}
+
+bool isReservedInLesson(const QString &name)
+{
+    if (name == QLatin1String(playlistFileName) || name.endsWith(QLatin1String(".part")))
+        return true;
+    // Any run of digits followed by ".zx" could be a key file.
+    if (!name.endsWith(QLatin1String(".zx")) || name.size() <= 3)
+        return false;
+    for (int i = 0; i < name.size() - 3; ++i) {
+        if (!name.at(i).isDigit())
+            return false;
+    }
+    return true;
+}
+
 QString userFolderName(const QString &loginName)
 {
     if (isSafeName(loginName))

@@ -8,6 +8,12 @@ namespace StoreFolders {
 // rewritten to local paths, and the enciphered key.
 inline constexpr char playlistFileName[] = "00000.zs";
 inline constexpr char keyFileName[] = "00000.zx";
+// The enciphered key of the lesson's key number `index` (a playlist may name several):
+// "00000.zx", "00001.zx", ...; the first is keyFileName.
+QString keyFileNameAt(int index);
+// Whether a segment may not take this name in a lesson folder: the playlist, a key file
+// or a temporary ".part" file.
+bool isReservedInLesson(const QString &name);
 // MD5 of the text's Latin-1 bytes as 32 lower-case hex digits: the folder names of the
 // older store layout.
 QString legacyHash(const QString &text);

@@ -1,6 +1,7 @@
 #include "model/ThumbnailImageFetcher.h"
 
 #include "api/HttpReplyTimeout.h"
+#include "api/ReplyLimits.h"
 #include "model/ThumbnailItem.h"
 
 #include <QCoreApplication>
@@ -48,10 +49,17 @@ void ThumbnailImageFetcher::send(const QString &path)
         m_pending.erase(it);
         return;
     }
+    // Cover addresses come from the service: only web addresses are fetched, never a
+    // "file:" one, which would copy a local file.
+    const QUrl url(it->url, QUrl::TolerantMode);
+    if (!ReplyLimits::isFetchable(url)) {
+        m_pending.erase(it);
+        return;
+    }
     it->inFlight = true;
     ++m_requestCount;
-    QNetworkReply *reply = m_network->get(QNetworkRequest(QUrl(it->url, QUrl::TolerantMode)));
-    new HttpReplyTimeout(reply, HttpReplyTimeout::DefaultMs);
+    QNetworkReply *reply = m_network->get(QNetworkRequest(url));
+    new HttpReplyTimeout(reply, HttpReplyTimeout::DefaultMs, ReplyLimits::Picture);
     connect(reply, &QNetworkReply::finished, this, [this, reply, path] { onFinished(reply, path); });
 }
 

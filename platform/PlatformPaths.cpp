@@ -1,6 +1,8 @@
 #include "platform/PlatformPaths.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace PlatformPaths {
@@ -30,6 +32,20 @@ QStringList downloadRootCandidates()
 QString installerExtension()
 {
     return QStringLiteral(".AppImage");
+}
+
+bool startsLikeInstaller(const QByteArray &head)
+{
+    return head.startsWith("\x7f" "ELF");
+}
+
+bool isInstallerFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || info.isSymLink())
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && startsLikeInstaller(file.read(4));
 }
 
 } // namespace PlatformPaths

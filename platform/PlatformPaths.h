@@ -13,4 +13,9 @@ QString documentsDir();
 QStringList downloadRootCandidates();
 // Extension of downloaded installer files in the data folder.
 QString installerExtension();
+// Whether bytes that start a file are those of an installer of this platform (here an
+// AppImage, which is an ELF executable). An error page or a redirect notice is not.
+bool startsLikeInstaller(const QByteArray &head);
+// Whether the file is a plain file that starts like an installer of this platform.
+bool isInstallerFile(const QString &path);
 }

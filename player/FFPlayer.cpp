@@ -18,6 +18,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -227,19 +228,26 @@ void FFPlayer::openLocal(const QString &folder)
     // The deciphered key lives in a private file (owner-only, random name) owned by the
     // window, and the playlist is pointed at it: a fixed name in the shared temporary folder
     // could be planted or held by someone else.
-    delete m_keyFile;
-    m_keyFile = new QTemporaryFile(QDir::tempPath() + QStringLiteral("/lumra-key-XXXXXX.zx"), this);
-    if (!m_keyFile->open()) {
-        setMessage(QString::fromUtf8(kMissing) + folder);
-        return;
+    // A lesson may have several keys ("00000.zx", "00001.zx", ...), each deciphered so.
+    qDeleteAll(m_keyFiles);
+    m_keyFiles.clear();
+    QStringList keyPaths;
+    for (int i = 0; i == 0 || QFileInfo::exists(base + StoreFolders::keyFileNameAt(i)); ++i) {
+        auto *keyFile = new QTemporaryFile(QDir::tempPath() + QStringLiteral("/lumra-key-XXXXXX.zx"), this);
+        m_keyFiles.append(keyFile);
+        if (!keyFile->open()) {
+            setMessage(QString::fromUtf8(kMissing) + folder);
+            return;
+        }
+        keyFile->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QFile storedKey(base + StoreFolders::keyFileNameAt(i));
+        if (storedKey.open(QIODevice::ReadOnly))
+            cipher->decryptDevice(&storedKey, keyFile);
+        keyFile->flush();
+        keyPaths.append(keyFile->fileName());
     }
-    m_keyFile->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QFile storedKey(base + QLatin1String(StoreFolders::keyFileName));
-    if (storedKey.open(QIODevice::ReadOnly))
-        cipher->decryptDevice(&storedKey, m_keyFile);
-    m_keyFile->flush();
 
-    const QByteArray playlist = OfflinePlaylist::withKeyFile(m_playlist, m_keyFile->fileName());
+    const QByteArray playlist = OfflinePlaylist::withKeyFiles(m_playlist, keyPaths);
     m_player->SetFormat("hls");
     finishPlayback(m_player->Open(playlist.constData(), playlist.size()));
 }
@@ -260,13 +268,13 @@ void FFPlayer::finishPlayback(PlayerErrorType result)
     m_player = nullptr;
     emit ClosedSigan();
     // The key goes as soon as it is no longer read; destruction would remove it as well.
-    delete m_keyFile;
-    m_keyFile = nullptr;
+    qDeleteAll(m_keyFiles);
+    m_keyFiles.clear();
 }
 
 QString FFPlayer::keyFilePath() const
 {
-    return m_keyFile ? m_keyFile->fileName() : QString();
+    return m_keyFiles.isEmpty() ? QString() : m_keyFiles.first()->fileName();
 }
 
 void FFPlayer::stopPlayback()

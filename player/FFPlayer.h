@@ -6,6 +6,7 @@
 #include "widgets/ShadowWidget.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 class ClickableSlider;
@@ -58,7 +59,7 @@ public:
     ImageCheckButton *playButton() const { return m_playButton; }
     ImageButton *muteButton() const { return m_muteButton; }
     ImageButton *fullScreenButton() const { return m_fullScreenButton; }
-    // The deciphered key of an offline lesson while it plays; empty otherwise.
+    // The deciphered (first) key of an offline lesson while it plays; empty otherwise.
     QString keyFilePath() const;
     PlayerErrorType lastResult() const { return m_lastResult; }
 
@@ -103,7 +104,7 @@ private:
     QByteArray m_playlist;
 
     QTimer *m_tickTimer = nullptr;
-    QTemporaryFile *m_keyFile = nullptr;
+    QList<QTemporaryFile *> m_keyFiles; // deciphered keys of an offline lesson, the first first
     bool m_started = false;
     qint64 m_lastPosition = 0;
     PlayerErrorType m_lastResult = PlayerStopped;

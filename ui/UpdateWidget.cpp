@@ -1,6 +1,8 @@
 #include "ui/UpdateWidget.h"
 
 #include "api/APIHandler.h"
+#include "api/HttpReplyTimeout.h"
+#include "api/ReplyLimits.h"
 #include "api/RequestType.h"
 #include "app/Accessors.h"
 #include "app/AppState.h"
@@ -24,7 +26,28 @@
 
 namespace {
 const char *const kFileName = "file";
+const char *const kWriteFailed = "writeFailed";
 const QString kPartialSuffix = QStringLiteral(".download");
+
+// Why a finished installer download is not kept, or empty when it is whole: a complete
+// 200 answer whose body starts as an installer of this platform does.
+QString refusalOf(QNetworkReply *reply, QFile *file)
+{
+    if (reply->error() != QNetworkReply::NoError)
+        return QStringLiteral("error %1").arg(HttpReplyTimeout::errorOf(reply));
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status != 200)
+        return QStringLiteral("status %1").arg(status);
+    if (!file || reply->property(kWriteFailed).toBool())
+        return QStringLiteral("write failed");
+    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (announced.isValid() && announced.toLongLong() != file->size())
+        return QStringLiteral("%1 of %2 bytes").arg(file->size()).arg(announced.toLongLong());
+    QFile written(file->fileName());
+    if (!written.open(QIODevice::ReadOnly) || !PlatformPaths::startsLikeInstaller(written.read(4)))
+        return QStringLiteral("not an installer");
+    return QString();
+}
 } // namespace
 
 UpdateWidget::UpdateWidget(QWidget *parent)
@@ -106,6 +129,12 @@ void UpdateWidget::startDownload()
     AppState *state = appState();
     const UpdateInfo &update = *state->update;
     state->installerPath = installerPathFor(state->dataDir, update.version);
+    // The address comes from the service: only a web address is fetched.
+    const QUrl url(update.downloadUrl, QUrl::TolerantMode);
+    if (!ReplyLimits::isFetchable(url)) {
+        writeLog(QStringLiteral("installer address refused: ") + update.downloadUrl);
+        return;
+    }
 
     auto *file = new QFile(state->installerPath + kPartialSuffix, this);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -113,7 +142,14 @@ void UpdateWidget::startDownload()
         delete file;
         return;
     }
-    QNetworkReply *reply = m_network->get(QNetworkRequest(QUrl(update.downloadUrl, QUrl::TolerantMode)));
+    QNetworkRequest request(url);
+    // Download servers often answer with a redirect to a mirror; a few hops are followed,
+    // never from https down to http.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(ReplyLimits::MaxRedirects);
+    QNetworkReply *reply = m_network->get(request);
+    // A server that stops sending, or sends without end, does not hold the disk for ever.
+    new HttpReplyTimeout(reply, HttpReplyTimeout::DefaultMs, ReplyLimits::Installer);
     // The file goes with the reply.
     file->setObjectName(QLatin1String(kFileName));
     file->setParent(reply);
@@ -124,8 +160,15 @@ void UpdateWidget::startDownload()
 
 void UpdateWidget::onReadyRead(QNetworkReply *reply)
 {
-    if (auto *file = reply->findChild<QFile *>(QLatin1String(kFileName)))
-        file->write(reply->readAll());
+    auto *file = reply->findChild<QFile *>(QLatin1String(kFileName));
+    if (!file || !reply->isRunning())
+        return;
+    const QByteArray chunk = reply->readAll();
+    // A disk that takes no more ends the download: a short installer is never kept.
+    if (file->write(chunk) != chunk.size()) {
+        reply->setProperty(kWriteFailed, true);
+        reply->abort();
+    }
 }
 
 void UpdateWidget::onDownloadProgress(qint64 received, qint64 total)
@@ -152,22 +195,38 @@ bool UpdateWidget::eventFilter(QObject *watched, QEvent *event)
 void UpdateWidget::onFinished(QNetworkReply *reply)
 {
     reply->deleteLater();
-    if (reply->error() != QNetworkReply::NoError) {
-        // The partial file stays; the next start does not take it for an installer.
-        qDebug() << "installer download failed" << reply->error();
-        return;
-    }
     auto *file = reply->findChild<QFile *>(QLatin1String(kFileName));
     if (!file)
         return;
-    file->write(reply->readAll());
-    file->flush();
+    if (reply->error() == QNetworkReply::NoError && !reply->property(kWriteFailed).toBool()) {
+        const QByteArray rest = reply->readAll();
+        if (file->write(rest) != rest.size() || !file->flush())
+            reply->setProperty(kWriteFailed, true);
+    }
     file->close();
     const QString partial = file->fileName();
     const QString installer = appState()->installerPath;
-    // An installer of that name is never replaced: the move fails and the fresh copy goes.
-    if (QFileInfo::exists(installer) || !AtomicFile::commit(partial, installer))
+    // Only a whole installer of this platform is kept; anything else goes, so that the
+    // banner never offers what cannot run and the next start checks for updates again.
+    const QString refusal = refusalOf(reply, file);
+    if (!refusal.isEmpty()) {
+        writeLog(QStringLiteral("installer download refused (") + refusal + QStringLiteral("): ")
+                 + reply->url().toString());
         QFile::remove(partial);
+        return;
+    }
+    // A good installer of that name is never replaced: the fresh copy goes. One that is no
+    // installer (an error page an older client kept) is replaced.
+    if (PlatformPaths::isInstallerFile(installer)) {
+        QFile::remove(partial);
+    } else if (!QFile::remove(installer) && QFileInfo::exists(installer)) {
+        QFile::remove(partial);
+        return;
+    } else if (!AtomicFile::commit(partial, installer)) {
+        writeLog(QStringLiteral("cannot move the installer to ") + installer);
+        QFile::remove(partial);
+        return;
+    }
     if (MainWidget *window = mainWidget())
         window->showUpdateBanner();
 }

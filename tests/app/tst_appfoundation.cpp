@@ -28,6 +28,14 @@ private:
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
 
+    // A file that starts as an installer of this platform does.
+    static void plantInstaller(const QString &path)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("\x7f" "ELF installer");
+    }
+
     static QStringList installersIn(const QString &dir)
     {
         return QDir(dir).entryList(QStringList() << QStringLiteral("*.AppImage"), QDir::Files,
@@ -67,7 +75,7 @@ private slots:
     {
         QTemporaryDir dir;
         for (const char *name : {"3.4.2.0", "3.4.4.0", "3.4.5.0", "3.5", "3.4.3.0"})
-            touch(dir.filePath(QLatin1String(name) + PlatformPaths::installerExtension()));
+            plantInstaller(dir.filePath(QLatin1String(name) + PlatformPaths::installerExtension()));
         touch(dir.filePath(QStringLiteral("notes.txt")));
 
         const QString kept = InstallerCleanup::run(dir.path(), QStringLiteral("3.4.3.0"));
@@ -79,11 +87,11 @@ private slots:
     void installerCleanupRemovesCurrentAndOlder()
     {
         QTemporaryDir dir;
-        touch(dir.filePath(QStringLiteral("3.4.3.0.AppImage")));
+        plantInstaller(dir.filePath(QStringLiteral("3.4.3.0.AppImage")));
         QVERIFY(InstallerCleanup::run(dir.path(), QStringLiteral("3.4.3.0")).isEmpty());
         QVERIFY(installersIn(dir.path()).isEmpty());
 
-        touch(dir.filePath(QStringLiteral("3.4.3.0.1.AppImage")));
+        plantInstaller(dir.filePath(QStringLiteral("3.4.3.0.1.AppImage")));
         QCOMPARE(InstallerCleanup::run(dir.path(), QStringLiteral("3.4.3.0")),
                  dir.path() + QStringLiteral("/3.4.3.0.1.AppImage"));
         QVERIFY(InstallerCleanup::run(QString(), QStringLiteral("3.4.3.0")).isEmpty());

@@ -232,6 +232,37 @@ private slots:
         QVERIFY(testBuild.contains("LUMRA_TEST_DRIVER") && testBuild.contains("LUMRA_TEST_CRASH"));
     }
 
+    // A file left under an installer's name that is no installer (an error page kept by an
+    // older client) and a partial download are removed at start, and the update check goes
+    // out instead of a banner for an installer that cannot run.
+    void leftoverThatIsNoInstallerIsRemovedAtStart()
+    {
+        QDir().mkpath(dataDir());
+        const QString fake = dataDir() + QStringLiteral("/3.5.0.0.AppImage");
+        const QString partial = dataDir() + QStringLiteral("/3.6.0.0.AppImage.download");
+        for (const QString &path : {fake, partial}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("<!DOCTYPE html><html><body>502 Bad Gateway</body></html>");
+        }
+        const int before = m_service->requests().size();
+        QProcess client;
+        client.setProcessEnvironment(environment());
+        client.start(qEnvironmentVariable("LUMRA_BINARY"), QStringList());
+        QVERIFY(client.waitForStarted());
+        auto updateChecks = [&] {
+            int count = 0;
+            for (int i = before; i < m_service->requests().size(); ++i)
+                count += m_service->requests().at(i).target.contains("getPcUpdate");
+            return count;
+        };
+        // Files first: a check sent by the previous test's client may still be in the queue.
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(fake) && !QFile::exists(partial), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(updateChecks() > 0, 10000);
+        client.terminate();
+        QVERIFY(client.waitForFinished(10000));
+    }
+
     void crashLeavesReportUploadedNextStart()
     {
         QFile::remove(reportPath());

@@ -585,8 +585,18 @@ void TestDemoService::offersConfiguredUpdate()
     QCOMPARE(data.value(QStringLiteral("meta_version")).toString(), QStringLiteral("3.4.4.0"));
     const Reply installer = fetch(m_network, QNetworkRequest(QUrl(data.value(QStringLiteral("meta_download_url")).toString())));
     QCOMPARE(installer.status, 200);
-    QVERIFY(installer.body.startsWith("MZ"));
+    QVERIFY(installer.body.startsWith("\x7f" "ELF"));
     QVERIFY(installer.body.size() > 100000);
+
+    // Redirected, it is the same file one "/mirror" further.
+    QVERIFY(m_service->setFaults({{QStringLiteral("redirect"), QStringLiteral("installer")}}));
+    QNetworkRequest manual(QUrl(data.value(QStringLiteral("meta_download_url")).toString()));
+    manual.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    const Reply moved = fetch(m_network, manual);
+    QCOMPARE(moved.status, 302);
+    QCOMPARE(fetch(m_network, QNetworkRequest(m_service->webUrl(QStringLiteral("/mirror") + manual.url().path()))).body,
+             installer.body);
+    QVERIFY(m_service->clearFaults());
 }
 
 void TestDemoService::stopsPromptlyOnTerminate()

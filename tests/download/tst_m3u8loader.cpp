@@ -45,6 +45,8 @@ QStringList segmentNames(const QByteArray &playlist)
     return names;
 }
 
+using Faults = QList<QPair<QString, QString>>;
+
 QStringList partFiles(const QString &folder)
 {
     return QDir(folder).entryList(QStringList() << QStringLiteral("*.part"), QDir::Files | QDir::Hidden);
@@ -199,6 +201,93 @@ private slots:
             QCOMPARE(entry.value(QStringLiteral("status")).toInt(), 200);
         }
         QCOMPARE(segments, 6);
+    }
+
+    void oddlyServedLessonsMatchDirectOnes_data()
+    {
+        QTest::addColumn<Faults>("faults");
+        QTest::addColumn<int>("redirects");
+        // Segments named relative to a redirected playlist are asked for on the mirror.
+        QTest::newRow("redirects") << Faults{{QStringLiteral("redirect"), QStringLiteral("playlist,key,segment")}} << 2;
+        QTest::newRow("key and segments three redirects each")
+            << Faults{{QStringLiteral("redirect"), QStringLiteral("key,segment")},
+                      {QStringLiteral("redirect-hops"), QStringLiteral("3")}}
+            << 3 * 7;
+        QTest::newRow("indented playlist") << Faults{{QStringLiteral("playlist-lead"), QStringLiteral("1")}} << 0;
+    }
+
+    // A lesson whose playlist, key and segments answer with redirects to a mirror (as
+    // content delivery networks do), or whose playlist starts with blank lines and an
+    // indented "#EXTM3U", is stored byte for byte as a direct download of it.
+    void oddlyServedLessonsMatchDirectOnes()
+    {
+        QFETCH(Faults, faults);
+        QFETCH(int, redirects);
+        QTemporaryDir direct;
+        {
+            LoaderRun run;
+            run.start(m_six.url, direct.path(), m_six.keys);
+            QVERIFY(run.wait());
+            QCOMPARE(run.finished.count(), 1);
+        }
+        QVERIFY(m_service->setFaults(faults));
+        QTemporaryDir folder;
+        const int mark = logMark();
+        LoaderRun run;
+        run.start(m_six.url, folder.path(), m_six.keys);
+        QVERIFY(run.wait());
+        QCOMPARE(run.errors.count(), 0);
+        QCOMPARE(run.finished.count(), 1);
+        QVERIFY(m_service->clearFaults());
+
+        const QStringList names = QDir(direct.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), names);
+        for (const QString &name : names) {
+            QByteArray expected = readFile(direct.path() + QLatin1Char('/') + name);
+            QByteArray actual = readFile(folder.path() + QLatin1Char('/') + name);
+            if (name.startsWith(QLatin1String("00000.z"))) {
+                // Stored enciphered; the playlist names the files of its own folder.
+                expected = withoutPadding(m_env->cipher().decryptFileToBytes(direct.path() + QLatin1Char('/') + name))
+                               .replace(direct.path().toUtf8(), "<folder>");
+                actual = withoutPadding(m_env->cipher().decryptFileToBytes(folder.path() + QLatin1Char('/') + name))
+                             .replace(folder.path().toUtf8(), "<folder>");
+            }
+            QVERIFY2(actual == expected, qPrintable(name));
+        }
+        int redirected = 0;
+        for (const QJsonObject &entry : logSince(mark))
+            redirected += entry.value(QStringLiteral("fault")).toString() == QLatin1String("redirect");
+        QCOMPARE(redirected, redirects);
+    }
+
+    void answersThatAreNotMediaAreRefused_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("key") << QStringLiteral("key") << QStringLiteral("Load Key Error");
+        QTest::newRow("segment") << QStringLiteral("segment") << QStringLiteral("Load Seg Error");
+    }
+
+    // An error page answered with status 200 is neither stored as the key nor as a segment:
+    // it is retried like any failure and the lesson ends with the error, never as done.
+    void answersThatAreNotMediaAreRefused()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, text);
+        QVERIFY(m_service->setFaults({{QStringLiteral("html"), target}}));
+        QTemporaryDir folder;
+        LoaderRun run;
+        run.start(m_six.url, folder.path(), m_six.keys);
+        QVERIFY(run.wait());
+        QCOMPARE(run.finished.count(), 0);
+        QCOMPARE(run.errors.count(), 1);
+        QCOMPARE(run.errors.first().at(0).toString(), text);
+        for (const QString &name : QDir(folder.path()).entryList(QDir::Files)) {
+            const QByteArray bytes = name.endsWith(QLatin1String(".zx"))
+                                         ? m_env->cipher().decryptFileToBytes(folder.path() + QLatin1Char('/') + name)
+                                         : readFile(folder.path() + QLatin1Char('/') + name);
+            QVERIFY2(!bytes.contains("<html>") && !bytes.contains("<!DOCTYPE"), qPrintable(name));
+        }
     }
 
     // Never more than five segment requests at once, and the progress ticks stay fractions.
@@ -386,6 +475,66 @@ private slots:
             withoutPadding(m_env->cipher().decryptFileToBytes(folder.path() + QStringLiteral("/00000.zs")));
         QCOMPARE(segmentNames(stored), QStringList({folder.path() + QStringLiteral("/a.ts"),
                                                     folder.path() + QStringLiteral("/b.ts")}));
+    }
+
+    // Redirects that leave the lesson's server take neither the media host's name nor the
+    // key cookie along; one to a local file is refused and the lesson ends with the error.
+    void redirectsToOtherServers()
+    {
+        const QByteArray key("0123456789abcdef");
+        MiniHttpServer mirror([&](const MiniHttpServer::Request &request) {
+            MiniHttpServer::Response response;
+            response.contentType = "application/octet-stream";
+            response.body = request.target == "/k.key" ? key : QByteArray(32, 'm');
+            return response;
+        });
+        QByteArray segmentTarget; // where a.ts is sent
+        MiniHttpServer origin([&](const MiniHttpServer::Request &request) {
+            MiniHttpServer::Response response;
+            response.contentType = "application/octet-stream";
+            if (request.target == "/x/index.m3u8") {
+                response.body = "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"k.key\"\n#EXTINF:1,\na.ts\n#EXTINF:1,\nb.ts\n";
+            } else if (request.target == "/x/b2.ts") {
+                response.body = QByteArray(32, 'o');
+            } else {
+                response.status = 302;
+                const QByteArray location = request.target == "/x/k.key" ? mirror.url("/k.key").toUtf8()
+                                            : request.target == "/x/a.ts" ? segmentTarget
+                                                                          : QByteArray("/x/b2.ts");
+                response.extraHeaders = "Location: " + location + "\r\n";
+            }
+            return response;
+        });
+
+        segmentTarget = mirror.url("/a.ts").toUtf8();
+        QTemporaryDir folder;
+        LoaderRun run;
+        run.start(origin.url("/x/index.m3u8"), folder.path(), "secret");
+        QVERIFY(run.wait(10000));
+        QCOMPARE(run.errors.count(), 0);
+        QCOMPARE(run.finished.count(), 1);
+        QCOMPARE(readFile(folder.path() + QStringLiteral("/a.ts")), QByteArray(32, 'm'));
+        QCOMPARE(readFile(folder.path() + QStringLiteral("/b.ts")), QByteArray(32, 'o'));
+        QCOMPARE(m_env->cipher().decryptFileToBytes(folder.path() + QStringLiteral("/00000.zx")).left(16), key);
+        QCOMPARE(mirror.requests().size(), 2);
+        for (const MiniHttpServer::Request &request : mirror.requests()) {
+            QCOMPARE(request.header("Host"), mirror.hostPort().toUtf8());
+            QVERIFY2(request.header("Cookie").isEmpty(), request.target.constData());
+        }
+        for (const MiniHttpServer::Request &request : origin.requests()) {
+            if (request.target != "/x/k.key")
+                QCOMPARE(request.header("Host"), ServiceSettings::coursewareHost().toUtf8());
+        }
+
+        segmentTarget = "file:///etc/hostname";
+        QTemporaryDir second;
+        LoaderRun refused;
+        refused.start(origin.url("/x/index.m3u8"), second.path(), "secret");
+        QVERIFY(refused.wait(15000));
+        QCOMPARE(refused.finished.count(), 0);
+        QCOMPARE(refused.errors.count(), 1);
+        QCOMPARE(refused.errors.first().at(0).toString(), QStringLiteral("Load Seg Error"));
+        QVERIFY(!QFile::exists(second.path() + QStringLiteral("/a.ts")));
     }
 
     void failingRequestKinds_data()

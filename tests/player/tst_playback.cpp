@@ -330,6 +330,48 @@ private slots:
         QCOMPARE(positions.position(course.id, QStringLiteral("1016")), 0.0);
     }
 
+    // A lesson whose second half is enciphered under a second key is downloaded with both
+    // keys and plays offline to its very end: every segment deciphers.
+    void lessonWithTwoKeysPlaysOffline()
+    {
+        QVERIFY(m_service->setFaults({{QStringLiteral("two-keys"), QStringLiteral("1")}}));
+        Fixture f(*m_service);
+        QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
+        QSignalSpy downloaded(&f.queue, &FileStream::DownloadedSignal);
+        Course course = DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016")});
+        f.queue.appendMission(course);
+        QVERIFY(QTest::qWaitFor([&] { return downloaded.count() == 1; }, 30000));
+        QVERIFY(m_service->clearFaults()); // offline play asks the service nothing anyway
+        const Courseware *stored = f.queue.findDownloadLesson(course.id, QStringLiteral("1016"));
+        QVERIFY(stored);
+        QCOMPARE(stored->downloadState, int(Courseware::Downloaded));
+
+        const int mark = logMark();
+        double reached = 0;
+        double duration = 0;
+        QPointer<FFPlayer> window;
+        whenPlaying([&](FFPlayer *w) {
+            window = w;
+            duration = w->player()->Duration();
+            // The clock is read until the window goes: how far the picture really got.
+            auto *probe = new QTimer(w);
+            connect(probe, &QTimer::timeout, w, [&reached, w] {
+                if (w->player())
+                    reached = qMax(reached, w->player()->Clock());
+            });
+            probe->start(50);
+        });
+        Courseware fromCourse = DemoLessons::lesson(course.id, QStringLiteral("1016"), Courseware::NotDownloaded);
+        f.session.playFromCourse(&fromCourse); // blocks until the lesson has ended
+        QVERIFY(m_scriptRan);
+        QVERIFY(window);
+        QCOMPARE(window->lastResult(), PlayerEnded);
+        QCOMPARE(qRound(duration), 4);
+        QVERIFY2(reached > 3.0, qPrintable(QString::number(reached)));
+        QVERIFY(logSince(mark, QStringLiteral("segment")).isEmpty());
+        QVERIFY(logSince(mark, QStringLiteral("key")).isEmpty());
+    }
+
     // With "PLAYER/WATCHTIME" on, a lesson starts where it was left; with it off, at 0.
     void resumesRememberedPosition()
     {

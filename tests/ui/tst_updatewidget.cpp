@@ -11,14 +11,21 @@
 #include "ui/ShutdownWidget.h"
 #include "ui/UpdateWidget.h"
 
+#include "support/MiniHttpServer.h"
+
 #include <QAction>
 #include <QFile>
 #include <QMenu>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace ScreenTestKit;
 
@@ -173,7 +180,7 @@ private slots:
         QFile file(target);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.size(), qint64(300 * 1024));
-        QCOMPARE(file.read(2), QByteArray("MZ"));
+        QCOMPARE(file.read(4), QByteArray("\x7f" "ELF"));
 
         QCOMPARE(update()->statusLabel()->text(), QStringLiteral("已有新版本：3.5.0.0"));
         QVERIFY(update()->notesLabel()->text().contains(QStringLiteral("优化课程下载速度")));
@@ -194,21 +201,21 @@ private slots:
         {
             QFile old(target);
             QVERIFY(old.open(QIODevice::WriteOnly));
-            old.write("installer downloaded before");
+            old.write("\x7f" "ELF installer downloaded before");
         }
         m_env->api()->getPcUpdate();
         QVERIFY(waitFor([this] { return window()->banner()->height() > 0; }));
         QVERIFY(!QFile::exists(target + QStringLiteral(".download")));
         QFile kept(target);
         QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), QByteArray("installer downloaded before"));
+        QCOMPARE(kept.readAll(), QByteArray("\x7f" "ELF installer downloaded before"));
         QCOMPARE(m_env->state().installerPath, target);
         QVERIFY(QFile::remove(target));
     }
 
     void replyWithoutSizeLeavesFillAlone()
     {
-        const QByteArray half(64 * 1024, 'x');
+        const QByteArray half = "\x7f" "ELF" + QByteArray(64 * 1024 - 4, 'x');
         TwoPartServer server("HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n", half, half, 400);
         offer(QStringLiteral("3.6.0.0"), server.url());
         const QString partial = installer(QStringLiteral("3.6.0.0")) + QStringLiteral(".download");
@@ -220,21 +227,112 @@ private slots:
         QVERIFY(QFile::remove(installer(QStringLiteral("3.6.0.0"))));
     }
 
-    void brokenDownloadKeepsPartialFile()
+    // A transfer that breaks off leaves nothing: no partial file, no installer, no banner.
+    void brokenDownloadLeavesNothing()
     {
-        const QByteArray half(32 * 1024, 'y');
+        const QByteArray half = "\x7f" "ELF" + QByteArray(32 * 1024 - 4, 'y');
         TwoPartServer server("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\nConnection: close\r\n", half,
                              QByteArray(), 100);
         offer(QStringLiteral("3.7.0.0"), server.url());
         const QString partial = installer(QStringLiteral("3.7.0.0")) + QStringLiteral(".download");
         QVERIFY(waitFor([&] { return QFileInfo(partial).size() >= half.size(); }));
-        QTest::qWait(500);
-        QVERIFY(QFile::exists(partial));
+        // Some of it arrived, against an announced total.
+        QVERIFY(waitFor([this] { return update()->progressFill()->width() > 0; }));
+        QVERIFY(update()->progressFill()->width() < update()->progressTrack()->width());
+        QVERIFY(waitFor([&] { return !QFile::exists(partial); }));
+        QTest::qWait(300);
         QVERIFY(!QFile::exists(installer(QStringLiteral("3.7.0.0"))));
         QCOMPARE(window()->banner()->height(), 0);
-        // Some of it arrived, against an announced total.
-        QVERIFY(update()->progressFill()->width() > 0);
-        QVERIFY(update()->progressFill()->width() < update()->progressTrack()->width());
+    }
+
+    // Through redirects to a mirror the installer arrives byte for byte as served directly.
+    void installerThroughRedirects()
+    {
+        const QString url = m_service.webUrl(QStringLiteral("/download/lumra-setup-3.8.0.0.AppImage")).toString();
+        QNetworkAccessManager network;
+        QNetworkReply *direct = network.get(QNetworkRequest(QUrl(url)));
+        QVERIFY(waitFor([direct] { return direct->isFinished(); }));
+        const QByteArray served = direct->readAll();
+        delete direct;
+        QVERIFY(served.size() > 100000);
+
+        QVERIFY(m_service.setFaults({{QStringLiteral("redirect"), QStringLiteral("installer")},
+                                     {QStringLiteral("redirect-hops"), QStringLiteral("2")}}));
+        offer(QStringLiteral("3.8.0.0"), url);
+        const QString target = installer(QStringLiteral("3.8.0.0"));
+        QVERIFY(waitFor([this] { return window()->banner()->height() > 0; }, 10000));
+        QVERIFY(m_service.clearFaults());
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), served);
+        QVERIFY(!QFile::exists(target + QStringLiteral(".download")));
+        file.close();
+        QVERIFY(QFile::remove(target));
+    }
+
+    void answersThatAreNoInstaller_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("error page with status 200") << QStringLiteral("html");
+        QTest::newRow("not found") << QStringLiteral("404");
+        QTest::newRow("endless body") << QStringLiteral("endless");
+        QTest::newRow("huge length") << QStringLiteral("huge length");
+        QTest::newRow("disk refuses the writes") << QStringLiteral("write error");
+    }
+
+    // Whatever the installer address answers that is not a whole installer of this platform,
+    // nothing is kept, no banner shows and the disk holds no partial file.
+    void answersThatAreNoInstaller()
+    {
+        QFETCH(QString, mode);
+        const QString version = QStringLiteral("3.9.0.0");
+        MiniHttpServer server([&](const MiniHttpServer::Request &) {
+            MiniHttpServer::Response response;
+            response.contentType = "application/octet-stream";
+            if (mode == QLatin1String("404")) {
+                response.status = 404;
+                response.body = "<html>not found</html>";
+            } else if (mode == QLatin1String("endless")) {
+                response.kind = MiniHttpServer::Response::Endless;
+                response.body = "\x7f" "ELF" + QByteArray(64 * 1024, 'e');
+                response.endlessLimit = qint64(400) << 20;
+            } else if (mode == QLatin1String("huge length")) {
+                response.kind = MiniHttpServer::Response::Endless;
+                response.body = "\x7f" "ELF" + QByteArray(1024, 'e');
+                response.contentLength = qint64(1) << 40;
+                response.bytesPerSecond = 64 * 1024;
+            } else {
+                response.body = "\x7f" "ELF" + QByteArray(300 * 1024, 'w');
+            }
+            return response;
+        });
+        QString url = server.url("/setup.AppImage");
+        if (mode == QLatin1String("html")) {
+            QVERIFY(m_service.setFaults({{QStringLiteral("html"), QStringLiteral("installer")}}));
+            url = m_service.webUrl(QStringLiteral("/download/lumra-setup-3.9.0.0.AppImage")).toString();
+        }
+        // A file system that takes no more than 100 KB of any file: writes beyond fail.
+        struct rlimit saved {};
+        const bool limitWrites = mode == QLatin1String("write error");
+        if (limitWrites) {
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+            signal(SIGXFSZ, SIG_IGN);
+            struct rlimit small = saved;
+            small.rlim_cur = 100 * 1024;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        offer(version, url);
+        const QString partial = installer(version) + QStringLiteral(".download");
+        const bool ended = waitFor([&] { return !server.requests().isEmpty() || mode == QLatin1String("html"); })
+                           && waitFor([&] { return !QFile::exists(partial); }, 30000);
+        QTest::qWait(500);
+        if (limitWrites)
+            setrlimit(RLIMIT_FSIZE, &saved);
+        QVERIFY(m_service.clearFaults());
+        QVERIFY(ended);
+        QVERIFY(!QFile::exists(installer(version)));
+        QVERIFY(!QFile::exists(partial));
+        QCOMPARE(window()->banner()->height(), 0);
     }
 
     void versionCannotLeaveTheDataFolder()

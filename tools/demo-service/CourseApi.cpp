@@ -78,7 +78,7 @@ QString CourseApi::avatarUrl(const QString &uid) const
 
 QString CourseApi::installerPath() const
 {
-    return QStringLiteral("/download/lumra-setup-%1.exe").arg(updateVersion());
+    return QStringLiteral("/download/lumra-setup-%1.AppImage").arg(updateVersion());
 }
 
 QJsonObject CourseApi::answer(const QString &endpoint, const QUrlQuery &query)

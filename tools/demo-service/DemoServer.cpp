@@ -9,6 +9,7 @@
 #include "RecordingTaskQueue.h"
 #include "RequestLog.h"
 #include "RequestSigner.h"
+#include "SegmentRekey.h"
 
 #include <httplib.h>
 
@@ -95,8 +96,9 @@ bool readFile(const QString &path, QByteArray *bytes)
 
 QByteArray installerBody()
 {
-    // Deterministic filler so download tests can compare bytes.
-    QByteArray body("MZ");
+    // An installer of this platform starts with the ELF magic; the rest is deterministic
+    // filler so download tests can compare bytes.
+    QByteArray body("\x7f" "ELF\x02\x01\x01");
     body.reserve(installerBytes);
     quint32 state = 2166136261u;
     while (body.size() < installerBytes) {
@@ -104,6 +106,49 @@ QByteArray installerBody()
         body.append(char(state >> 24));
     }
     return body;
+}
+
+// The second key of a two-key playlist, and the segment from which it applies.
+QByteArray secondKey(const QString &clip)
+{
+    return MediaLibrary::aesKey(clip + QStringLiteral("|second"));
+}
+
+int secondKeyFrom(const QByteArray &playlist)
+{
+    int segments = 0;
+    for (const QByteArray &line : playlist.split('\n')) {
+        if (!line.trimmed().isEmpty() && !line.startsWith('#'))
+            ++segments;
+    }
+    return segments / 2;
+}
+
+// The playlist with a second key line before the segment the second key starts at.
+QByteArray withSecondKey(const QByteArray &playlist, const QByteArray &keyUri, const QByteArray &iv)
+{
+    const int from = secondKeyFrom(playlist);
+    QList<QByteArray> lines = playlist.split('\n');
+    int segment = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (!lines.at(i).startsWith("#EXTINF"))
+            continue;
+        if (segment++ == from) {
+            lines.insert(i, "#EXT-X-KEY:METHOD=AES-128,URI=\"" + keyUri + "\",IV=0x" + iv.toHex());
+            break;
+        }
+    }
+    return lines.join('\n');
+}
+
+// The path without the "/mirror" prefixes a redirect added.
+int mirrorDepth(const std::string &path)
+{
+    static const std::string prefix = "/mirror/";
+    int depth = 0;
+    for (size_t at = 0; path.compare(at, prefix.size(), prefix) == 0; at += prefix.size() - 1)
+        ++depth;
+    return depth;
 }
 
 const char *htmlPage =
@@ -214,7 +259,7 @@ void DemoServer::installRoutes(httplib::Server &server)
     auto route = [this](const QString &endpoint, RouteGroup group, Handler handler) {
         return [this, endpoint, group, handler](const httplib::Request &request,
                                                 httplib::Response &response) {
-            RouteInfo info{endpoint, group};
+            RouteInfo info{endpoint, group, mirrorDepth(request.path)};
             if (endpoint.isEmpty() && request.matches.size() > 2)
                 info.endpoint = fromStd(request.matches[2].str()); // the API method name
             serve(info, request, response, handler);
@@ -228,20 +273,21 @@ void DemoServer::installRoutes(httplib::Server &server)
 
     server.Get(R"(/(foreuser_2016_app|course_2016_app)/(\w+)/?)",
                route(QString(), RouteGroup::Api, bound(&DemoServer::handleApi)));
-    server.Get(R"(/hls/(\w+)/index\.m3u8)",
+    // Redirected requests arrive under "/mirror/" prefixes and are served as without them.
+    server.Get(R"((?:/mirror)*/hls/(\w+)/index\.m3u8)",
                route(QStringLiteral("playlist"), RouteGroup::Media, bound(&DemoServer::handlePlaylist)));
-    server.Get(R"(/hls/(\w+)/(seg\d+\.ts))",
+    server.Get(R"((?:/mirror)*/hls/(\w+)/(seg\d+\.ts))",
                route(QStringLiteral("segment"), RouteGroup::Media, bound(&DemoServer::handleSegment)));
-    server.Get(R"(/hlskey/(\w+)\.key)",
+    server.Get(R"((?:/mirror)*/hlskey/(\w+?)(-2)?\.key)",
                route(QStringLiteral("key"), RouteGroup::Media, bound(&DemoServer::handleKey)));
     server.Get(R"(/(\d+)/d)", route(QStringLiteral("dns"), RouteGroup::Dns, bound(&DemoServer::handleDns)));
     server.Post(R"(/record_log/c_errorlog/?)",
                 route(QStringLiteral("errorlog"), RouteGroup::ErrorLog, bound(&DemoServer::handleErrorLog)));
-    server.Get(R"(/covers/([\w.-]+))",
+    server.Get(R"((?:/mirror)*/covers/([\w.-]+))",
                route(QStringLiteral("cover"), RouteGroup::File, bound(&DemoServer::handleCover)));
-    server.Get(R"(/avatar/(\w+)\.jpg)",
+    server.Get(R"((?:/mirror)*/avatar/(\w+)\.jpg)",
                route(QStringLiteral("avatar"), RouteGroup::File, bound(&DemoServer::handleAvatar)));
-    server.Get(R"(/download/lumra-setup-([\w.]+)\.exe)",
+    server.Get(R"((?:/mirror)*/download/lumra-setup-([\w.]+)\.AppImage)",
                route(QStringLiteral("installer"), RouteGroup::File, bound(&DemoServer::handleInstaller)));
     server.Get("/__control",
                route(QStringLiteral("control"), RouteGroup::Control, bound(&DemoServer::handleControl)));
@@ -285,6 +331,11 @@ void DemoServer::serve(const RouteInfo &route, const httplib::Request &request,
         case FaultAction::Html:
             response.status = 200;
             response.set_content(htmlPage, "text/html; charset=utf-8");
+            break;
+        case FaultAction::Redirect:
+            response.status = 302;
+            response.set_header("Location", "/mirror" + request.target);
+            response.set_content("<html><body>moved</body></html>\n", "text/html; charset=utf-8");
             break;
         case FaultAction::None:
         case FaultAction::Truncate:
@@ -416,6 +467,13 @@ void DemoServer::handlePlaylist(const httplib::Request &request, httplib::Respon
     // The key lives on the web host; segments are named relative to the playlist.
     const QByteArray keyUri = QStringLiteral("http://%1/hlskey/%2.key").arg(webHost(), lessonId).toUtf8();
     playlist.replace(MediaMaker::keyUriPlaceholder, keyUri);
+    const PlaylistShape shape = m_faults.playlistShape();
+    if (shape.twoKeys) {
+        const QByteArray secondUri = QStringLiteral("http://%1/hlskey/%2-2.key").arg(webHost(), lessonId).toUtf8();
+        playlist = withSecondKey(playlist, secondUri, MediaLibrary::aesIv(clip));
+    }
+    if (shape.leadingSpace)
+        playlist.prepend("\r\n\r\n \t");
     response.set_content(toStd(playlist), "application/vnd.apple.mpegurl");
 }
 
@@ -424,12 +482,17 @@ void DemoServer::handleSegment(const httplib::Request &request, httplib::Respons
     if (!checkCoursewareHost(request, response))
         return;
     const QString clip = lessonClip(fromStd(request.matches[1].str()));
+    const QString name = fromStd(request.matches[2].str());
     QByteArray segment;
     if (clip.isEmpty() || !m_media.waitUntilReady(clip, clipWaitMs)
-        || !readFile(m_media.clipFolder(clip) + QLatin1Char('/') + fromStd(request.matches[2].str()), &segment)) {
+        || !readFile(m_media.clipFolder(clip) + QLatin1Char('/') + name, &segment)) {
         sendText(response, 404, "no such segment\n");
         return;
     }
+    QByteArray playlist;
+    if (m_faults.playlistShape().twoKeys && readFile(m_media.clipFolder(clip) + QStringLiteral("/index.m3u8"), &playlist)
+        && name.mid(3, 5).toInt() >= secondKeyFrom(playlist))
+        segment = SegmentRekey::rekey(segment, MediaLibrary::aesKey(clip), secondKey(clip), MediaLibrary::aesIv(clip));
     response.set_content(toStd(segment), "video/mp2t");
 }
 
@@ -453,7 +516,8 @@ void DemoServer::handleKey(const httplib::Request &request, httplib::Response &r
         sendText(response, 403, "forbidden: key cookie missing or wrong\n");
         return;
     }
-    response.set_content(toStd(MediaLibrary::aesKey(clip)), "application/octet-stream");
+    const bool second = request.matches[2].matched;
+    response.set_content(toStd(second ? secondKey(clip) : MediaLibrary::aesKey(clip)), "application/octet-stream");
 }
 
 void DemoServer::handleDns(const httplib::Request &request, httplib::Response &response)

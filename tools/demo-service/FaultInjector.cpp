@@ -12,7 +12,8 @@ const QStringList knownKeys{
     QStringLiteral("stall-max-ms"), QStringLiteral("html"),          QStringLiteral("truncate"),
     QStringLiteral("dns-fail"),     QStringLiteral("chaos-reset"),   QStringLiteral("chaos-500"),
     QStringLiteral("chaos-stall"),  QStringLiteral("chaos-seed"),    QStringLiteral("chaos-scope"),
-    QStringLiteral("chaos-cut"),
+    QStringLiteral("chaos-cut"),    QStringLiteral("redirect"),      QStringLiteral("redirect-hops"),
+    QStringLiteral("playlist-lead"), QStringLiteral("two-keys"),
 };
 
 QStringList targetList(const QString &value)
@@ -32,6 +33,16 @@ bool readInt(const QString &value, int minimum, int *out, QString *error)
         return false;
     }
     *out = number;
+    return true;
+}
+
+bool readSwitch(const QString &value, bool *out, QString *error)
+{
+    if (value != QLatin1String("0") && value != QLatin1String("1")) {
+        *error = QStringLiteral("not 0 or 1: %1").arg(value);
+        return false;
+    }
+    *out = value == QLatin1String("1");
     return true;
 }
 
@@ -102,6 +113,16 @@ bool FaultInjector::set(const QString &key, const QString &value, QString *error
         s.truncateTargets = targetList(value);
         return true;
     }
+    if (key == QLatin1String("redirect")) {
+        s.redirectTargets = targetList(value);
+        return true;
+    }
+    if (key == QLatin1String("redirect-hops"))
+        return readInt(value, 1, &s.redirectHops, error);
+    if (key == QLatin1String("playlist-lead"))
+        return readSwitch(value, &s.playlistLead, error);
+    if (key == QLatin1String("two-keys"))
+        return readSwitch(value, &s.twoKeys, error);
     if (key == QLatin1String("dns-fail")) {
         if (value == QLatin1String("always")) {
             s.dnsFail = -1;
@@ -160,6 +181,10 @@ QJsonObject FaultInjector::describe() const
         {QStringLiteral("stall-max-ms"), s.stallMaxMs},
         {QStringLiteral("html"), s.htmlTargets.join(QLatin1Char(','))},
         {QStringLiteral("truncate"), s.truncateTargets.join(QLatin1Char(','))},
+        {QStringLiteral("redirect"), s.redirectTargets.join(QLatin1Char(','))},
+        {QStringLiteral("redirect-hops"), s.redirectHops},
+        {QStringLiteral("playlist-lead"), s.playlistLead ? 1 : 0},
+        {QStringLiteral("two-keys"), s.twoKeys ? 1 : 0},
         {QStringLiteral("dns-fail"), s.dnsFail},
         {QStringLiteral("chaos-reset"), s.chaosResetPercent},
         {QStringLiteral("chaos-cut"), s.chaosCutPercent},
@@ -195,6 +220,11 @@ FaultPlan FaultInjector::plan(const RouteInfo &route)
     const bool media = route.group == RouteGroup::Media;
     plan.latencyMs = s.latencyMs + (media ? s.mediaLatencyMs : 0);
 
+    // Checked first, so that the other faults act on the mirror the redirect leads to.
+    if (route.mirrorDepth < s.redirectHops && matches(s.redirectTargets, route)) {
+        plan.action = FaultAction::Redirect;
+        return plan;
+    }
     if (matches(s.htmlTargets, route)) {
         plan.action = FaultAction::Html;
         return plan;
@@ -240,6 +270,15 @@ FaultPlan FaultInjector::plan(const RouteInfo &route)
     return plan;
 }
 
+PlaylistShape FaultInjector::playlistShape() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    PlaylistShape shape;
+    shape.leadingSpace = m_settings.playlistLead;
+    shape.twoKeys = m_settings.twoKeys;
+    return shape;
+}
+
 bool FaultInjector::sleepFor(int ms)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -275,6 +314,7 @@ QString FaultInjector::actionName(FaultAction action)
     case FaultAction::Stall: return QStringLiteral("stall");
     case FaultAction::Html: return QStringLiteral("html");
     case FaultAction::Truncate: return QStringLiteral("truncate");
+    case FaultAction::Redirect: return QStringLiteral("redirect");
     }
     return QString();
 }

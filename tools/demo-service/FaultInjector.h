@@ -15,11 +15,21 @@ struct RouteInfo
 {
     QString endpoint; // "dologin", "playlist", "segment", "key", "dns", "cover", ...
     RouteGroup group = RouteGroup::Api;
+    int mirrorDepth = 0; // how many "/mirror" prefixes the path carries
 };
 
 // Reset: TCP reset before any byte of the answer (Qt resends such a request by itself up to
 // twice). Cut: headers and half the body, then the connection closes (always an error).
-enum class FaultAction { None, Reset, Cut, ServerError, Stall, Html, Truncate };
+// Redirect: 302 to the same path under one more "/mirror" prefix, which serves the same bytes.
+enum class FaultAction { None, Reset, Cut, ServerError, Stall, Html, Truncate, Redirect };
+
+// How the playlists are written: indented after blank lines, or with a second key that
+// enciphers the second half of the segments.
+struct PlaylistShape
+{
+    bool leadingSpace = false;
+    bool twoKeys = false;
+};
 
 struct FaultPlan
 {
@@ -43,6 +53,7 @@ public:
     QJsonObject describe() const;
 
     FaultPlan plan(const RouteInfo &route);
+    PlaylistShape playlistShape() const;
 
     // Sleeps unless the service shuts down first; false when it is shutting down.
     bool sleepFor(int ms);
@@ -64,6 +75,10 @@ private:
         int stallMaxMs = 60000;
         QStringList htmlTargets;
         QStringList truncateTargets;
+        QStringList redirectTargets;
+        int redirectHops = 1;
+        bool playlistLead = false;
+        bool twoKeys = false;
         int dnsFail = 0; // -1: always
         double chaosResetPercent = 0;
         double chaosCutPercent = 0;
