@@ -12,7 +12,8 @@ const QStringList knownKeys{
     QStringLiteral("stall-max-ms"), QStringLiteral("html"),          QStringLiteral("truncate"),
     QStringLiteral("dns-fail"),     QStringLiteral("chaos-reset"),   QStringLiteral("chaos-500"),
     QStringLiteral("chaos-stall"),  QStringLiteral("chaos-seed"),    QStringLiteral("chaos-scope"),
-    QStringLiteral("chaos-cut"),
+    QStringLiteral("chaos-cut"),    QStringLiteral("hold"),          QStringLiteral("hold-ms"),
+    QStringLiteral("hold-count"),
 };
 
 QStringList targetList(const QString &value)
@@ -102,6 +103,14 @@ bool FaultInjector::set(const QString &key, const QString &value, QString *error
         s.truncateTargets = targetList(value);
         return true;
     }
+    if (key == QLatin1String("hold")) {
+        s.holdTargets = targetList(value);
+        return true;
+    }
+    if (key == QLatin1String("hold-ms"))
+        return readInt(value, 0, &s.holdMs, error);
+    if (key == QLatin1String("hold-count"))
+        return readInt(value, -1, &s.holdCount, error);
     if (key == QLatin1String("dns-fail")) {
         if (value == QLatin1String("always")) {
             s.dnsFail = -1;
@@ -160,6 +169,9 @@ QJsonObject FaultInjector::describe() const
         {QStringLiteral("stall-max-ms"), s.stallMaxMs},
         {QStringLiteral("html"), s.htmlTargets.join(QLatin1Char(','))},
         {QStringLiteral("truncate"), s.truncateTargets.join(QLatin1Char(','))},
+        {QStringLiteral("hold"), s.holdTargets.join(QLatin1Char(','))},
+        {QStringLiteral("hold-ms"), s.holdMs},
+        {QStringLiteral("hold-count"), s.holdCount},
         {QStringLiteral("dns-fail"), s.dnsFail},
         {QStringLiteral("chaos-reset"), s.chaosResetPercent},
         {QStringLiteral("chaos-cut"), s.chaosCutPercent},
@@ -194,6 +206,11 @@ FaultPlan FaultInjector::plan(const RouteInfo &route)
     Settings &s = m_settings;
     const bool media = route.group == RouteGroup::Media;
     plan.latencyMs = s.latencyMs + (media ? s.mediaLatencyMs : 0);
+    if (s.holdCount != 0 && matches(s.holdTargets, route)) {
+        if (s.holdCount > 0)
+            --s.holdCount;
+        plan.holdMs = s.holdMs;
+    }
 
     if (matches(s.htmlTargets, route)) {
         plan.action = FaultAction::Html;
