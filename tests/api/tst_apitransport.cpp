@@ -161,7 +161,9 @@ private slots:
         for (int type : {int(ReqLogin), int(ReqRegister), int(ReqChangePassword), int(ReqMyCourseList),
                          int(ReqMyCourseInfo), int(ReqPlayKeys), int(ReqDownloadKeys)}) {
             const QByteArray t = QByteArray::number(type);
-            QTest::newRow("html page, type " + t) << type << QByteArray("<html><body>502</body></html>") << "";
+            // Not the service's reply at all: it gave no text, so the client says it could not read it.
+            QTest::newRow("html page, type " + t) << type << QByteArray("<html><body>502</body></html>")
+                                                  << QStringLiteral("服务器返回了无法识别的内容，请稍后重试");
             QTest::newRow("flag as string, type " + t)
                 << type << QByteArray("{\"flag\":\"1\",\"infos\":\"失败\"}") << QStringLiteral("失败");
             QTest::newRow("flag 0, type " + t)
@@ -257,7 +259,8 @@ private slots:
         QCOMPARE(spy.first().at(0).toInt(), int(ReqPlayKeys));
         QCOMPARE(spy.first().at(1).toInt(), 1);
         const M3u8Context context = spy.first().at(2).value<M3u8Context>();
-        QCOMPARE(context.courseware, &lesson);
+        QCOMPARE(context.courseId, QStringLiteral("12"));
+        QCOMPARE(context.lessonId, QStringLiteral("101"));
         QCOMPARE(context.url, QStringLiteral("http://v/12/101/index.m3u8"));
         QCOMPARE(context.filesize, text);
         QCOMPARE(context.sizeMb, megabytes);

@@ -174,8 +174,8 @@ private slots:
         QVERIFY(QTest::qWaitFor([] { return FFPlayer::current() == nullptr; }, 2000));
     }
 
-    // A stored playlist whose segments are gone: the open fails and returns, the key file
-    // is removed, and a start notice arriving afterwards changes nothing.
+    // A stored playlist whose segments are gone: the open fails and returns, says why, the
+    // key file is removed, and a start notice arriving afterwards changes nothing.
     void brokenOfflineLessonEndsCleanly()
     {
         TestAppState env;
@@ -193,12 +193,14 @@ private slots:
         QCOMPARE(window.lastResult(), PlayerFailed);
         QVERIFY(!window.player());
         QVERIFY(window.keyFilePath().isEmpty());
+        const QString missing = QStringLiteral("视频文件不存在 ") + folder;
+        QCOMPARE(window.failureText(), missing);
         window.OnPlayStartedHandler();
         QVERIFY(window.controlBar()->isHidden());
-        QCOMPARE(window.message(), QStringLiteral("正在加载"));
+        QCOMPARE(window.message(), missing);
         // Whatever else arrives late does nothing without a player.
         QTest::keyClick(&window, Qt::Key_Space);
-        QCOMPARE(window.message(), QStringLiteral("正在加载"));
+        QCOMPARE(window.message(), missing);
     }
 
     void headerAndCookieLines()
