@@ -205,7 +205,7 @@ void FileStream::migrateLesson(const Course &course, const Courseware &lesson)
 Course *FileStream::findDownloadCourse(const QString &courseId)
 {
     AppState *state = appState();
-    if (!state || courseId.isEmpty())
+    if (!state)
         return nullptr;
     for (Course &course : state->user.downloads) {
         if (course.id == courseId)

@@ -12,6 +12,7 @@
 #include "model/ThumbnailListWidget.h"
 #include "model/ThumbnailModel.h"
 #include "player/FFPlayer.h"
+#include "support/ChildProcess.h"
 #include "support/DemoLessons.h"
 #include "support/MiniHttpServer.h"
 #include "ui/LoginWidget.h"
@@ -69,7 +70,7 @@ public:
     }
 
 private:
-    QProcess m_server;
+    ChildProcess m_server;
 };
 
 } // namespace
