@@ -38,7 +38,10 @@
 namespace {
 
 const char *const kContextProperty = "context";
+const char *const kCourseIdArg = "courseId";
+const char *const kLessonIdArg = "lessonId";
 constexpr int kRetryMs = 1000;
+constexpr qint64 kResolveAfterFailureMs = 60000;
 
 // The service answers flag 1 (a JSON number) on success; a string "1" is a failure.
 bool succeeded(const QJsonObject &reply)
@@ -50,6 +53,14 @@ bool succeeded(const QJsonObject &reply)
 QString infos(const QJsonObject &reply)
 {
     return reply.value(QLatin1String("infos")).toString();
+}
+
+// What a failed reply tells the user: the service's own text, or, when it gave none (the
+// body was not its reply at all), that the answer could not be read.
+QString failureText(const QJsonObject &reply)
+{
+    const QString text = infos(reply);
+    return text.isEmpty() ? unreadableReplyText() : text;
 }
 
 QJsonObject dataObject(const QJsonObject &reply)
@@ -171,13 +182,14 @@ void APIHandler::getMyCourseInfo(const QString &courseId)
                 ReqMyCourseInfo);
 }
 
-void APIHandler::getKeysAndUrl(Courseware *courseware, int type)
+void APIHandler::getKeysAndUrl(const Courseware *courseware, int type)
 {
     if (!courseware)
         return;
     HttpRequestContext context;
     context.type = type;
-    context.args.insert(QStringLiteral("courseware"), QVariant::fromValue(courseware));
+    context.args.insert(QLatin1String(kCourseIdArg), courseware->courseId);
+    context.args.insert(QLatin1String(kLessonIdArg), courseware->id);
     sendSigned(type, RequestCatalogue::keysAndUrl(appState()->user.sid, *courseware), context);
 }
 
@@ -287,10 +299,14 @@ SyncReply APIHandler::syncGet(const QString &url)
     QPointer<QNetworkReply> reply = manager.get(QNetworkRequest(QUrl(url, QUrl::TolerantMode)));
     connect(reply.data(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     new HttpReplyTimeout(reply.data(), HttpReplyTimeout::DefaultMs, ReplyLimits::ServiceReply);
+    // Input is not held back: a slow server must not freeze the window. The loop also ends
+    // early when the program quits; the reply is then given up.
     if (reply->isRunning())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec();
 
     SyncReply result;
+    if (reply && !reply->isFinished())
+        reply->abort();
     if (!reply) {
         result.errorCode = QNetworkReply::OperationCanceledError;
     } else if (reply->error() != QNetworkReply::NoError) {
@@ -312,8 +328,10 @@ void APIHandler::resolveLines()
 {
     AppState *state = appState();
     const QStringList servers = ServiceSettings::httpDnsServers();
-    if (!state || servers.isEmpty())
+    // The query waits in a nested loop in which anything may ask for lines again.
+    if (!state || servers.isEmpty() || m_resolving)
         return;
+    m_resolving = true;
     const QString host = ServiceSettings::coursewareHost();
     // One pass over the servers at most: when all fail the lines stay as they were.
     for (int attempt = 0; attempt < servers.size(); ++attempt) {
@@ -333,21 +351,29 @@ void APIHandler::resolveLines()
             const qint64 ttl = object.value(QLatin1String("ttl")).toVariant().toLongLong();
             state->linesResolvedAt = QDateTime::currentDateTime().addSecs(ttl);
             state->linesResolved = true;
+            m_sinceFailedResolve.invalidate();
+            m_resolving = false;
             return;
         }
         writeLog(reply.errorText);
         ++m_dnsServerIndex;
     }
+    m_sinceFailedResolve.start();
+    m_resolving = false;
 }
 
-QString APIHandler::mapToLine(const QString &url)
+QString APIHandler::mapToLine(const QString &address)
 {
+    // A copy: the caller's text may belong to an object that goes while the lines are asked for.
+    const QString url = address;
     AppState *state = appState();
     if (!state || !state->linesResolved || state->currentLine <= 0)
         return url;
-    if (QDateTime::currentDateTime() > state->linesResolvedAt) {
-        // Resolve once; when every server fails the previous addresses stay in use rather
-        // than asking again and again.
+    const bool failedLately = m_sinceFailedResolve.isValid()
+                              && !m_sinceFailedResolve.hasExpired(kResolveAfterFailureMs);
+    if (QDateTime::currentDateTime() > state->linesResolvedAt && !failedLately) {
+        // When every server fails the previous addresses stay in use, and nobody asks
+        // again for a minute: each play and each download would otherwise wait anew.
         resolveLines();
         if (!state->linesResolved || state->currentLine <= 0)
             return url;
@@ -424,7 +450,7 @@ void APIHandler::parseSessionId(const QJsonObject &reply)
 void APIHandler::parseLogin(const QJsonObject &reply)
 {
     if (!succeeded(reply)) {
-        emit HttpResponseSignal(ReqLogin, 0, infos(reply));
+        emit HttpResponseSignal(ReqLogin, 0, failureText(reply));
         return;
     }
     AppState *state = appState();
@@ -482,13 +508,13 @@ void APIHandler::parseFlagOnly(int type, const QJsonObject &reply)
     if (succeeded(reply))
         emit HttpResponseSignal(type, 1, QString());
     else
-        emit HttpResponseSignal(type, 0, infos(reply));
+        emit HttpResponseSignal(type, 0, failureText(reply));
 }
 
 void APIHandler::parseMyCourseList(const QJsonObject &reply)
 {
     if (!succeeded(reply)) {
-        emit HttpResponseSignal(ReqMyCourseList, 0, infos(reply));
+        emit HttpResponseSignal(ReqMyCourseList, 0, failureText(reply));
         return;
     }
     for (const QJsonValue &value : reply.value(QLatin1String("data")).toArray())
@@ -499,14 +525,17 @@ void APIHandler::parseMyCourseList(const QJsonObject &reply)
 void APIHandler::parseMyCourseInfo(const QJsonObject &reply)
 {
     if (!succeeded(reply)) {
-        emit HttpResponseSignal(ReqMyCourseInfo, 0, infos(reply));
+        emit HttpResponseSignal(ReqMyCourseInfo, 0, failureText(reply));
         return;
     }
     const QJsonObject data = dataObject(reply);
     const QString courseId = data.value(QLatin1String("id")).toString();
     Course *course = appState()->findCourse(courseId);
-    if (!course)
+    if (!course) {
+        // Someone waits for this detail (the course page's loading overlay): it must end.
+        emit HttpResponseSignal(ReqMyCourseInfo, 0, unreadableReplyText());
         return;
+    }
     course->coursewares.clear();
     for (const QJsonValue &value : data.value(QLatin1String("list")).toArray())
         course->coursewares.append(Courseware::fromJson(courseId, value.toObject()));
@@ -516,12 +545,13 @@ void APIHandler::parseMyCourseInfo(const QJsonObject &reply)
 void APIHandler::parseKeysAndUrl(const QJsonObject &reply, const HttpRequestContext &context)
 {
     if (!succeeded(reply)) {
-        emit HttpResponseSignal(context.type, 0, infos(reply));
+        emit HttpResponseSignal(context.type, 0, failureText(reply));
         return;
     }
     const QJsonObject data = dataObject(reply);
     M3u8Context m3u8;
-    m3u8.courseware = context.args.value(QStringLiteral("courseware")).value<Courseware *>();
+    m3u8.courseId = context.args.value(QLatin1String(kCourseIdArg)).toString();
+    m3u8.lessonId = context.args.value(QLatin1String(kLessonIdArg)).toString();
     m3u8.url = data.value(QLatin1String("url")).toString();
     m3u8.filesize = data.value(QLatin1String("filesize")).toString();
     m3u8.filesize.remove(QStringLiteral("MB"));

@@ -3,6 +3,7 @@
 #include "api/SyncReply.h"
 #include "model/HttpRequestContext.h"
 
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QObject>
 #include <QVariant>
@@ -37,7 +38,9 @@ public:
     void changePassword(const QString &newPassword);
     void getMyCourseList();
     void getMyCourseInfo(const QString &courseId);
-    void getKeysAndUrl(Courseware *courseware, int type);
+    // The reply names the lesson by its course and lesson ids (M3u8Context), never by a
+    // pointer: the list the lesson came from may be rebuilt before the reply arrives.
+    void getKeysAndUrl(const Courseware *courseware, int type);
     void pushLearnStatus(const QString &classId, const QString &lessonId, const QString &status,
                          const QString &cType);
     void editWatchTime(const QString &classId, const QString &lessonId, const QString &watchTimes,
@@ -52,12 +55,15 @@ public:
     void dispatchReply(const QByteArray &body, const HttpRequestContext &context);
     static QString networkErrorText(int code);
 
-    // Blocking GET: runs a nested event loop until the reply finished or timed out.
+    // Blocking GET: runs a nested event loop until the reply finished or timed out. User
+    // input keeps being handled meanwhile, so callers must expect anything to happen.
     static SyncReply syncGet(const QString &url);
     // Asks the HTTP DNS servers for the courseware host's other addresses (one pass over
-    // the servers at most) and refreshes the lines.
+    // the servers at most) and refreshes the lines. Returns at once while a query runs.
     void resolveLines();
-    // The media URL with the courseware host replaced by the chosen line's address.
+    // The media URL with the courseware host replaced by the chosen line's address. Expired
+    // lines are asked for again first, except within a minute of a pass that failed: then
+    // the lines in use stay.
     QString mapToLine(const QString &url);
     static QString localPathForUrl(const QString &folder, const QString &url);
     static bool isNewerVersion(const QString &a, const QString &b);
@@ -88,4 +94,6 @@ private:
     // The account of the sign-in on its way.
     QString m_pendingLoginName;
     QString m_pendingPassword;
+    bool m_resolving = false;
+    QElapsedTimer m_sinceFailedResolve; // invalid until a pass over the servers failed
 };

@@ -39,3 +39,8 @@ QString networkErrorText(int code)
     };
     return texts.value(code);
 }
+
+QString unreadableReplyText()
+{
+    return QStringLiteral("服务器返回了无法识别的内容，请稍后重试");
+}

@@ -4,3 +4,8 @@
 
 // The Chinese text shown for a network reply's error code; empty for codes not listed.
 QString networkErrorText(int code);
+
+// Shown when the service answered something the client cannot read (a portal or proxy page
+// instead of the service's reply, a reply about a course the client does not know) and gave
+// no text of its own.
+QString unreadableReplyText();

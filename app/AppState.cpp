@@ -24,6 +24,9 @@ Course *AppState::appendCourse(const Course &course)
 
 Course *AppState::findCourse(const QString &courseId) const
 {
+    // An id that did not come as text is empty; it names no course.
+    if (courseId.isEmpty())
+        return nullptr;
     for (Course *course : courses) {
         if (course->id == courseId)
             return course;

@@ -27,6 +27,7 @@ public:
     void openSettings(const QString &path);
     // Takes a course from a course-list reply; the pointer stays valid for the whole run.
     Course *appendCourse(const Course &course);
+    // Null for an empty id: that never matches.
     Course *findCourse(const QString &courseId) const;
 
     QString dataDir;

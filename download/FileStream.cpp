@@ -444,14 +444,13 @@ void FileStream::onHttpResponse(int type, int result, const QVariant &info)
 {
     if (type != LessonAddressType)
         return;
-    Courseware *asked = m_current;
     Courseware *lesson = currentLesson();
     if (!lesson || m_paused)
         return;
     if (result == 1) {
         const M3u8Context context = info.value<M3u8Context>();
         // Replies for another lesson, or for one removed or already running, start nothing.
-        if ((context.courseware != asked && context.courseware != lesson) || m_busy
+        if (context.courseId != m_currentCourseId || context.lessonId != m_currentLessonId || m_busy
             || lesson->downloadState != Courseware::Queued || lesson->localPath.isEmpty())
             return;
         disposeLoader();
@@ -482,13 +481,16 @@ void FileStream::onHttpResponse(int type, int result, const QVariant &info)
         return;
     }
     ++m_addressRetries;
-    QTimer::singleShot(AddressRetryDelayMs, this, [this, lesson] { retryAddress(lesson); });
+    QTimer::singleShot(AddressRetryDelayMs, this, [this, courseId = m_currentCourseId, lessonId = m_currentLessonId] {
+        retryAddress(courseId, lessonId);
+    });
 }
 
-void FileStream::retryAddress(Courseware *lesson)
+void FileStream::retryAddress(const QString &courseId, const QString &lessonId)
 {
     // Only while the same lesson still waits for its address.
-    if (m_busy || m_paused || currentLesson() != lesson || !lesson
+    Courseware *lesson = currentLesson();
+    if (m_busy || m_paused || !lesson || courseId != m_currentCourseId || lessonId != m_currentLessonId
         || lesson->downloadState != Courseware::Queued || !m_api)
         return;
     m_api->getKeysAndUrl(lesson, LessonAddressType);

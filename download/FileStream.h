@@ -124,7 +124,7 @@ private:
     void advance(bool afterCompletion);
     Courseware *pickNextMission();
     void onHttpResponse(int type, int result, const QVariant &info);
-    void retryAddress(Courseware *lesson);
+    void retryAddress(const QString &courseId, const QString &lessonId);
     void onLoaderFinished(bool isCancel);
     void onLoaderProgress(double progress, double speed);
     void onLoaderError(const QString &text);

@@ -151,8 +151,15 @@ void M3u8Loader::start(const QString &playlistUrl, const QString &saveFolder,
         raiseError(QString::fromUtf8(kWriteFailed));
         return;
     }
-    if (APIHandler *api = apiHandler())
-        m_playlistUrl = api->mapToLine(m_playlistUrl);
+    if (APIHandler *api = apiHandler()) {
+        // Asking for the lines may wait in a nested loop, in which the queue can drop
+        // this loader (the lesson removed, the queue paused or cleared).
+        QPointer<M3u8Loader> alive(this);
+        const QString mapped = api->mapToLine(playlistUrl);
+        if (!alive)
+            return;
+        m_playlistUrl = mapped;
+    }
     removeStrayParts();
     loadM3u8();
 }

@@ -72,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     environment->reset();
     HttpRequestContext context;
     context.type = data[0] % 13; // 12 is past the last type and must be ignored
-    context.args.insert(QStringLiteral("courseware"), QVariant::fromValue(&environment->lesson));
+    context.args.insert(QStringLiteral("courseId"), environment->lesson.courseId);
+    context.args.insert(QStringLiteral("lessonId"), environment->lesson.id);
     const QByteArray body(reinterpret_cast<const char *>(data + 1), int(size - 1));
     // Type 3 has no user's avatar path in this context, so nothing is written.
     environment->api.dispatchReply(body, context);

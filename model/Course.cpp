@@ -24,6 +24,8 @@ Course Course::fromJson(const QJsonObject &object)
 
 Courseware *Course::findCourseware(const QString &coursewareId)
 {
+    if (coursewareId.isEmpty())
+        return nullptr;
     for (Courseware &cw : coursewares) {
         if (cw.id == coursewareId)
             return &cw;

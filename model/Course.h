@@ -28,7 +28,8 @@ struct Course
     QString legacyPath;
 
     static Course fromJson(const QJsonObject &object);
-    // First lesson node with this id, inside the list (writable), or null.
+    // First lesson node with this id, inside the list (writable), or null; an empty id
+    // matches nothing.
     Courseware *findCourseware(const QString &coursewareId);
     const Courseware *findCourseware(const QString &coursewareId) const;
 };

@@ -4,12 +4,12 @@
 #include <QMetaType>
 #include <QString>
 
-struct Courseware;
-
-// The lesson address reply: which lesson, where its playlist is, and the key cookie value.
+// The lesson address reply: which lesson (by ids, to be looked up where it lives now), where
+// its playlist is, and the key cookie value.
 struct M3u8Context
 {
-    Courseware *courseware = nullptr;
+    QString courseId;
+    QString lessonId;
     QString url;
     QString filesize;
     double sizeMb = 0;

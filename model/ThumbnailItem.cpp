@@ -9,9 +9,8 @@
 #include <QFileInfo>
 #include <QPixmapCache>
 
-ThumbnailItem::ThumbnailItem(int kind, Course *course, QObject *parent)
+ThumbnailItem::ThumbnailItem(int kind, const Course *course, QObject *parent)
     : QObject(parent)
-    , m_course(course)
     , m_kind(kind)
 {
     if (course)
@@ -20,17 +19,16 @@ ThumbnailItem::ThumbnailItem(int kind, Course *course, QObject *parent)
 
 ThumbnailItem::~ThumbnailItem() = default;
 
-void ThumbnailItem::setCourseware(Courseware *courseware)
+void ThumbnailItem::setCourseware(const Courseware *courseware)
 {
-    m_courseware = courseware;
     m_lessonId = courseware ? courseware->id : QString();
 }
 
-void ThumbnailItem::showCourseImage()
+void ThumbnailItem::showCourseImage(const Course *course)
 {
-    if (!m_course)
+    if (!course)
         return;
-    m_imageUrl = m_course->img;
+    m_imageUrl = course->img;
     m_imagePath = cachePathFor(m_imageUrl);
 }
 

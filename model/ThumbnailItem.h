@@ -7,9 +7,9 @@
 struct Course;
 struct Courseware;
 
-// One tile of a thumbnail grid: what it shows and what a click on it does. The course and
-// lesson pointers are kept for the screens; whatever a tile does later looks its records
-// up again by id, because the lists they point into can change while the tile lives.
+// One tile of a thumbnail grid: what it shows and what a click on it does. A tile keeps
+// its course and lesson by id only: the lists its records came from can be rebuilt while
+// the tile lives, so whatever it does later looks them up again.
 class ThumbnailItem : public QObject
 {
     Q_OBJECT
@@ -48,8 +48,6 @@ public:
     // The fetcher stored the cover.
     void imageStored();
 
-    Course *course() const { return m_course; }
-    Courseware *courseware() const { return m_courseware; }
     QString courseId() const { return m_courseId; }
     QString lessonId() const { return m_lessonId; }
     QString localFolder() const { return m_localFolder; }
@@ -79,12 +77,11 @@ signals:
     void imageChanged();
 
 protected:
-    ThumbnailItem(int kind, Course *course, QObject *parent);
-    void setCourseware(Courseware *courseware);
-    void showCourseImage();
+    // The records are read here and not kept.
+    ThumbnailItem(int kind, const Course *course, QObject *parent);
+    void setCourseware(const Courseware *courseware);
+    void showCourseImage(const Course *course);
 
-    Course *m_course = nullptr;
-    Courseware *m_courseware = nullptr;
     QString m_courseId;
     QString m_lessonId;
     QString m_localFolder;

@@ -13,7 +13,7 @@ ThumbnailItemCourseDone::ThumbnailItemCourseDone(Course *course, QObject *parent
         if (lesson.downloadState == Courseware::Downloaded)
             ++m_cachedCount;
     }
-    showCourseImage();
+    showCourseImage(course);
     m_localFolder = course->localPath;
     m_title = course->title;
     // The cover may never have been fetched on this machine (a store from before).

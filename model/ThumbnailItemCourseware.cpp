@@ -21,7 +21,7 @@ ThumbnailItemCourseware::ThumbnailItemCourseware(Course *course, Courseware *cou
 {
     m_state = state;
     setCourseware(courseware);
-    showCourseImage();
+    showCourseImage(course);
     if (courseware) {
         m_localFolder = courseware->localPath;
         m_title = courseware->title;

@@ -6,17 +6,19 @@
 
 ThumbnailItemMyCourse::ThumbnailItemMyCourse(Course *course, QObject *parent)
     : ThumbnailItem(MyCourseKind, course, parent)
+    , m_course(course)
 {
     if (!course)
         return;
-    showCourseImage();
+    showCourseImage(course);
     m_title = course->title;
     cacheImage();
 }
 
 void ThumbnailItemMyCourse::activate()
 {
-    // The course list's records live for the whole run, so the pointer stays good.
+    // The course list's records live for the whole run, so the pointer stays good (the id
+    // would not do: a course whose id came as a number has none, and is told so on opening).
     if (MainWidget *main = mainWidget())
         main->openCourse(m_course);
 }

@@ -107,7 +107,9 @@ int ThumbnailModel::firstLessonRow(const Courseware *courseware, bool lessonTile
         const ThumbnailItem *item = m_items.at(row);
         if (lessonTilesOnly && item->kind() != ThumbnailItem::CoursewareKind)
             continue;
-        if (item->courseware() == courseware)
+        // By ids: a tile may outlive the record it was made from.
+        if (!item->lessonId().isEmpty() && item->lessonId() == courseware->id
+            && (courseware->courseId.isEmpty() || item->courseId() == courseware->courseId))
             return row;
     }
     return -1;

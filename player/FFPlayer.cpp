@@ -10,6 +10,7 @@
 #include "player/ClickableSlider.h"
 #include "player/LumraPlayer.h"
 #include "player/OfflinePlaylist.h"
+#include "player/StreamErrorText.h"
 #include "player/WatchPositionStore.h"
 #include "widgets/ImageButton.h"
 #include "widgets/ImageCheckButton.h"
@@ -35,6 +36,7 @@ FFPlayer *currentWindow = nullptr;
 const char *const kLoading = "正在加载";
 const char *const kPaused = "暂停中";
 const char *const kMissing = "视频文件不存在 ";
+const char *const kUndecipherable = "课件文件无法解密，请删除后重新下载";
 const char *const kPausedTitle = "[暂停中]-";
 
 QHBoxLayout *controlRow()
@@ -204,6 +206,7 @@ void FFPlayer::openUrl(const QString &address, const QString &header, const QStr
     m_player->SetHttpHeader(header.toUtf8());
     m_player->SetHttpCookie(cookie.toUtf8());
     m_source = address;
+    m_online = true;
     setMessage(QString::fromUtf8(kLoading));
     finishPlayback(m_player->Open(address.toLocal8Bit()));
 }
@@ -213,6 +216,7 @@ void FFPlayer::openLocal(const QString &folder)
     if (!m_player || m_player->isOpen())
         return;
     m_source = folder;
+    m_online = false;
     setMessage(QString::fromUtf8(kLoading));
 
     AesCipher *cipher = localCipher();
@@ -221,7 +225,13 @@ void FFPlayer::openLocal(const QString &folder)
     while (m_playlist.endsWith('\0'))
         m_playlist.chop(1);
     if (m_playlist.isEmpty()) {
-        setMessage(QString::fromUtf8(kMissing) + folder);
+        fail(QString::fromUtf8(kMissing) + folder);
+        return;
+    }
+    // Deciphered with another key (a store from another machine, a damaged file) the
+    // playlist is noise; the player would only fail on it without saying why.
+    if (!m_playlist.trimmed().startsWith("#EXTM3U")) {
+        fail(QString::fromUtf8(kUndecipherable));
         return;
     }
 
@@ -233,16 +243,19 @@ void FFPlayer::openLocal(const QString &folder)
     m_keyFiles.clear();
     QStringList keyPaths;
     for (int i = 0; i == 0 || QFileInfo::exists(base + StoreFolders::keyFileNameAt(i)); ++i) {
+        QFile storedKey(base + StoreFolders::keyFileNameAt(i));
+        if (!storedKey.open(QIODevice::ReadOnly)) {
+            fail(QString::fromUtf8(kMissing) + folder);
+            return;
+        }
         auto *keyFile = new QTemporaryFile(QDir::tempPath() + QStringLiteral("/lumra-key-XXXXXX.zx"), this);
         m_keyFiles.append(keyFile);
         if (!keyFile->open()) {
-            setMessage(QString::fromUtf8(kMissing) + folder);
+            fail(QString::fromUtf8(kMissing) + folder);
             return;
         }
         keyFile->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        QFile storedKey(base + StoreFolders::keyFileNameAt(i));
-        if (storedKey.open(QIODevice::ReadOnly))
-            cipher->decryptDevice(&storedKey, keyFile);
+        cipher->decryptDevice(&storedKey, keyFile);
         keyFile->flush();
         keyPaths.append(keyFile->fileName());
     }
@@ -252,9 +265,31 @@ void FFPlayer::openLocal(const QString &folder)
     finishPlayback(m_player->Open(playlist.constData(), playlist.size()));
 }
 
+void FFPlayer::fail(const QString &reason)
+{
+    m_failure = reason;
+    setMessage(reason);
+}
+
+QString FFPlayer::offlineFailure() const
+{
+    for (const QByteArray &line : m_playlist.split('\n')) {
+        const QByteArray segment = line.trimmed();
+        if (segment.isEmpty() || segment.startsWith('#'))
+            continue;
+        const QFileInfo file(QDir(m_source), QFile::decodeName(segment));
+        if (!file.exists())
+            return QString::fromUtf8(kMissing) + m_source;
+    }
+    return QString::fromUtf8(kUndecipherable);
+}
+
 void FFPlayer::finishPlayback(PlayerErrorType result)
 {
     m_lastResult = result;
+    // Failed, or ended without a single picture: the user is told why.
+    if (m_player && (result == PlayerFailed || (result == PlayerEnded && !m_player->hasStarted())))
+        fail(m_online ? StreamErrorText::fromPlayerLog(m_player->openMessages()) : offlineFailure());
     // A position read from a running clock counts even when the queued start notice has not
     // been handled yet (a busy machine can close the window first).
     if ((m_started || m_lastPosition > 0) && m_hasLesson && resumeEnabled()) {

@@ -62,6 +62,9 @@ public:
     // The deciphered (first) key of an offline lesson while it plays; empty otherwise.
     QString keyFilePath() const;
     PlayerErrorType lastResult() const { return m_lastResult; }
+    // Why the lesson could not be played (also the on-video message); empty when it played
+    // or the user stopped it.
+    QString failureText() const { return m_failure; }
 
 signals:
     void ClosedSigan();
@@ -82,6 +85,9 @@ private:
     void toggleFullScreen();
     void onTick();
     void finishPlayback(PlayerErrorType result);
+    void fail(const QString &reason);
+    // An offline lesson that would not play: files gone, or files that do not decipher.
+    QString offlineFailure() const;
     void rememberPosition();
     QString watchFolder() const;
     bool resumeEnabled() const;
@@ -98,7 +104,9 @@ private:
     ImageButton *m_fullScreenButton = nullptr;
     LumraPlayer *m_player = nullptr;
     QString m_source;
+    bool m_online = false;
     QString m_message;
+    QString m_failure;
     Courseware m_lesson;
     bool m_hasLesson = false;
     QByteArray m_playlist;

@@ -3,11 +3,11 @@
 #include "api/APIHandler.h"
 #include "api/ServiceSettings.h"
 #include "app/Accessors.h"
+#include "app/AppState.h"
 #include "download/FileStream.h"
-#include "model/Courseware.h"
+#include "model/Course.h"
 #include "model/M3u8Context.h"
 #include "player/FFPlayer.h"
-#include "player/LumraPlayer.h"
 #include "ui/MainWidget.h"
 
 #include <QDebug>
@@ -41,8 +41,32 @@ void LessonPlayback::playFromCourse(Courseware *node)
         playOffline(stored);
         return;
     }
-    if (m_api)
-        m_api->getKeysAndUrl(node, AddressRequestType);
+    if (!m_api)
+        return;
+    m_asked.append(*node);
+    while (m_asked.size() > MaxAsked)
+        m_asked.removeFirst();
+    m_api->getKeysAndUrl(node, AddressRequestType);
+}
+
+Courseware LessonPlayback::askedLesson(const QString &courseId, const QString &lessonId)
+{
+    Courseware lesson;
+    lesson.courseId = courseId;
+    lesson.id = lessonId;
+    lesson.level = Courseware::Lesson;
+    for (int i = 0; i < m_asked.size(); ++i) {
+        if (m_asked.at(i).courseId == courseId && m_asked.at(i).id == lessonId) {
+            lesson = m_asked.takeAt(i);
+            break;
+        }
+    }
+    const AppState *state = appState();
+    if (const Course *course = state ? state->findCourse(courseId) : nullptr) {
+        if (const Courseware *current = course->findCourseware(lessonId))
+            lesson = *current;
+    }
+    return lesson;
 }
 
 void LessonPlayback::playDownloaded(Courseware *lesson)
@@ -62,9 +86,10 @@ void LessonPlayback::onHttpResponse(int type, int result, const QVariant &info)
         return;
     }
     const M3u8Context context = info.value<M3u8Context>();
+    const Courseware lesson = askedLesson(context.courseId, context.lessonId);
     const QString address = m_api ? m_api->mapToLine(context.url) : context.url;
     // The keys arrive percent-encoded already; they go into the cookie as they are.
-    playOnline(address, QString::fromUtf8(context.keys), context.courseware);
+    playOnline(address, QString::fromUtf8(context.keys), &lesson);
 }
 
 void LessonPlayback::playOnline(const QString &address, const QString &keys, const Courseware *lesson)
@@ -73,16 +98,18 @@ void LessonPlayback::playOnline(const QString &address, const QString &keys, con
         return;
     WindowHolder window = openWindow(lesson);
     window->openUrl(address, headerLine(), cookieLine(keys));
-    release(std::move(window));
+    finish(std::move(window));
 }
 
 void LessonPlayback::playOffline(const Courseware *lesson)
 {
     if (FFPlayer::current() || !lesson)
         return;
-    WindowHolder window = openWindow(lesson);
-    window->openLocal(lesson->localPath);
-    release(std::move(window));
+    // A copy: the download list the record lives in may change while the lesson plays.
+    const Courseware record = *lesson;
+    WindowHolder window = openWindow(&record);
+    window->openLocal(record.localPath);
+    finish(std::move(window));
 }
 
 LessonPlayback::WindowHolder LessonPlayback::openWindow(const Courseware *lesson)
@@ -93,21 +120,28 @@ LessonPlayback::WindowHolder LessonPlayback::openWindow(const Courseware *lesson
     return window;
 }
 
-void LessonPlayback::release(WindowHolder window)
+void LessonPlayback::finish(WindowHolder window)
 {
-    // A lesson that never started to play (its files are missing) keeps its window and
-    // message until the user closes it; otherwise the window goes once control is back
-    // in the event loop.
-    if (window->player() && window->player()->openCount() == 0 && window->isVisible()) {
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        window.release();
-    }
+    // The reason is told while the window still shows it on the video; the window goes once
+    // the message was read (the holder releases it when control is back in the event loop).
+    const QString failure = window->failureText();
+    if (!failure.isEmpty() && window->isVisible())
+        showMessage(failure);
 }
 
 void LessonPlayback::showMessage(const QString &text)
 {
-    if (m_messageSink)
+    if (m_messageSink) {
         m_messageSink(text);
-    else if (MainWidget *main = mainWidget())
-        main->showMessage(text, 1);
+        return;
+    }
+    MainWidget *main = mainWidget();
+    if (!main)
+        return;
+    // In front of a player window that may still be open.
+    if (main->isMinimized() || !main->isVisible())
+        main->restore();
+    main->raise();
+    main->activateWindow();
+    main->showMessage(text, 1);
 }

@@ -217,6 +217,7 @@ PlayerErrorType LumraPlayer::openPath(const QByteArray &path, bool local)
 {
     m_opening = true;
     ++m_openCount;
+    m_openMessages.clear();
     m_entryId = -1;
     m_endReason = -1;
     m_fileLoaded = false;
@@ -465,18 +466,30 @@ void LumraPlayer::handleEvent(const mpv_event &event)
         if (m_opening && end && (m_entryId < 0 || end->playlist_entry_id == m_entryId)) {
             m_endReason = end->reason;
             m_fileEnded = true;
-            if (end->reason == MPV_END_FILE_REASON_ERROR && m_logHandler)
-                m_logHandler(QStringLiteral("playback failed: ")
-                             + QString::fromUtf8(m_library->errorString(end->error)));
+            if (end->reason == MPV_END_FILE_REASON_ERROR) {
+                const QString line = QStringLiteral("playback failed: ")
+                                     + QString::fromUtf8(m_library->errorString(end->error));
+                m_openMessages << line;
+                if (m_logHandler)
+                    m_logHandler(line);
+            }
         }
         break;
     }
     case MPV_EVENT_LOG_MESSAGE: {
         const auto *message = static_cast<const mpv_event_log_message *>(event.data);
-        if (message && m_logHandler)
-            m_logHandler(QStringLiteral("[%1] %2: %3")
-                             .arg(QString::fromUtf8(message->prefix), QString::fromUtf8(message->level),
-                                  QString::fromUtf8(message->text).trimmed()));
+        if (!message)
+            break;
+        const QString line = QStringLiteral("[%1] %2: %3")
+                                 .arg(QString::fromUtf8(message->prefix), QString::fromUtf8(message->level),
+                                      QString::fromUtf8(message->text).trimmed());
+        if (m_opening) {
+            m_openMessages << line;
+            if (m_openMessages.size() > MaxOpenMessages)
+                m_openMessages.removeFirst();
+        }
+        if (m_logHandler)
+            m_logHandler(line);
         break;
     }
     default:

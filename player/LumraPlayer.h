@@ -34,6 +34,7 @@ class LumraPlayer : public QObject
 
 public:
     static constexpr int StopTimeoutMs = 5000;
+    static constexpr int MaxOpenMessages = 50;
 
     explicit LumraPlayer(WId window, QObject *parent = nullptr);
     // Over a library of the caller's, which must outlive the player.
@@ -69,6 +70,10 @@ public:
     bool isAvailable() const { return m_mpv != nullptr; }
     bool isOpen() const { return m_opening; }
     int openCount() const { return m_openCount; }
+    // Whether the last Open got as far as playing, and the warnings and errors the library
+    // and its demuxers logged meanwhile (the last ones, oldest first): why it failed.
+    bool hasStarted() const { return m_startNotified; }
+    QStringList openMessages() const { return m_openMessages; }
     bool isPaused() const;
     bool isMuted() const;
     int volume() const;
@@ -104,6 +109,7 @@ private:
     QByteArray m_cookieLine;
     QByteArray m_format;
     std::unique_ptr<QTemporaryFile> m_playlistFile;
+    QStringList m_openMessages;
     std::atomic_bool m_drainQueued{false};
     qint64 m_entryId = -1;
     int m_endReason = -1;

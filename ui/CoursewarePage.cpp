@@ -66,14 +66,20 @@ CoursewarePage::CoursewarePage(QWidget *parent)
     });
 }
 
+Course *CoursewarePage::course() const
+{
+    FileStream *downloads = fileStream();
+    return downloads && !m_courseId.isEmpty() ? downloads->findDownloadCourse(m_courseId) : nullptr;
+}
+
 void CoursewarePage::loadCourse(const QString &courseId)
 {
     FileStream *downloads = fileStream();
-    m_course = downloads ? downloads->findDownloadCourse(courseId) : nullptr;
-    m_courseId = m_course ? courseId : QString();
-    if (!m_course)
+    const Course *shown = downloads ? downloads->findDownloadCourse(courseId) : nullptr;
+    m_courseId = shown ? courseId : QString();
+    if (!shown)
         return;
-    m_titleLabel->setText(m_course->title);
+    m_titleLabel->setText(shown->title);
     refresh();
     // The new tiles are not in selection mode; the buttons must say so too.
     setEditMode(false);
@@ -81,16 +87,15 @@ void CoursewarePage::loadCourse(const QString &courseId)
 
 void CoursewarePage::refresh()
 {
-    FileStream *downloads = fileStream();
-    m_course = downloads && !m_courseId.isEmpty() ? downloads->findDownloadCourse(m_courseId) : nullptr;
-    if (!m_course)
+    Course *shown = course();
+    if (!shown)
         return;
     QList<ThumbnailItem *> tiles;
-    for (Courseware &lesson : m_course->coursewares) {
+    for (Courseware &lesson : shown->coursewares) {
         if (lesson.downloadState == Courseware::Downloaded)
-            tiles << new ThumbnailItemCourseware(m_course, &lesson, ThumbnailItem::Downloaded);
+            tiles << new ThumbnailItemCourseware(shown, &lesson, ThumbnailItem::Downloaded);
     }
-    tiles << new ThumbnailItemAddMore(m_course);
+    tiles << new ThumbnailItemAddMore(shown);
     m_lessonList->setItems(tiles);
 }
 

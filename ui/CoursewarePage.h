@@ -24,7 +24,8 @@ public:
     void refresh();
     void setEditMode(bool on);
 
-    Course *course() const { return m_course; }
+    // The shown course as the download list holds it now, or null.
+    Course *course() const;
     bool isEditMode() const { return m_editMode; }
     ThumbnailListWidget *lessonList() const { return m_lessonList; }
     StyleButton *editButton() const { return m_editButton; }
@@ -41,7 +42,6 @@ private:
     void deleteSelected();
 
     ThumbnailListWidget *m_lessonList = nullptr;
-    Course *m_course = nullptr;
     StyleButton *m_editButton = nullptr;
     StyleButton *m_deleteButton = nullptr;
     StyleButton *m_cancelButton = nullptr;
@@ -49,6 +49,6 @@ private:
     QLabel *m_titleLabel = nullptr;
     bool m_editMode = false;
     ImageButton *m_backButton = nullptr;
-    // The course is looked up again by this id before use: the list may have changed.
+    // The course is looked up by this id whenever it is used: the list may have changed.
     QString m_courseId;
 };

@@ -1,6 +1,7 @@
 #include "ui/MainWidget.h"
 
 #include "api/APIHandler.h"
+#include "api/NetworkErrorText.h"
 #include "api/RequestType.h"
 #include "api/ServiceSettings.h"
 #include "app/Accessors.h"
@@ -398,6 +399,12 @@ void MainWidget::openCourse(Course *course)
         showMessage(course->endInfo, 1);
         return;
     }
+    // A course whose id the list did not give as text cannot be asked for.
+    if (course->id.isEmpty()) {
+        showMessage(unreadableReplyText(), 1);
+        return;
+    }
+    // The overlay ends with the detail reply, whatever it says (a failure included).
     if (APIHandler *api = apiHandler())
         api->getMyCourseInfo(course->id);
     setLoading(true);

@@ -115,12 +115,15 @@ void MyCourseInfoWidget::downloadSelected()
 {
     if (!m_course || !m_model)
         return;
+    // Taken before the overlay paints: painting handles events, and a course detail
+    // handled then would replace the tree and the lesson list it points into.
+    markCheckedLessons(QModelIndex());
+    const Course chosen = *m_course;
     MainWidget *main = mainWidget();
     if (main)
         main->setLoading(true);
-    markCheckedLessons(QModelIndex());
     if (FileStream *queue = fileStream()) {
-        queue->appendMission(*m_course);
+        queue->appendMission(chosen);
         queue->setPaused(false);
     }
     if (main) {

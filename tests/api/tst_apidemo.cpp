@@ -188,7 +188,8 @@ private slots:
         const QPair<int, QVariant> address = waitFor(ReqDownloadKeys);
         QCOMPARE(address.first, 1);
         const M3u8Context context = address.second.value<M3u8Context>();
-        QCOMPARE(context.courseware, lesson);
+        QCOMPARE(context.courseId, course->id);
+        QCOMPARE(context.lessonId, lesson->id);
         QVERIFY(context.url.startsWith(QStringLiteral("http://") + ServiceSettings::coursewareHost()));
         QVERIFY(context.sizeMb > 0);
         // Percent-encoded: nothing outside the unreserved set is left.

@@ -161,7 +161,9 @@ private slots:
         for (int type : {int(ReqLogin), int(ReqRegister), int(ReqChangePassword), int(ReqMyCourseList),
                          int(ReqMyCourseInfo), int(ReqPlayKeys), int(ReqDownloadKeys)}) {
             const QByteArray t = QByteArray::number(type);
-            QTest::newRow("html page, type " + t) << type << QByteArray("<html><body>502</body></html>") << "";
+            // Not the service's reply at all: it gave no text, so the client says it could not read it.
+            QTest::newRow("html page, type " + t) << type << QByteArray("<html><body>502</body></html>")
+                                                  << QStringLiteral("服务器返回了无法识别的内容，请稍后重试");
             QTest::newRow("flag as string, type " + t)
                 << type << QByteArray("{\"flag\":\"1\",\"infos\":\"失败\"}") << QStringLiteral("失败");
             QTest::newRow("flag 0, type " + t)
@@ -257,7 +259,8 @@ private slots:
         QCOMPARE(spy.first().at(0).toInt(), int(ReqPlayKeys));
         QCOMPARE(spy.first().at(1).toInt(), 1);
         const M3u8Context context = spy.first().at(2).value<M3u8Context>();
-        QCOMPARE(context.courseware, &lesson);
+        QCOMPARE(context.courseId, QStringLiteral("12"));
+        QCOMPARE(context.lessonId, QStringLiteral("101"));
         QCOMPARE(context.url, QStringLiteral("http://v/12/101/index.m3u8"));
         QCOMPARE(context.filesize, text);
         QCOMPARE(context.sizeMb, megabytes);
@@ -292,10 +295,20 @@ private slots:
         QCOMPARE(state.courses.first()->coursewares.size(), 3);
         QCOMPARE(state.courses.first()->coursewares.at(2).title, QStringLiteral("课一"));
 
-        // An unknown course is dropped without a signal.
+        // A detail that matches no course fails with a text, so whoever waits for it stops
+        // waiting; an empty id (a course whose id came as a number) matches nothing.
+        const QString unreadable = QStringLiteral("服务器返回了无法识别的内容，请稍后重试");
         spy = exchange("{\"flag\":1,\"data\":{\"id\":\"99\",\"list\":[]}}",
                        [&] { m_api->getMyCourseInfo(QStringLiteral("99")); });
-        QCOMPARE(spy.size(), 0);
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy.first().at(1).toInt(), 0);
+        QCOMPARE(spy.first().at(2).toString(), unreadable);
+        spy = exchange("{\"flag\":1,\"data\":{\"id\":13,\"list\":[{\"id\":\"7\",\"type\":\"kejian\"}]}}",
+                       [&] { m_api->getMyCourseInfo(QString()); });
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy.first().at(1).toInt(), 0);
+        QVERIFY(state.courses.at(1)->coursewares.isEmpty());
+        QVERIFY(!state.findCourse(QString()));
 
         // A second list reply appends.
         spy = exchange("{\"flag\":1,\"data\":[{\"id\":\"14\"}]}", [&] { m_api->getMyCourseList(); });
@@ -358,9 +371,12 @@ private slots:
         state.linesResolved = true;
         state.linesResolvedAt = QDateTime::currentDateTime().addSecs(-1);
 
-        // Expired lines with every server down: one pass, then the old address is used.
-        const QString mapped = m_api->mapToLine(QStringLiteral("http://media.test:8000/a.ts"));
-        QCOMPARE(mapped, QStringLiteral("http://old:1/a.ts"));
+        // Expired lines with every server down: one pass, then the old address is used, and
+        // the next addresses (every play, every download) do not ask again for a minute.
+        for (int play = 0; play < 3; ++play) {
+            const QString mapped = m_api->mapToLine(QStringLiteral("http://media.test:8000/a.ts"));
+            QCOMPARE(mapped, QStringLiteral("http://old:1/a.ts"));
+        }
         for (const auto &server : servers)
             QCOMPARE(server->requests().size(), 1);
         QCOMPARE(state.lines.size(), 2);

@@ -334,6 +334,23 @@ private slots:
         QSet<QString> lines;
         QVERIFY(mediaRequestsFor(QStringLiteral("1014"), mark, &lines) > 0);
 
+        // A slow address: the lesson is asked for, the student goes back and opens the course
+        // again, and the address comes only after the course detail has refilled the lessons.
+        QVERIFY(m_service.setFaults({{QStringLiteral("hold"), QStringLiteral("GetKeysAndUrlByLid")},
+                                     {QStringLiteral("hold-ms"), QStringLiteral("4000")},
+                                     {QStringLiteral("hold-count"), QStringLiteral("1")}}));
+        const int details = m_service.requestLog(QStringLiteral("GetMyCourseInfo")).size();
+        const int addresses = m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size();
+        QVERIFY(ok(QStringLiteral("dclickitem QTreeView 心力衰竭的临床表现")));
+        QVERIFY(ok(QStringLiteral("click btnNavClass")));
+        QVERIFY(ok(QStringLiteral("clickitem ThumbnailListWidget 2026临床执业医师精讲班")));
+        QVERIFY(QTest::qWaitFor([&] { return m_service.requestLog(QStringLiteral("GetMyCourseInfo")).size() > details; }, 10000));
+        QCOMPARE(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size(), addresses); // still held
+        QVERIFY(waitFor(QStringLiteral("text lblContent14_B5BAC4"), QStringLiteral("心力衰竭的临床表现")));
+        QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("player=1")));
+        QVERIFY(ok(QStringLiteral("closeplayer")));
+        QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("player=0")));
+
         // Line 2, then online again through its address.
         QVERIFY(ok(QStringLiteral("click btnTitle 菜单")));
         QVERIFY(ok(QStringLiteral("clickaction 切换线路")));

@@ -6,6 +6,7 @@
 #include "app/Quit.h"
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
+#include "download/AesCipher.h"
 #include "download/FileStream.h"
 #include "model/Course.h"
 #include "player/ClickableSlider.h"
@@ -439,6 +440,59 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !f.messages.isEmpty(); }, 15000));
         QVERIFY(!f.messages.first().isEmpty());
         QVERIFY(!FFPlayer::current());
+    }
+
+    // A lesson that cannot play says why, and its window goes after that: online with the
+    // key refused, then a downloaded lesson damaged step by step (a key enciphered otherwise,
+    // a playlist that deciphers to nothing readable, the folder gone).
+    void failedPlaybackSaysWhyAndCloses()
+    {
+        Fixture f(*m_service);
+        QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
+        int shownWhenTold = 0;
+        f.session.setMessageSink([&](const QString &text) {
+            f.messages << text;
+            if (FFPlayer::current() && FFPlayer::current()->isVisible())
+                ++shownWhenTold;
+        });
+
+        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1016"), Courseware::NotDownloaded);
+        M3u8Context address;
+        QVERIFY(f.client.lessonAddress(&lesson, &address));
+        f.session.playOnline(address.url, QStringLiteral("not-the-keys"), &lesson);
+        QCOMPARE(f.messages, QStringList{QStringLiteral("对远程内容访问被拒绝 ")});
+        QVERIFY(waitGone());
+
+        QSignalSpy downloaded(&f.queue, &FileStream::DownloadedSignal);
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016")}));
+        QVERIFY(QTest::qWaitFor([&] { return downloaded.count() == 1; }, 30000));
+        Courseware *stored = f.queue.findDownloadLesson(QStringLiteral("101"), QStringLiteral("1016"));
+        QVERIFY(stored && stored->downloadState == Courseware::Downloaded);
+        const QString folder = stored->localPath;
+        AesCipher otherMachine;
+        otherMachine.setKey(QByteArray(16, 'x'));
+        QVERIFY(f.env.cipher().decryptFileToBytes(folder + QStringLiteral("/00000.zx")).size() >= 16);
+        otherMachine.encryptBytesToFile(QByteArray(16, 'k'), folder + QStringLiteral("/00000.zx"));
+        const QString undecipherable = QStringLiteral("课件文件无法解密，请删除后重新下载");
+        f.session.playDownloaded(stored);
+        QCOMPARE(f.messages.size(), 2);
+        QCOMPARE(f.messages.last(), undecipherable);
+        QVERIFY(waitGone());
+
+        const QByteArray playlist = f.env.cipher().decryptFileToBytes(folder + QStringLiteral("/00000.zs"));
+        QVERIFY(playlist.startsWith("#EXTM3U"));
+        otherMachine.encryptBytesToFile(playlist, folder + QStringLiteral("/00000.zs"));
+        f.session.playDownloaded(stored);
+        QCOMPARE(f.messages.size(), 3);
+        QCOMPARE(f.messages.last(), undecipherable);
+        QVERIFY(waitGone());
+
+        QVERIFY(QDir(folder).removeRecursively());
+        f.session.playDownloaded(stored);
+        QCOMPARE(f.messages.size(), 4);
+        QCOMPARE(f.messages.last(), QStringLiteral("视频文件不存在 ") + folder);
+        QVERIFY(waitGone());
+        QCOMPARE(shownWhenTold, 4); // each time the window was still there to be seen
     }
 
     // Last: the quit leaves the thread's loops refusing to run until the next exec.

@@ -138,8 +138,9 @@ private slots:
         QVERIFY(!FFPlayer::current());
     }
 
-    // No stored playlist: the message names the folder and the player is never opened; the
-    // window stays until the user closes it and refuses a second lesson meanwhile.
+    // No stored playlist: the player is never opened; the student is told which folder is
+    // missing while the window still shows (a second lesson is refused meanwhile), and the
+    // window goes once that was said.
     void missingOfflineLessonShowsMessage()
     {
         TestAppState env;
@@ -148,28 +149,33 @@ private slots:
         Courseware lesson;
         lesson.title = QStringLiteral("缺失的课件");
         lesson.localPath = folder;
-
-        LessonPlayback session(nullptr);
-        session.playOffline(&lesson);
-        FFPlayer *window = FFPlayer::current();
-        QVERIFY(window);
-        QCOMPARE(window->message(), QStringLiteral("视频文件不存在 ") + folder);
-        QVERIFY(window->player());
-        QCOMPARE(window->player()->openCount(), 0);
-        QVERIFY(window->isVisible());
-
         Courseware other = lesson;
         other.title = QStringLiteral("另一个课件");
-        session.playOffline(&other);
-        QCOMPARE(FFPlayer::current(), window);
-        QCOMPARE(window->windowTitle(), lesson.title);
 
-        window->close();
+        LessonPlayback session(nullptr);
+        QStringList messages;
+        QString onVideo, titleWhileTold;
+        int opens = -1;
+        session.setMessageSink([&](const QString &text) {
+            messages << text;
+            FFPlayer *window = FFPlayer::current();
+            if (!window || !window->isVisible())
+                return;
+            onVideo = window->message();
+            opens = window->player() ? window->player()->openCount() : -1;
+            session.playOffline(&other);
+            titleWhileTold = FFPlayer::current()->windowTitle();
+        });
+        session.playOffline(&lesson);
+        QCOMPARE(messages, QStringList{QStringLiteral("视频文件不存在 ") + folder});
+        QCOMPARE(onVideo, messages.first());
+        QCOMPARE(opens, 0);
+        QCOMPARE(titleWhileTold, lesson.title);
         QVERIFY(QTest::qWaitFor([] { return FFPlayer::current() == nullptr; }, 2000));
     }
 
-    // A stored playlist whose segments are gone: the open fails and returns, the key file
-    // is removed, and a start notice arriving afterwards changes nothing.
+    // A stored playlist whose segments are gone: the open fails and returns, says why, the
+    // key file is removed, and a start notice arriving afterwards changes nothing.
     void brokenOfflineLessonEndsCleanly()
     {
         TestAppState env;
@@ -187,12 +193,14 @@ private slots:
         QCOMPARE(window.lastResult(), PlayerFailed);
         QVERIFY(!window.player());
         QVERIFY(window.keyFilePath().isEmpty());
+        const QString missing = QStringLiteral("视频文件不存在 ") + folder;
+        QCOMPARE(window.failureText(), missing);
         window.OnPlayStartedHandler();
         QVERIFY(window.controlBar()->isHidden());
-        QCOMPARE(window.message(), QStringLiteral("正在加载"));
+        QCOMPARE(window.message(), missing);
         // Whatever else arrives late does nothing without a player.
         QTest::keyClick(&window, Qt::Key_Space);
-        QCOMPARE(window.message(), QStringLiteral("正在加载"));
+        QCOMPARE(window.message(), missing);
     }
 
     void headerAndCookieLines()

@@ -3,6 +3,8 @@
 #include <QJsonObject>
 #include <QList>
 #include <QMap>
+#include "support/ChildProcess.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -68,7 +70,7 @@ private:
 
     QStringList m_extraArguments;
     QTemporaryDir m_dataDir;
-    QProcess m_process;
+    ChildProcess m_process;
     quint16 m_port = 0;
     QMap<QString, QString> m_variables;
     QJsonObject m_controlState;

@@ -149,7 +149,7 @@ private slots:
         QVERIFY(m_answers->messages().isEmpty());
     }
 
-    void wrongPasswordShowsServiceText()
+    void failedSignInAlwaysSaysWhy()
     {
         QVERIFY(ready());
         signIn(QStringLiteral("13800138000"), QStringLiteral("wrong-one"));
@@ -160,6 +160,16 @@ private slots:
         QVERIFY(login()->loginButton()->isEnabled());
         QCOMPARE(login()->loginButton()->text(), QStringLiteral("登录"));
         QVERIFY(!window()->greetingButton()->isVisible());
+
+        // A reply that is no answer of the service at all (a portal page, a proxy's error)
+        // still says something.
+        QVERIFY(m_service.setFaults({{QStringLiteral("html"), QStringLiteral("dologin")}}));
+        signIn(QStringLiteral("13800138000"), QStringLiteral("lumra2026"));
+        QVERIFY(waitFor([this] { return m_answers->messages().size() == 2; }));
+        QCOMPARE(m_answers->messages().last(), QStringLiteral("服务器返回了无法识别的内容，请稍后重试"));
+        QVERIFY(!m_env->state().signedIn);
+        QVERIFY(login()->loginButton()->isEnabled());
+        QVERIFY(m_service.clearFaults());
     }
 
     void emptyFieldsAreRefusedLocally_data()

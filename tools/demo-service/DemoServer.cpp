@@ -349,6 +349,9 @@ void DemoServer::serve(const RouteInfo &route, const httplib::Request &request,
                 cutShort(response);
             break;
         }
+        // Answered now, delivered later: replies of different requests arrive out of order.
+        if (!reset && plan.holdMs > 0)
+            reset = !m_faults.sleepFor(plan.holdMs);
     }
     if (reset) {
         ConnectionReset::reset(request.local_addr, request.local_port, request.remote_addr,

@@ -13,7 +13,8 @@ const QStringList knownKeys{
     QStringLiteral("dns-fail"),     QStringLiteral("chaos-reset"),   QStringLiteral("chaos-500"),
     QStringLiteral("chaos-stall"),  QStringLiteral("chaos-seed"),    QStringLiteral("chaos-scope"),
     QStringLiteral("chaos-cut"),    QStringLiteral("redirect"),      QStringLiteral("redirect-hops"),
-    QStringLiteral("playlist-lead"), QStringLiteral("two-keys"),
+    QStringLiteral("playlist-lead"), QStringLiteral("two-keys"),     QStringLiteral("hold"),
+    QStringLiteral("hold-ms"),      QStringLiteral("hold-count"),
 };
 
 QStringList targetList(const QString &value)
@@ -123,6 +124,14 @@ bool FaultInjector::set(const QString &key, const QString &value, QString *error
         return readSwitch(value, &s.playlistLead, error);
     if (key == QLatin1String("two-keys"))
         return readSwitch(value, &s.twoKeys, error);
+    if (key == QLatin1String("hold")) {
+        s.holdTargets = targetList(value);
+        return true;
+    }
+    if (key == QLatin1String("hold-ms"))
+        return readInt(value, 0, &s.holdMs, error);
+    if (key == QLatin1String("hold-count"))
+        return readInt(value, -1, &s.holdCount, error);
     if (key == QLatin1String("dns-fail")) {
         if (value == QLatin1String("always")) {
             s.dnsFail = -1;
@@ -185,6 +194,9 @@ QJsonObject FaultInjector::describe() const
         {QStringLiteral("redirect-hops"), s.redirectHops},
         {QStringLiteral("playlist-lead"), s.playlistLead ? 1 : 0},
         {QStringLiteral("two-keys"), s.twoKeys ? 1 : 0},
+        {QStringLiteral("hold"), s.holdTargets.join(QLatin1Char(','))},
+        {QStringLiteral("hold-ms"), s.holdMs},
+        {QStringLiteral("hold-count"), s.holdCount},
         {QStringLiteral("dns-fail"), s.dnsFail},
         {QStringLiteral("chaos-reset"), s.chaosResetPercent},
         {QStringLiteral("chaos-cut"), s.chaosCutPercent},
@@ -219,6 +231,11 @@ FaultPlan FaultInjector::plan(const RouteInfo &route)
     Settings &s = m_settings;
     const bool media = route.group == RouteGroup::Media;
     plan.latencyMs = s.latencyMs + (media ? s.mediaLatencyMs : 0);
+    if (s.holdCount != 0 && matches(s.holdTargets, route)) {
+        if (s.holdCount > 0)
+            --s.holdCount;
+        plan.holdMs = s.holdMs;
+    }
 
     // Checked first, so that the other faults act on the mirror the redirect leads to.
     if (route.mirrorDepth < s.redirectHops && matches(s.redirectTargets, route)) {

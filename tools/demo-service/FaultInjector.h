@@ -35,6 +35,7 @@ struct FaultPlan
 {
     FaultAction action = FaultAction::None;
     int latencyMs = 0;
+    int holdMs = 0; // the answer is made at once, then held back this long
 };
 
 // Faults that tests switch on through command-line flags or the control endpoint.
@@ -79,6 +80,9 @@ private:
         int redirectHops = 1;
         bool playlistLead = false;
         bool twoKeys = false;
+        QStringList holdTargets;
+        int holdMs = 4000;
+        int holdCount = -1; // -1: every matching request
         int dnsFail = 0; // -1: always
         double chaosResetPercent = 0;
         double chaosCutPercent = 0;
