@@ -83,6 +83,12 @@ void LumraPlayer::setUp(WId window, MpvRenderHost *host)
         // Never a fallback that opens a window of its own.
         set("vo", requested.isEmpty() ? defaultVideoOutput() : requested);
         set("gpu-api", "opengl");
+        // libmpv's window covers our message line; its own text goes where that line was.
+        set("osd-align-x", "left");
+        set("osd-align-y", "bottom");
+        set("osd-margin-x", "18");
+        set("osd-margin-y", "24");
+        set("osd-font-size", "24");
     }
     // Nothing from the user's own configuration, scripts or key bindings.
     set("config", "no");
