@@ -169,11 +169,13 @@ private slots:
                 // The whole screen: where the window opened shows as well.
                 saveShot(w->screen()->grabWindow(0).toImage(), QStringLiteral("player-paused") + shots);
 
-                // The speed control open, playing again.
+                // Playing again, two steps faster (the notice on the video), the speed control open.
                 QTest::keyClick(w, Qt::Key_Space);
+                QTest::keyClick(w, Qt::Key_BracketRight);
+                QTest::keyClick(w, Qt::Key_BracketRight);
                 QTest::mouseClick(w->speedButton(), Qt::LeftButton);
                 seen.speedMenuShown = QTest::qWaitFor([&] { return w->speedMenu()->isVisible(); }, 2000);
-                QTest::qWait(500);
+                QTest::qWait(400);
                 saveShot(grabScreen(w), QStringLiteral("player-speed") + shots);
                 w->speedMenu()->hide();
 
