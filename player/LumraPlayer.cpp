@@ -374,6 +374,13 @@ void LumraPlayer::Seek(double seconds)
 {
     if (!m_mpv)
         return;
+    if (seconds <= 0 && m_opening) {
+        // The very start is loaded again: FFmpeg's HLS reader refuses a seek there once it
+        // has left the player's cache, and playback would go on where it was.
+        m_atEnd = false;
+        loadFile();
+        return;
+    }
     const QByteArray target = QByteArray::number(qMax(0.0, seconds), 'f', 3);
     const char *args[] = {"seek", target.constData(), "absolute", nullptr};
     m_library->commandAsync(m_mpv, 0, args);
@@ -390,11 +397,8 @@ void LumraPlayer::SetVolume(int volume)
 bool LumraPlayer::TogglePause()
 {
     if (m_atEnd && m_opening) {
-        // Loaded again rather than sought back to 0: FFmpeg's HLS reader refuses a seek
-        // to the very start once that has left the player's cache.
-        m_atEnd = false;
-        loadFile();
-        // After the load: unpaused at the old end, the old lesson would pause itself again.
+        Seek(0);
+        // After the new load: unpaused at the old end, the old lesson would pause itself again.
         setFlag("pause", false);
         return false;
     }

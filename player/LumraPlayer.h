@@ -64,6 +64,7 @@ public:
 
     double Duration() const;
     double Clock() const;
+    // To 0 (or before): the lesson is loaded again from its start.
     void Seek(double seconds);
     void SetVolume(int volume);
     // At the end of the lesson, playing starts it again from the beginning.
