@@ -13,5 +13,7 @@ constexpr const char *DoneShutdown = "DOWNLOAD/SHUTDOWN";   // "1" / "0"
 // after a crash, and then the lessons already moved are put back.
 constexpr const char *MovingTo = "DOWNLOAD/MOVING";
 constexpr const char *WatchTime = "PLAYER/WATCHTIME";       // "1" / "0"
+constexpr const char *PlayerSpeed = "PLAYER/SPEED";         // "0.5" ... "2.0", absent: "1.0"
+constexpr const char *PlayerVolume = "PLAYER/VOLUME";       // "0" ... "100", absent: "100"
 constexpr const char *LastUser = "APP/LASTUSER";
 }

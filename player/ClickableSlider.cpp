@@ -7,6 +7,13 @@ ClickableSlider::ClickableSlider(Qt::Orientation orientation, QWidget *parent)
 {
     setCursor(Qt::PointingHandCursor);
     connect(this, &QSlider::sliderMoved, this, &ClickableSlider::ValueChangedSiganl);
+    // The wheel and the arrow and page keys move the slider through actions, whose target
+    // position is set before the value follows. A drag's moves come through sliderMoved.
+    connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
+        if (action == SliderNoAction || (action == SliderMove && isSliderDown()))
+            return;
+        emit ValueChangedSiganl(sliderPosition());
+    });
 }
 
 int ClickableSlider::valueAt(const QPoint &position) const

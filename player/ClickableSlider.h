@@ -3,7 +3,8 @@
 #include <QSlider>
 
 // A slider that jumps straight to the clicked position; dragging the handle still works.
-// ValueChangedSiganl reports clicks and drags, never values set by the program.
+// ValueChangedSiganl reports every move the user makes (click, drag, wheel, keys), never
+// values set by the program.
 class ClickableSlider : public QSlider
 {
     Q_OBJECT

@@ -11,11 +11,16 @@
 #include "player/LumraPlayer.h"
 #include "player/OfflinePlaylist.h"
 #include "player/StreamErrorText.h"
+#include "player/PlaybackSpeed.h"
+#include "player/VideoSurface.h"
 #include "player/WatchPositionStore.h"
 #include "widgets/ImageButton.h"
 #include "widgets/ImageCheckButton.h"
 
+#include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -23,8 +28,11 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QSettings>
 #include <QTemporaryFile>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -38,6 +46,8 @@ const char *const kPaused = "暂停中";
 const char *const kMissing = "视频文件不存在 ";
 const char *const kUndecipherable = "课件文件无法解密，请删除后重新下载";
 const char *const kPausedTitle = "[暂停中]-";
+const char *const kSpeedNotice = "倍速 ";
+const char *const kSpeedTip = "播放速度（[ 减慢，] 加快）";
 
 QHBoxLayout *controlRow()
 {
@@ -45,6 +55,20 @@ QHBoxLayout *controlRow()
     row->setContentsMargins(10, 0, 10, 0);
     row->setSpacing(10);
     return row;
+}
+
+QSettings *settings()
+{
+    AppState *state = appState();
+    return state ? state->settings.get() : nullptr;
+}
+
+// The volume the student left the last lesson at; full when unknown.
+int storedVolume()
+{
+    bool ok = false;
+    const int volume = Settings::text(settings(), SettingKeys::PlayerVolume).toInt(&ok);
+    return ok && volume >= 0 && volume <= 100 ? volume : 100;
 }
 
 } // namespace
@@ -55,25 +79,48 @@ FFPlayer::FFPlayer(QWidget *parent)
     resize(900, 650);
     buildLayout();
 
-    m_player = new LumraPlayer(m_videoSurface->winId(), this);
+    if (m_renderSurface)
+        m_player = new LumraPlayer(*m_renderSurface, this);
+    else
+        m_player = new LumraPlayer(m_videoSurface->winId(), this);
     m_player->SetEventCallback(this);
     m_player->SetLogHandler([](const QString &line) { qDebug().noquote() << "player:" << line; });
     m_player->ReduceDelay(false);
 
+    // Volume and speed as the student left them in the last lesson.
+    m_volumeSlider->setValue(storedVolume());
+    m_player->SetVolume(m_volumeSlider->value());
+    m_speed = PlaybackSpeed::fromText(Settings::text(settings(), SettingKeys::PlayerSpeed));
+    m_player->SetSpeed(m_speed);
+    buildSpeedMenu();
+
     connect(m_playButton, &QPushButton::clicked, this, &FFPlayer::togglePause);
-    connect(m_muteButton, &QPushButton::clicked, this, [this] {
-        if (m_player)
-            m_player->ToggleMute();
-    });
+    connect(m_muteButton, &QPushButton::clicked, this, &FFPlayer::toggleMute);
     connect(m_volumeSlider, &ClickableSlider::ValueChangedSiganl, this, [this](int value) {
-        if (m_player)
-            m_player->SetVolume(value);
+        if (!m_player)
+            return;
+        m_player->SetVolume(value);
+        Settings::setText(settings(), SettingKeys::PlayerVolume, QString::number(value));
     });
     connect(m_progressSlider, &ClickableSlider::ValueChangedSiganl, this, [this](int value) {
         if (m_player)
             m_player->Seek(value);
     });
     connect(m_fullScreenButton, &QPushButton::clicked, this, &FFPlayer::toggleFullScreen);
+    connect(m_speedButton, &QPushButton::clicked, this, [this] {
+        // Opened upwards from the button: the bar sits at the bottom of the screen.
+        const QSize menu = m_speedMenu->sizeHint();
+        m_speedMenu->popup(m_speedButton->mapToGlobal(QPoint(0, -menu.height())));
+    });
+
+    m_barTimer = new QTimer(this);
+    m_barTimer->setSingleShot(true);
+    m_barTimer->setInterval(ControlBarHideMs);
+    connect(m_barTimer, &QTimer::timeout, this, &FFPlayer::hideIdleControlBar);
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setSingleShot(true);
+    m_noticeTimer->setInterval(NoticeMs);
+    connect(m_noticeTimer, &QTimer::timeout, this, [this] { setNotice(QString()); });
 
     currentWindow = this;
     setPlaybackStopper([] {
@@ -107,14 +154,24 @@ void FFPlayer::buildLayout()
     m_body->setAttribute(Qt::WA_StyledBackground);
     m_layout->setStretchFactor(m_body, 1);
 
-    m_videoSurface = new QWidget(m_body);
-    m_videoSurface->setStyleSheet(QStringLiteral("background:black"));
-    m_videoSurface->setAttribute(Qt::WA_StyledBackground);
-    // A native window of its own for the decoder to draw into, without making the
-    // window's other children native.
-    m_videoSurface->setAttribute(Qt::WA_DontCreateNativeAncestors);
-    m_videoSurface->setAttribute(Qt::WA_NativeWindow);
+    if (LumraPlayer::wantsRenderApi() && VideoSurface::openGLAvailable()) {
+        // libmpv draws into our OpenGL surface, and our messages go over its pictures.
+        m_renderSurface = new VideoSurface(m_body);
+        m_videoSurface = m_renderSurface;
+    } else {
+        // Without OpenGL: a native window of its own for the decoder to draw into, without
+        // making the window's other children native. Its pictures cover our painting.
+        m_videoSurface = new QWidget(m_body);
+        m_videoSurface->setStyleSheet(QStringLiteral("background:black"));
+        m_videoSurface->setAttribute(Qt::WA_StyledBackground);
+        m_videoSurface->setAttribute(Qt::WA_DontCreateNativeAncestors);
+        m_videoSurface->setAttribute(Qt::WA_NativeWindow);
+    }
     m_videoSurface->installEventFilter(this);
+    // Moves without a button pressed bring the control bar back in full screen: they pass
+    // from the surface up to the window.
+    m_videoSurface->setMouseTracking(true);
+    setMouseTracking(true);
 
     m_controlBar = new QWidget(m_body);
     m_controlBar->setObjectName(QStringLiteral("MainNavigateWidget"));
@@ -125,6 +182,9 @@ void FFPlayer::buildLayout()
     m_progressSlider = new ClickableSlider(Qt::Horizontal, m_controlBar);
     m_titleLabel = new QLabel(m_titleBar);
     m_titleLabel->setObjectName(QStringLiteral("lblContent14_B5BAC4"));
+    // A long title is cut short to the room there is instead of widening the window.
+    m_titleLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_titleLabel->installEventFilter(this);
     m_positionLabel = new QLabel(QStringLiteral("00:00:00"), m_controlBar);
     m_positionLabel->setObjectName(QStringLiteral("lblContent12_FFF"));
     m_lengthLabel = new QLabel(QStringLiteral("00:00:00"), m_controlBar);
@@ -132,8 +192,15 @@ void FFPlayer::buildLayout()
     m_playButton = new ImageCheckButton(QStringLiteral("play"), QStringLiteral("play_h"),
                                         QStringLiteral("spend"), QStringLiteral("spend_h"), m_controlBar);
     m_playButton->setFixedSize(24, 24);
-    m_muteButton = new ImageButton(QStringLiteral("voice"), QStringLiteral("voice_h"), m_controlBar);
+    // Checked (the struck-out speaker) while muted.
+    m_muteButton = new ImageCheckButton(QStringLiteral("voice"), QStringLiteral("voice_h"), QStringLiteral("voice_j"),
+                                        QStringLiteral("voice_j_h"), m_controlBar);
     m_muteButton->setFixedSize(24, 24);
+    m_speedButton = new QPushButton(m_controlBar);
+    m_speedButton->setObjectName(QStringLiteral("btnSpeed"));
+    m_speedButton->setToolTip(QString::fromUtf8(kSpeedTip));
+    m_speedButton->setCursor(Qt::PointingHandCursor);
+    m_speedButton->setFixedHeight(22);
     m_volumeSlider = new ClickableSlider(Qt::Horizontal, m_controlBar);
     m_volumeSlider->setFixedWidth(100);
     m_volumeSlider->setRange(0, 100);
@@ -144,12 +211,13 @@ void FFPlayer::buildLayout()
     m_fullScreenButton->setFixedSize(24, 24);
     // Space belongs to the window (pause), not to whichever button had the focus.
     for (QWidget *control : {static_cast<QWidget *>(m_playButton), static_cast<QWidget *>(m_muteButton),
+                             static_cast<QWidget *>(m_speedButton),
                              static_cast<QWidget *>(m_fullScreenButton),
                              static_cast<QWidget *>(m_progressSlider), static_cast<QWidget *>(m_volumeSlider)})
         control->setFocusPolicy(Qt::NoFocus);
     setFocusPolicy(Qt::StrongFocus);
 
-    m_titleLayout->insertWidget(0, m_titleLabel);
+    m_titleLayout->insertWidget(0, m_titleLabel, 1);
     m_titleLayout->insertSpacing(0, 15);
 
     QHBoxLayout *timeRow = controlRow();
@@ -159,6 +227,7 @@ void FFPlayer::buildLayout()
     QHBoxLayout *buttonRow = controlRow();
     buttonRow->addWidget(m_playButton);
     buttonRow->addStretch();
+    buttonRow->addWidget(m_speedButton);
     buttonRow->addWidget(m_muteButton);
     buttonRow->addWidget(m_volumeSlider);
     buttonRow->addWidget(m_fullScreenButton);
@@ -176,6 +245,39 @@ void FFPlayer::buildLayout()
     body->addWidget(m_controlBar);
 }
 
+void FFPlayer::buildSpeedMenu()
+{
+    m_speedMenu = new QMenu(this);
+    m_speedMenu->setObjectName(QStringLiteral("SpeedMenu"));
+    auto *group = new QActionGroup(m_speedMenu);
+    // Fastest on top, as the menu opens upwards from the button.
+    const QVector<double> &speeds = PlaybackSpeed::choices();
+    for (auto it = speeds.crbegin(); it != speeds.crend(); ++it) {
+        const double speed = *it;
+        QAction *action = m_speedMenu->addAction(PlaybackSpeed::label(speed));
+        action->setCheckable(true);
+        action->setData(speed);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, speed] { setSpeed(speed); });
+    }
+    m_speedButton->setText(PlaybackSpeed::label(m_speed));
+    for (QAction *action : m_speedMenu->actions())
+        action->setChecked(qFuzzyCompare(action->data().toDouble(), m_speed));
+}
+
+void FFPlayer::setSpeed(double speed)
+{
+    if (!m_player)
+        return;
+    m_speed = PlaybackSpeed::stepped(speed, 0);
+    m_player->SetSpeed(m_speed);
+    Settings::setText(settings(), SettingKeys::PlayerSpeed, PlaybackSpeed::text(m_speed));
+    m_speedButton->setText(PlaybackSpeed::label(m_speed));
+    for (QAction *action : m_speedMenu->actions())
+        action->setChecked(qFuzzyCompare(action->data().toDouble(), m_speed));
+    setNotice(QString::fromUtf8(kSpeedNotice) + PlaybackSpeed::label(m_speed));
+}
+
 QString FFPlayer::timeText(qint64 seconds)
 {
     const qint64 s = qMax<qint64>(0, seconds);
@@ -189,14 +291,47 @@ void FFPlayer::setCourseware(const Courseware *lesson)
 {
     m_hasLesson = lesson != nullptr;
     m_lesson = lesson ? *lesson : Courseware();
-    m_titleLabel->setText(m_lesson.title);
-    setWindowTitle(m_lesson.title);
+    showTitle(m_lesson.title);
+}
+
+void FFPlayer::showTitle(const QString &title)
+{
+    m_title = title;
+    setWindowTitle(title);
+    m_titleLabel->setToolTip(title);
+    elideTitle();
+}
+
+void FFPlayer::elideTitle()
+{
+    // Until it is laid out the label has no width of its own to cut the title to.
+    const bool laidOut = m_titleLabel->isVisible();
+    m_titleLabel->setText(laidOut ? m_titleLabel->fontMetrics().elidedText(m_title, Qt::ElideRight, m_titleLabel->width())
+                                  : m_title);
 }
 
 void FFPlayer::setMessage(const QString &message)
 {
     m_message = message;
-    m_videoSurface->update();
+    if (m_renderSurface) {
+        m_renderSurface->setMessage(message);
+    } else {
+        m_videoSurface->update();
+        // Once its pictures arrive, libmpv's window covers the surface: it writes the line.
+        if (m_player)
+            m_player->SetOsdMessage(message);
+    }
+}
+
+void FFPlayer::setNotice(const QString &notice)
+{
+    m_notice = notice;
+    if (m_renderSurface)
+        m_renderSurface->setNotice(notice);
+    else if (m_player && !notice.isEmpty())
+        m_player->ShowOsdNotice(notice, NoticeMs);
+    if (!notice.isEmpty())
+        m_noticeTimer->start();
 }
 
 void FFPlayer::openUrl(const QString &address, const QString &header, const QString &cookie)
@@ -375,6 +510,27 @@ void FFPlayer::OnPlayStartedHandler()
     }
     m_tickTimer->start(TickMs);
     m_controlBar->show();
+    if (isFullScreen())
+        m_barTimer->start();
+}
+
+void FFPlayer::OnPlayEnded()
+{
+    QMetaObject::invokeMethod(this, "OnPlayEndedHandler", Qt::QueuedConnection);
+}
+
+void FFPlayer::OnPlayEndedHandler()
+{
+    if (!m_player || !m_player->isOpen() || !m_player->isAtEnd())
+        return;
+    // The last picture stays, paused; play starts the lesson again.
+    m_playButton->setChecked(false);
+    showSeekTarget(m_progressSlider->maximum());
+    if (isFullScreen()) {
+        m_barTimer->stop();
+        m_controlBar->show();
+        m_videoSurface->unsetCursor();
+    }
 }
 
 void FFPlayer::onTick()
@@ -384,22 +540,46 @@ void FFPlayer::onTick()
     const qint64 position = qint64(m_player->Clock());
     m_lastPosition = position;
     m_positionLabel->setText(timeText(position));
-    if (position < m_progressSlider->maximum())
+    // Not under the student's hand while they drag the handle.
+    if (position < m_progressSlider->maximum() && !m_progressSlider->isSliderDown())
         m_progressSlider->setValue(int(position));
+}
+
+void FFPlayer::showSeekTarget(qint64 seconds)
+{
+    m_progressSlider->setValue(int(qMin<qint64>(seconds, INT_MAX)));
+    m_positionLabel->setText(timeText(seconds));
+    m_lastPosition = seconds;
+}
+
+void FFPlayer::seekBy(int seconds)
+{
+    if (!m_player || !m_started)
+        return;
+    const qint64 length = qint64(m_player->Duration());
+    const qint64 target = qBound<qint64>(0, qint64(m_player->Clock()) + seconds, length);
+    m_player->Seek(double(target));
+    showSeekTarget(target);
 }
 
 void FFPlayer::togglePause()
 {
     if (!m_player)
         return;
+    const bool restarting = m_player->isAtEnd();
     const bool paused = m_player->TogglePause();
+    if (restarting)
+        showSeekTarget(0);
     m_playButton->setChecked(!paused);
     setMessage(paused ? QString::fromUtf8(kPaused) : QString());
-    if (m_hasLesson) {
-        const QString title = paused ? QString::fromUtf8(kPausedTitle) + m_lesson.title : m_lesson.title;
-        m_titleLabel->setText(title);
-        setWindowTitle(title);
-    }
+    if (m_hasLesson)
+        showTitle(paused ? QString::fromUtf8(kPausedTitle) + m_lesson.title : m_lesson.title);
+}
+
+void FFPlayer::toggleMute()
+{
+    // The button shows the player's state, struck out while muted.
+    m_muteButton->setChecked(m_player ? m_player->ToggleMute() : false);
 }
 
 void FFPlayer::toggleFullScreen()
@@ -411,9 +591,33 @@ void FFPlayer::toggleFullScreen()
     } else {
         showFullScreen();
     }
+    m_barTimer->stop();
+    m_videoSurface->unsetCursor();
     m_titleBar->setVisible(wasFullScreen);
     m_controlBar->setVisible(wasFullScreen);
     m_fullScreenButton->setChecked(!wasFullScreen);
+}
+
+void FFPlayer::revealControlBar()
+{
+    m_controlBar->show();
+    m_videoSurface->unsetCursor();
+    m_barTimer->start();
+}
+
+void FFPlayer::hideIdleControlBar()
+{
+    if (!isFullScreen() || !m_player)
+        return;
+    // Not from under the mouse, nor while the speed menu is open or the lesson has ended.
+    if (m_controlBar->underMouse() || m_speedMenu->isVisible()) {
+        m_barTimer->start();
+        return;
+    }
+    if (m_player->isAtEnd())
+        return;
+    m_controlBar->hide();
+    m_videoSurface->setCursor(Qt::BlankCursor);
 }
 
 void FFPlayer::keyPressEvent(QKeyEvent *event)
@@ -428,6 +632,16 @@ void FFPlayer::keyPressEvent(QKeyEvent *event)
         togglePause();
         event->accept();
         break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        seekBy(event->key() == Qt::Key_Left ? -SeekStepSeconds : SeekStepSeconds);
+        event->accept();
+        break;
+    case Qt::Key_BracketLeft:
+    case Qt::Key_BracketRight:
+        setSpeed(PlaybackSpeed::stepped(m_speed, event->key() == Qt::Key_BracketLeft ? -1 : 1));
+        event->accept();
+        break;
     default:
         event->ignore();
         break;
@@ -437,26 +651,57 @@ void FFPlayer::keyPressEvent(QKeyEvent *event)
 bool FFPlayer::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_videoSurface) {
-        if (event->type() == QEvent::Paint && !m_message.isEmpty()) {
+        if (event->type() == QEvent::Paint && !m_renderSurface && !m_message.isEmpty()) {
+            // The fallback surface; the OpenGL one paints its message after each picture.
             QPainter painter(m_videoSurface);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setRenderHint(QPainter::TextAntialiasing);
-            painter.setPen(Qt::white);
-            painter.setFont(QFont(QStringLiteral("微软雅黑"), 9));
-            painter.drawText(QPoint(15, height() - 90), m_message);
+            VideoSurface::paintMessage(painter, m_message, height() - 90);
         } else if (event->type() == QEvent::MouseButtonDblClick
                    && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
             toggleFullScreen();
             return true;
         }
+    } else if (watched == m_titleLabel && event->type() == QEvent::Resize) {
+        elideTitle();
     }
     return ShadowWidget::eventFilter(watched, event);
+}
+
+void FFPlayer::mouseMoveEvent(QMouseEvent *event)
+{
+    if (isFullScreen() && m_started && m_player)
+        revealControlBar();
+    ShadowWidget::mouseMoveEvent(event);
 }
 
 void FFPlayer::showEvent(QShowEvent *event)
 {
     setAttribute(Qt::WA_Mapped);
+    if (!m_placed) {
+        m_placed = true;
+        placeOnScreen();
+    }
     ShadowWidget::showEvent(event);
+}
+
+void FFPlayer::placeOnScreen()
+{
+    // Over the window the lesson was chosen in (the active one), else mid-screen; never
+    // larger than the screen's free area, so the control bar stays on it.
+    QWidget *anchor = QApplication::activeWindow();
+    if (anchor == this || (anchor && (!anchor->isVisible() || anchor->isMinimized())))
+        anchor = nullptr;
+    QScreen *screen = anchor ? anchor->screen() : QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    resize(size().boundedTo(area.size()).expandedTo(minimumSizeHint()));
+    QRect frame(QPoint(), size());
+    frame.moveCenter(anchor ? anchor->frameGeometry().center() : area.center());
+    frame.moveLeft(qMax(area.left(), qMin(frame.left(), area.right() + 1 - frame.width())));
+    frame.moveTop(qMax(area.top(), qMin(frame.top(), area.bottom() + 1 - frame.height())));
+    move(frame.topLeft());
 }
 
 void FFPlayer::closeEvent(QCloseEvent *event)

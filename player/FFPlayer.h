@@ -14,18 +14,29 @@ class ImageButton;
 class ImageCheckButton;
 class LumraPlayer;
 class QLabel;
+class QMenu;
+class QPushButton;
 class QTemporaryFile;
 class QTimer;
+class VideoSurface;
 
 // The window one lesson plays in: a black video surface, the lesson title, a control bar
-// (play/pause, progress, times, mute, volume, full screen) and an on-video message line.
-// At most one exists at a time (current()); the program's quit stops its playback.
+// (play/pause, progress, times, speed, mute, volume, full screen) and an on-video message
+// line. At most one exists at a time (current()); the program's quit stops its playback.
+// The lesson's end keeps the window with its last picture until the user closes it.
+//
+// Keys: Space play/pause, Left/Right 10 s back/forward, [ and ] slower/faster, Escape leaves
+// full screen. Speed and volume are kept in the settings for the next lesson.
 class FFPlayer : public ShadowWidget, public LumraPlayerCallbackHandler
 {
     Q_OBJECT
 
 public:
     static constexpr int TickMs = 1000;
+    static constexpr int SeekStepSeconds = 10;
+    // In full screen the control bar hides after the mouse has rested this long.
+    static constexpr int ControlBarHideMs = 3000;
+    static constexpr int NoticeMs = 1500;
 
     explicit FFPlayer(QWidget *parent = nullptr);
     ~FFPlayer() override;
@@ -43,8 +54,11 @@ public:
     void openLocal(const QString &folder);
     // Ends playback as closing the window does.
     void stopPlayback();
+    // Sets the speed, keeps it in the settings for the next lesson and says so on the video.
+    void setSpeed(double speed);
 
     void OnPlayStarted() override;
+    void OnPlayEnded() override;
 
     LumraPlayer *player() const { return m_player; }
     QString message() const { return m_message; }
@@ -57,8 +71,12 @@ public:
     QLabel *positionLabel() const { return m_positionLabel; }
     QLabel *lengthLabel() const { return m_lengthLabel; }
     ImageCheckButton *playButton() const { return m_playButton; }
-    ImageButton *muteButton() const { return m_muteButton; }
+    ImageCheckButton *muteButton() const { return m_muteButton; }
     ImageButton *fullScreenButton() const { return m_fullScreenButton; }
+    QPushButton *speedButton() const { return m_speedButton; }
+    QMenu *speedMenu() const { return m_speedMenu; }
+    // The passing line over the video (the speed just chosen); empty when none shows.
+    QString notice() const { return m_notice; }
     // The deciphered (first) key of an offline lesson while it plays; empty otherwise.
     QString keyFilePath() const;
     PlayerErrorType lastResult() const { return m_lastResult; }
@@ -71,18 +89,30 @@ signals:
 
 public slots:
     void OnPlayStartedHandler();
+    void OnPlayEndedHandler();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
     void buildLayout();
+    void buildSpeedMenu();
     void setMessage(const QString &message);
+    void setNotice(const QString &notice);
+    void showTitle(const QString &title);
+    void elideTitle();
+    void placeOnScreen();
     void togglePause();
+    void toggleMute();
+    void seekBy(int seconds);
+    void showSeekTarget(qint64 seconds);
     void toggleFullScreen();
+    void revealControlBar();
+    void hideIdleControlBar();
     void onTick();
     void finishPlayback(PlayerErrorType result);
     void fail(const QString &reason);
@@ -99,20 +129,30 @@ private:
     QLabel *m_positionLabel = nullptr;
     QLabel *m_lengthLabel = nullptr;
     ImageCheckButton *m_playButton = nullptr;
-    ImageButton *m_muteButton = nullptr;
+    QPushButton *m_speedButton = nullptr;
+    QMenu *m_speedMenu = nullptr;
+    ImageCheckButton *m_muteButton = nullptr;
     ClickableSlider *m_volumeSlider = nullptr;
     ImageButton *m_fullScreenButton = nullptr;
+    // The OpenGL surface when OpenGL starts; null for the native-window fallback.
+    VideoSurface *m_renderSurface = nullptr;
     LumraPlayer *m_player = nullptr;
     QString m_source;
     bool m_online = false;
     QString m_message;
     QString m_failure;
+    QString m_notice;
+    QString m_title;
     Courseware m_lesson;
     bool m_hasLesson = false;
     QByteArray m_playlist;
 
     QTimer *m_tickTimer = nullptr;
     QList<QTemporaryFile *> m_keyFiles; // deciphered keys of an offline lesson, the first first
+    QTimer *m_barTimer = nullptr;
+    QTimer *m_noticeTimer = nullptr;
+    double m_speed = 1.0;
+    bool m_placed = false;
     bool m_started = false;
     qint64 m_lastPosition = 0;
     PlayerErrorType m_lastResult = PlayerStopped;

@@ -2,6 +2,8 @@
 
 #include "player/LumraPlayerCallbackHandler.h"
 #include "player/MpvLibrary.h"
+#include "player/MpvNode.h"
+#include "player/MpvRenderHost.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,15 +17,8 @@
 #include <mpv/client.h>
 
 #include <clocale>
-#include <vector>
 
 namespace {
-
-QByteArray environmentOr(const char *name, const QByteArray &fallback)
-{
-    const QByteArray value = qgetenv(name).trimmed();
-    return value.isEmpty() ? fallback : value;
-}
 
 // Attributes of a cookie line that describe the cookie instead of being sent.
 bool isCookieAttribute(const QByteArray &name)
@@ -32,6 +27,9 @@ bool isCookieAttribute(const QByteArray &name)
                                               "httponly", "samesite"};
     return attributes.contains(name.trimmed().toLower());
 }
+
+// Reply ids of the observed properties.
+enum ObservedProperty : uint64_t { IdleActive = 1, EofReached = 2 };
 
 } // namespace
 
@@ -44,8 +42,20 @@ LumraPlayer::LumraPlayer(WId window, const MpvLibrary &library, QObject *parent)
     : QObject(parent)
     , m_library(&library)
 {
-    if (!library.isLoaded()) {
-        m_unavailableReason = QStringLiteral("libmpv could not be loaded: ") + library.failure();
+    setUp(window, nullptr);
+}
+
+LumraPlayer::LumraPlayer(MpvRenderHost &host, QObject *parent)
+    : QObject(parent)
+    , m_library(&MpvLibrary::instance())
+{
+    setUp(0, &host);
+}
+
+void LumraPlayer::setUp(WId window, MpvRenderHost *host)
+{
+    if (!m_library->isLoaded()) {
+        m_unavailableReason = QStringLiteral("libmpv could not be loaded: ") + m_library->failure();
         return;
     }
     // libmpv refuses to start under a locale whose decimal separator is not a point.
@@ -59,9 +69,26 @@ LumraPlayer::LumraPlayer(WId window, const MpvLibrary &library, QObject *parent)
     const auto set = [this](const char *name, const QByteArray &value) {
         m_library->setOptionString(m_mpv, name, value.constData());
     };
-    if (window) {
-        int64_t wid = static_cast<int64_t>(window);
-        m_library->setOption(m_mpv, "wid", MPV_FORMAT_INT64, &wid);
+    const QByteArray requested = qgetenv("LUMRA_MPV_VO").trimmed();
+    if (host) {
+        set("vo", requested == "null" ? QByteArray("null") : QByteArray("libmpv"));
+        // Pictures are handed over when they are due instead of the render call waiting
+        // for that moment on the GUI thread.
+        set("video-timing-offset", "0");
+    } else {
+        if (window) {
+            int64_t wid = static_cast<int64_t>(window);
+            m_library->setOption(m_mpv, "wid", MPV_FORMAT_INT64, &wid);
+        }
+        // Never a fallback that opens a window of its own.
+        set("vo", requested.isEmpty() ? defaultVideoOutput() : requested);
+        set("gpu-api", "opengl");
+        // libmpv's window covers our message line; its own text goes where that line was.
+        set("osd-align-x", "left");
+        set("osd-align-y", "bottom");
+        set("osd-margin-x", "18");
+        set("osd-margin-y", "24");
+        set("osd-font-size", "24");
     }
     // Nothing from the user's own configuration, scripts or key bindings.
     set("config", "no");
@@ -76,14 +103,18 @@ LumraPlayer::LumraPlayer(WId window, const MpvLibrary &library, QObject *parent)
     set("load-osd-console", "no");
     set("load-auto-profiles", "no");
     set("idle", "yes");
-    set("keep-open", "no");
+    // The end of a lesson keeps its last picture, paused, until the window is closed.
+    set("keep-open", "yes");
     set("terminal", "no");
     // A refused key must end the open as an error, not turn the playlist into a file list.
     set("demuxer", "lavf");
     set("audio-fallback-to-null", "yes");
-    // Never a fallback that opens a window of its own.
-    set("vo", environmentOr("LUMRA_MPV_VO", defaultVideoOutput()));
-    set("gpu-api", "opengl");
+    // Seeks back within what was read lately come from memory, for downloaded lessons as
+    // for online ones: FFmpeg's HLS reader seeks local files to the next key frame at
+    // best, and near the start not at all.
+    set("demuxer-seekable-cache", "yes");
+    // Faster or slower speech keeps its pitch.
+    set("audio-pitch-correction", "yes");
     const QByteArray ao = qgetenv("LUMRA_MPV_AO").trimmed();
     if (!ao.isEmpty())
         set("ao", ao);
@@ -97,8 +128,13 @@ LumraPlayer::LumraPlayer(WId window, const MpvLibrary &library, QObject *parent)
         return;
     }
     m_library->requestLogMessages(m_mpv, "warn");
-    m_library->observeProperty(m_mpv, 0, "idle-active", MPV_FORMAT_FLAG);
+    m_library->observeProperty(m_mpv, IdleActive, "idle-active", MPV_FORMAT_FLAG);
+    m_library->observeProperty(m_mpv, EofReached, "eof-reached", MPV_FORMAT_FLAG);
     m_library->setWakeupCallback(m_mpv, &LumraPlayer::wakeUp, this);
+    if (host) {
+        m_host = host;
+        m_host->attachPlayer(*m_library, m_mpv);
+    }
 }
 
 LumraPlayer::~LumraPlayer()
@@ -106,14 +142,23 @@ LumraPlayer::~LumraPlayer()
     if (!m_mpv)
         return;
     m_library->setWakeupCallback(m_mpv, nullptr, nullptr);
+    // libmpv's render context goes before the player it belongs to.
+    if (m_host)
+        m_host->detachPlayer();
     m_library->terminateDestroy(m_mpv);
     m_mpv = nullptr;
 }
 
+bool LumraPlayer::wantsRenderApi()
+{
+    const QByteArray requested = qgetenv("LUMRA_MPV_VO").trimmed();
+    return requested.isEmpty() || requested == "libmpv" || requested == "null";
+}
+
 QByteArray LumraPlayer::defaultVideoOutput()
 {
-    const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+    // libmpv can only embed into an X11 window by its id.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return "null";
     return "gpu,x11";
 }
@@ -154,20 +199,8 @@ QStringList LumraPlayer::headerFields(const QByteArray &headerLine, const QByteA
 void LumraPlayer::applyHeaderFields(const QStringList &fields)
 {
     // A node array, because a single comma-separated option would split values at commas.
-    std::vector<QByteArray> texts;
-    texts.reserve(size_t(fields.size()));
-    for (const QString &field : fields)
-        texts.push_back(field.toUtf8());
-    std::vector<mpv_node> items(texts.size());
-    for (size_t i = 0; i < texts.size(); ++i) {
-        items[i].format = MPV_FORMAT_STRING;
-        items[i].u.string = const_cast<char *>(texts[i].constData());
-    }
-    mpv_node_list list{int(items.size()), items.data(), nullptr};
-    mpv_node node;
-    node.format = MPV_FORMAT_NODE_ARRAY;
-    node.u.list = &list;
-    m_library->setProperty(m_mpv, "http-header-fields", MPV_FORMAT_NODE, &node);
+    MpvNodeBuilder list{QVariant(fields)};
+    m_library->setProperty(m_mpv, "http-header-fields", MPV_FORMAT_NODE, list.node());
 }
 
 PlayerErrorType LumraPlayer::Open(const QByteArray &address)
@@ -223,56 +256,15 @@ PlayerErrorType LumraPlayer::openPath(const QByteArray &path, bool local)
     m_fileLoaded = false;
     m_startNotified = false;
     m_fileEnded = false;
+    m_atEnd = false;
+    m_stoppedAtEnd = false;
 
-    // Per-file options: they apply to this lesson only.
-    std::vector<std::pair<QByteArray, QByteArray>> options;
-    if (local) {
-        // The stored playlist names its key by a file whose extension FFmpeg does not trust.
-        options.emplace_back("demuxer-lavf-o", "allowed_extensions=ALL");
-        if (m_format == "hls")
-            options.emplace_back("demuxer-lavf-format", "hls");
-    }
-
-    std::vector<char *> keys;
-    std::vector<mpv_node> values(options.size());
-    for (size_t i = 0; i < options.size(); ++i) {
-        keys.push_back(options[i].first.data());
-        values[i].format = MPV_FORMAT_STRING;
-        values[i].u.string = options[i].second.data();
-    }
-    mpv_node_list optionList{int(options.size()), values.data(), keys.data()};
-
-    QByteArray name("loadfile"), replace("replace");
-    QByteArray url = path;
-    char *argKeys[] = {const_cast<char *>("name"), const_cast<char *>("url"),
-                       const_cast<char *>("flags"), const_cast<char *>("options")};
-    mpv_node args[4];
-    args[0].format = MPV_FORMAT_STRING;
-    args[0].u.string = name.data();
-    args[1].format = MPV_FORMAT_STRING;
-    args[1].u.string = url.data();
-    args[2].format = MPV_FORMAT_STRING;
-    args[2].u.string = replace.data();
-    args[3].format = MPV_FORMAT_NODE_MAP;
-    args[3].u.list = &optionList;
-    mpv_node_list argList{4, args, argKeys};
-    mpv_node command;
-    command.format = MPV_FORMAT_NODE_MAP;
-    command.u.list = &argList;
-
-    mpv_node result;
-    if (m_library->commandNode(m_mpv, &command, &result) < 0) {
+    m_path = path;
+    m_local = local;
+    if (!loadFile()) {
         m_opening = false;
         return PlayerFailed;
     }
-    if (result.format == MPV_FORMAT_NODE_MAP) {
-        for (int i = 0; i < result.u.list->num; ++i) {
-            if (qstrcmp(result.u.list->keys[i], "playlist_entry_id") == 0
-                && result.u.list->values[i].format == MPV_FORMAT_INT64)
-                m_entryId = result.u.list->values[i].u.int64;
-        }
-    }
-    m_library->freeNodeContents(&result);
 
     // Timers, input and close events keep flowing while the lesson plays.
     if (!waitFor([this] { return playbackOver(); }, -1)) {
@@ -286,10 +278,33 @@ PlayerErrorType LumraPlayer::openPath(const QByteArray &path, bool local)
         return PlayerEnded;
     case MPV_END_FILE_REASON_STOP:
     case MPV_END_FILE_REASON_QUIT:
-        return PlayerStopped;
+        // Closed while the last picture was showing: the lesson was played to its end.
+        return m_stoppedAtEnd ? PlayerEnded : PlayerStopped;
     default:
         return PlayerFailed;
     }
+}
+
+bool LumraPlayer::loadFile()
+{
+    // Per-file options: they apply to this lesson only.
+    QVariantMap options;
+    if (m_local) {
+        // The stored playlist names its key by a file whose extension FFmpeg does not trust.
+        options.insert(QStringLiteral("demuxer-lavf-o"), QByteArray("allowed_extensions=ALL"));
+        if (m_format == "hls")
+            options.insert(QStringLiteral("demuxer-lavf-format"), QByteArray("hls"));
+    }
+    MpvNodeBuilder command{QVariantMap{{QStringLiteral("name"), QByteArray("loadfile")},
+                                       {QStringLiteral("url"), m_path},
+                                       {QStringLiteral("flags"), QByteArray("replace")},
+                                       {QStringLiteral("options"), options}}};
+    MpvNodeResult result(*m_library);
+    if (m_library->commandNode(m_mpv, command.node(), result.out()) < 0)
+        return false;
+    // The end of the entry this replaces carries the old id and is not ours any more.
+    m_entryId = result.toVariant().toMap().value(QStringLiteral("playlist_entry_id"), -1).toLongLong();
+    return true;
 }
 
 bool LumraPlayer::playbackOver() const
@@ -333,6 +348,8 @@ void LumraPlayer::Stop()
 {
     if (!m_mpv)
         return;
+    if (m_opening)
+        m_stoppedAtEnd = m_atEnd;
     m_library->commandString(m_mpv, "stop");
     if (m_opening)
         waitFor([this] { return playbackOver(); }, StopTimeoutMs);
@@ -358,6 +375,13 @@ void LumraPlayer::Seek(double seconds)
 {
     if (!m_mpv)
         return;
+    if (seconds <= 0 && m_opening) {
+        // The very start is loaded again: FFmpeg's HLS reader refuses a seek there once it
+        // has left the player's cache, and playback would go on where it was.
+        m_atEnd = false;
+        loadFile();
+        return;
+    }
     const QByteArray target = QByteArray::number(qMax(0.0, seconds), 'f', 3);
     const char *args[] = {"seek", target.constData(), "absolute", nullptr};
     m_library->commandAsync(m_mpv, 0, args);
@@ -373,6 +397,12 @@ void LumraPlayer::SetVolume(int volume)
 
 bool LumraPlayer::TogglePause()
 {
+    if (m_atEnd && m_opening) {
+        Seek(0);
+        // After the new load: unpaused at the old end, the old lesson would pause itself again.
+        setFlag("pause", false);
+        return false;
+    }
     const bool paused = !flag("pause");
     setFlag("pause", paused);
     return paused;
@@ -383,6 +413,38 @@ bool LumraPlayer::ToggleMute()
     const bool muted = !flag("mute");
     setFlag("mute", muted);
     return muted;
+}
+
+void LumraPlayer::SetSpeed(double speed)
+{
+    if (!m_mpv)
+        return;
+    double value = qBound(0.25, speed, 4.0);
+    m_library->setProperty(m_mpv, "speed", MPV_FORMAT_DOUBLE, &value);
+}
+
+double LumraPlayer::speed() const
+{
+    double value = 1;
+    if (!m_mpv || m_library->getProperty(m_mpv, "speed", MPV_FORMAT_DOUBLE, &value) < 0)
+        return 1;
+    return value;
+}
+
+void LumraPlayer::SetOsdMessage(const QString &text)
+{
+    if (m_mpv)
+        m_library->setPropertyString(m_mpv, "osd-msg1", text.toUtf8().constData());
+}
+
+void LumraPlayer::ShowOsdNotice(const QString &text, int durationMs)
+{
+    if (!m_mpv)
+        return;
+    const QByteArray line = text.toUtf8();
+    const QByteArray duration = QByteArray::number(durationMs);
+    const char *args[] = {"show-text", line.constData(), duration.constData(), nullptr};
+    m_library->commandAsync(m_mpv, 0, args);
 }
 
 bool LumraPlayer::isPaused() const
@@ -461,6 +523,17 @@ void LumraPlayer::handleEvent(const mpv_event &event)
                 m_handler->OnPlayStarted();
         }
         break;
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto *property = static_cast<const mpv_event_property *>(event.data);
+        if (event.reply_userdata != EofReached || !property)
+            break;
+        const bool atEnd = property->format == MPV_FORMAT_FLAG && *static_cast<const int *>(property->data) != 0;
+        const bool reached = atEnd && !m_atEnd;
+        m_atEnd = atEnd;
+        if (reached && m_opening && m_handler)
+            m_handler->OnPlayEnded();
+        break;
+    }
     case MPV_EVENT_END_FILE: {
         const auto *end = static_cast<const mpv_event_end_file *>(event.data);
         if (m_opening && end && (m_entryId < 0 || end->playlist_entry_id == m_entryId)) {

@@ -7,4 +7,6 @@ public:
     virtual ~LumraPlayerCallbackHandler() = default;
     // The first picture of the lesson is on its way: playback has started.
     virtual void OnPlayStarted() = 0;
+    // The lesson has played to its end; its last picture stays, paused.
+    virtual void OnPlayEnded() {}
 };

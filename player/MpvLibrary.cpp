@@ -74,7 +74,11 @@ bool MpvLibrary::resolveAll()
            && resolve(commandNode, "mpv_command_node")
            && resolve(commandString, "mpv_command_string")
            && resolve(commandAsync, "mpv_command_async")
-           && resolve(freeNodeContents, "mpv_free_node_contents");
+           && resolve(freeNodeContents, "mpv_free_node_contents")
+           && resolve(renderContextCreate, "mpv_render_context_create")
+           && resolve(renderContextSetUpdateCallback, "mpv_render_context_set_update_callback")
+           && resolve(renderContextRender, "mpv_render_context_render")
+           && resolve(renderContextFree, "mpv_render_context_free");
 }
 
 template <typename Function>
@@ -107,4 +111,8 @@ void MpvLibrary::clear()
     commandString = nullptr;
     commandAsync = nullptr;
     freeNodeContents = nullptr;
+    renderContextCreate = nullptr;
+    renderContextSetUpdateCallback = nullptr;
+    renderContextRender = nullptr;
+    renderContextFree = nullptr;
 }

@@ -4,10 +4,11 @@
 #include <QString>
 
 #include <mpv/client.h>
+#include <mpv/render.h>
 
 // libmpv opened at run time rather than linked: its two hundred-odd dependencies would
 // otherwise all be bound at process start, before the first window appears. Types and
-// constants still come from <mpv/client.h>; every call goes through the pointers below,
+// constants still come from the libmpv headers; every call goes through the pointers below,
 // which are all set when isLoaded() is true and all null otherwise.
 class MpvLibrary
 {
@@ -48,6 +49,11 @@ public:
     decltype(&::mpv_command_string) commandString = nullptr;
     decltype(&::mpv_command_async) commandAsync = nullptr;
     decltype(&::mpv_free_node_contents) freeNodeContents = nullptr;
+    // The render API, by which our own OpenGL surface draws the pictures.
+    decltype(&::mpv_render_context_create) renderContextCreate = nullptr;
+    decltype(&::mpv_render_context_set_update_callback) renderContextSetUpdateCallback = nullptr;
+    decltype(&::mpv_render_context_render) renderContextRender = nullptr;
+    decltype(&::mpv_render_context_free) renderContextFree = nullptr;
 
 private:
     bool open(const QString &name, int version);

@@ -4,6 +4,7 @@
 // an X display (Xvfb): the video goes to a real window.
 //
 //   lumra-bench-playback --mode online|offline [--plays 4] [--preload] [--root DIR] [--mpv-dir DIR]
+//                        [--cpu-seconds N]
 //
 // Without --preload the first play of the process pays for loading libmpv. With it, libmpv
 // is preloaded as the client does (1.5 s after its start) and the first play waits until
@@ -14,6 +15,11 @@
 // Prints "play N MS" per play, and for the command-line player the same stream:
 // "url", "header" lines (online) or "playlist" (offline, a deciphered copy with its key under
 // --mpv-dir), and "surface WxH" (the video surface's size).
+//
+// With --cpu-seconds, one more play after those: the lesson plays on at normal speed and the
+// process's CPU time (every thread: ours, libmpv's, the software OpenGL's) over N seconds of
+// video from its 2nd second is printed as "cpu SECONDS raster SECONDS video SECONDS wall
+// SECONDS", raster being the part the software OpenGL's rasteriser threads spent.
 //
 // Needs LUMRA_DEMO_SERVICE (the demo service binary); --root keeps the store between runs, so
 // the offline lesson is downloaded once.
@@ -47,6 +53,8 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -85,6 +93,64 @@ protected:
     }
 };
 
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+}
+
+// CPU time of the software OpenGL's rasteriser threads ("llvmpipe-N"): the work a graphics
+// card would do.
+double rasteriserCpuSeconds()
+{
+    double ticks = 0;
+    const QStringList tasks = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &task : tasks) {
+        QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
+        QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(task));
+        if (!comm.open(QIODevice::ReadOnly) || !comm.readAll().startsWith("llvmpipe") || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 12)
+            ticks += fields.at(11).toDouble() + fields.at(12).toDouble();
+    }
+    return ticks / double(sysconf(_SC_CLK_TCK));
+}
+
+// CPU time over a stretch of video, measured from inside the blocking play.
+struct CpuStretch
+{
+    double seconds = 0;
+    double cpuFrom = -1, rasterFrom = 0, clockFrom = -1, cpu = -1, raster = 0, video = 0, wall = 0;
+    QElapsedTimer wallClock;
+    bool done = false;
+
+    // Polled while the lesson plays; stops the playback once the stretch is measured.
+    void poll()
+    {
+        FFPlayer *window = FFPlayer::current();
+        LumraPlayer *player = window ? window->player() : nullptr;
+        if (done || !player || !window->controlBar()->isVisible())
+            return;
+        const double clock = player->Clock();
+        if (cpuFrom < 0 && clock >= 2) {
+            cpuFrom = processCpuSeconds();
+            rasterFrom = rasteriserCpuSeconds();
+            clockFrom = clock;
+            wallClock.start();
+        } else if (cpuFrom >= 0 && clock >= clockFrom + seconds) {
+            cpu = processCpuSeconds() - cpuFrom;
+            raster = rasteriserCpuSeconds() - rasterFrom;
+            video = clock - clockFrom;
+            wall = wallClock.nsecsElapsed() / 1e9;
+            done = true;
+            window->stopPlayback();
+        }
+    }
+};
+
 bool writeFile(const QString &path, const QByteArray &data)
 {
     QFile file(path);
@@ -119,6 +185,7 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("preload"), QStringLiteral("preload libmpv as the client does")});
     parser.addOption({QStringLiteral("root"), QStringLiteral("the client's folders (kept)"), QStringLiteral("dir")});
     parser.addOption({QStringLiteral("mpv-dir"), QStringLiteral("where the offline copy goes"), QStringLiteral("dir")});
+    parser.addOption({QStringLiteral("cpu-seconds"), QStringLiteral("CPU time over this much video"), QStringLiteral("n")});
     parser.process(app);
     const bool offline = parser.value(QStringLiteral("mode")) == QLatin1String("offline");
     const int plays = std::max(1, parser.value(QStringLiteral("plays")).toInt());
@@ -189,6 +256,29 @@ int main(int argc, char **argv)
         out() << "play " << play << " " << QString::number(watch.startedMs, 'f', 1) << "\n";
         out().flush();
         QTest::qWait(300); // let the previous window's teardown settle
+    }
+
+    const double cpuSeconds = parser.value(QStringLiteral("cpu-seconds")).toDouble();
+    if (cpuSeconds > 0) {
+        app.removeEventFilter(&watch);
+        CpuStretch stretch;
+        stretch.seconds = cpuSeconds;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&stretch] { stretch.poll(); });
+        poll.start(20);
+        Courseware lesson = DemoLessons::lesson(QLatin1String(kCourse), QLatin1String(kLesson), Courseware::NotDownloaded);
+        QTimer::singleShot(0, [&] { session.playFromCourse(&lesson); });
+        const bool measured = QTest::qWaitFor([&] { return stretch.done; }, int(cpuSeconds * 3000) + 30000);
+        if (FFPlayer *window = FFPlayer::current(); window && !measured)
+            window->stopPlayback();
+        if (!measured) {
+            out() << "error the CPU stretch did not play: " << messages.join(QLatin1String("; ")) << "\n";
+            return 1;
+        }
+        (void)QTest::qWaitFor([] { return FFPlayer::current() == nullptr; }, 10000);
+        out() << "cpu " << QString::number(stretch.cpu, 'f', 3) << " raster " << QString::number(stretch.raster, 'f', 3)
+              << " video " << QString::number(stretch.video, 'f', 3)
+              << " wall " << QString::number(stretch.wall, 'f', 3) << "\n";
     }
 
     out() << "surface " << watch.surface.width() << "x" << watch.surface.height() << "\n";

@@ -76,7 +76,6 @@ private:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + QStringLiteral("/.config"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.path() + QStringLiteral("/run"));
         env.insert(QStringLiteral("LUMRA_TEST_DRIVER"), m_socket);
-        env.insert(QStringLiteral("LUMRA_MPV_VO"), QStringLiteral("x11"));
         env.insert(QStringLiteral("LUMRA_MPV_AO"), QStringLiteral("null"));
         env.insert(QStringLiteral("LUMRA_SHUTDOWN_COMMAND"), QStringLiteral("true"));
         m_client->setProcessEnvironment(env);

@@ -2,6 +2,7 @@
 // and complete, and a missing or foreign library reported instead of crashing a playback.
 #include "player/LumraPlayer.h"
 #include "player/MpvLibrary.h"
+#include "player/MpvNode.h"
 
 #include <QFile>
 #include <QTest>
@@ -87,6 +88,34 @@ private slots:
         // No half-filled table.
         QVERIFY(!library.clientApiVersion);
         QVERIFY(!library.create);
+    }
+
+    // Trees built from Qt values reach libmpv intact and its answers come back as Qt values:
+    // a list whose items hold commas (why header lines go as a list) and Chinese text, and
+    // a command by named arguments whose result replaces the one read before.
+    void nodesReachLibmpvAndComeBack()
+    {
+        const MpvLibrary &library = MpvLibrary::instance();
+        QVERIFY2(library.isLoaded(), qPrintable(library.failure()));
+        mpv_handle *handle = library.create();
+        QVERIFY(handle);
+        library.setOptionString(handle, "config", "no");
+        library.setOptionString(handle, "vo", "null");
+        library.setOptionString(handle, "ao", "null");
+        QCOMPARE(library.initialize(handle), 0);
+
+        const QStringList fields{QStringLiteral("Host: a,b"), QStringLiteral("Cookie: keys=x,y; 课=1")};
+        MpvNodeBuilder list{QVariant(fields)};
+        QCOMPARE(library.setProperty(handle, "http-header-fields", MPV_FORMAT_NODE, list.node()), 0);
+        MpvNodeResult read(library);
+        QCOMPARE(library.getProperty(handle, "http-header-fields", MPV_FORMAT_NODE, read.out()), 0);
+        QCOMPARE(read.toVariant().toStringList(), fields);
+
+        MpvNodeBuilder command{QVariantMap{{QStringLiteral("name"), QByteArray("expand-text")},
+                                           {QStringLiteral("text"), QStringLiteral("倍速 ${speed}")}}};
+        QCOMPARE(library.commandNode(handle, command.node(), read.out()), 0);
+        QCOMPARE(read.toVariant().toString(), QStringLiteral("倍速 1.00"));
+        library.terminateDestroy(handle);
     }
 
     void playerWithoutLibraryFailsOpen()

@@ -23,16 +23,23 @@
 #include "widgets/ImageCheckButton.h"
 #include "widgets/ResourceInit.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QLabel>
+#include <QMenu>
+#include <QPushButton>
 #include <QPointer>
 #include <QRadioButton>
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <functional>
 #include <memory>
@@ -56,6 +63,15 @@ struct Fixture : DemoStudent
     LessonPlayback session{&client.api()};
     QStringList messages;
 };
+
+// A turn of the mouse wheel over the middle of a widget: notches up (positive) or down.
+void turnWheel(QWidget *widget, int notches)
+{
+    const QPoint at(widget->width() / 2, widget->height() / 2);
+    QWheelEvent event(at, widget->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+}
 
 } // namespace
 
@@ -132,9 +148,10 @@ private slots:
 
         struct Seen
         {
-            double duration = 0, advanced = 0, pausedA = 0, pausedB = 0, afterSeek = 0;
-            bool paused = false, resumed = false, muted = false;
-            int volume = -1, addressRequests = 0;
+            double duration = 0, advanced = 0, pausedA = 0, pausedB = 0, afterSeek = 0, afterWheel = 0;
+            bool paused = false, resumed = false, muted = false, muteShown = false;
+            bool windowOnScreen = false, barOnScreen = false;
+            int volume = -1, wheelVolume = -1, volumeAfterWheel = -1, wheelTarget = -1, addressRequests = 0;
             QString lengthText, positionText, title;
             bool secondRefused = false;
         } seen;
@@ -160,10 +177,23 @@ private slots:
             QTest::mouseClick(progress, Qt::LeftButton, {}, QPoint(progress->width() * 2 / 3 + 1, progress->height() / 2));
             (void)QTest::qWaitFor([&] { return p->Clock() >= 7.5; }, 3000);
             seen.afterSeek = p->Clock();
+            // A notch of the wheel back on the progress bar seeks back with it.
+            turnWheel(progress, -1);
+            seen.wheelTarget = progress->value();
+            (void)QTest::qWaitFor([&] { return p->Clock() < seen.wheelTarget + 1.5; }, 3000);
+            seen.afterWheel = p->Clock();
             QTest::mouseClick(w->volumeSlider(), Qt::LeftButton, {}, QPoint(50, w->volumeSlider()->height() / 2));
             seen.volume = p->volume();
+            turnWheel(w->volumeSlider(), 1);
+            seen.wheelVolume = w->volumeSlider()->value();
+            seen.volumeAfterWheel = p->volume();
             QTest::mouseClick(w->muteButton(), Qt::LeftButton);
             seen.muted = p->isMuted();
+            seen.muteShown = w->muteButton()->isChecked();
+            // The whole window, control bar included, is on the (800 x 600) screen.
+            const QRect available = w->screen()->availableGeometry();
+            seen.windowOnScreen = available.contains(w->frameGeometry());
+            seen.barOnScreen = available.contains(QRect(w->controlBar()->mapToGlobal(QPoint()), w->controlBar()->size()));
 
             // While this window plays, another lesson's address is asked for but opens nothing,
             // and a downloaded one is not opened either.
@@ -188,8 +218,15 @@ private slots:
         QVERIFY2(qAbs(seen.pausedB - seen.pausedA) < 0.05, qPrintable(QStringLiteral("%1 %2").arg(seen.pausedA).arg(seen.pausedB)));
         QVERIFY(seen.resumed);
         QVERIFY2(seen.afterSeek >= 7.5, qPrintable(QString::number(seen.afterSeek)));
+        QVERIFY2(seen.wheelTarget <= int(seen.afterSeek) - 2, qPrintable(QString::number(seen.wheelTarget)));
+        QVERIFY2(seen.afterWheel < seen.wheelTarget + 1.5, qPrintable(QStringLiteral("%1 %2").arg(seen.afterWheel).arg(seen.wheelTarget)));
         QCOMPARE(seen.volume, 50);
+        QVERIFY(seen.wheelVolume > 50);
+        QCOMPARE(seen.volumeAfterWheel, seen.wheelVolume);
         QVERIFY(seen.muted);
+        QVERIFY(seen.muteShown);
+        QVERIFY(seen.windowOnScreen);
+        QVERIFY(seen.barOnScreen);
         QCOMPARE(seen.addressRequests, 2);
         QVERIFY(seen.secondRefused);
 
@@ -298,7 +335,7 @@ private slots:
         QCOMPARE(stored->downloadState, int(Courseware::Downloaded));
         QVERIFY(QFileInfo::exists(stored->localPath + QStringLiteral("/00000.zs")));
 
-        // A position remembered before is dropped once the lesson has played to its end.
+        // A position remembered before is dropped once the lesson has been closed at its end.
         f.setWatchTime("1");
         WatchPositionStore positions(f.env.state().userDataDir);
         QVERIFY(positions.setPosition(course.id, QStringLiteral("1016"), 2));
@@ -306,23 +343,53 @@ private slots:
         const int mark = logMark();
         QString keyFile;
         bool keyPrivate = false;
-        double duration = 0;
+        double duration = 0, backTo = -1, atEnd = -1, restartedAt = -1, replayed = -1;
+        bool stayed = false;
         QPointer<FFPlayer> window;
         whenPlaying([&](FFPlayer *w) {
             window = w;
+            LumraPlayer *p = w->player();
             keyFile = w->keyFilePath();
             const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
                                                     | QFileDevice::ReadOther | QFileDevice::WriteOther;
             keyPrivate = QFileInfo::exists(keyFile) && !(QFile::permissions(keyFile) & others)
                          && QFileInfo(keyFile).size() == 16;
-            duration = w->player()->Duration();
+            duration = p->Duration();
+
+            // Back to the beginning with the arrow key, from the lesson's second segment.
+            (void)QTest::qWaitFor([&] { return p->Clock() >= 2.5; }, 15000);
+            QTest::keyClick(w, Qt::Key_Left);
+            QTest::qWait(400);
+            backTo = p->Clock();
+            // The lesson plays to its end; a moment later the window still holds its last
+            // picture, with the control bar, and the play button offers to play again.
+            (void)QTest::qWaitFor([&] { return p->Clock() >= duration - 0.3; }, 15000);
+            QTest::qWait(1000);
+            atEnd = p->Clock();
+            stayed = FFPlayer::current() == w && w->player() == p && w->controlBar()->isVisible()
+                     && !w->playButton()->isChecked();
+            // Play starts the lesson again from its beginning.
+            QTest::keyClick(w, Qt::Key_Space);
+            QTest::qWait(300);
+            restartedAt = p->Clock();
+            (void)QTest::qWaitFor([&] { return p->Clock() >= restartedAt + 1; }, 5000);
+            replayed = p->Clock();
+            // To its end once more, and the window is closed there.
+            (void)QTest::qWaitFor([&] { return p->Clock() >= duration - 0.3; }, 15000);
+            QTest::qWait(300);
+            w->close();
         });
         Courseware fromCourse = DemoLessons::lesson(course.id, QStringLiteral("1016"), Courseware::NotDownloaded);
-        f.session.playFromCourse(&fromCourse); // blocks until the lesson has ended
+        f.session.playFromCourse(&fromCourse); // blocks until the window is closed
         QVERIFY(m_scriptRan);
+        QCOMPARE(qRound(duration), 4);
+        QVERIFY2(backTo >= 0 && backTo < 1.2, qPrintable(QString::number(backTo)));
+        QVERIFY2(atEnd >= duration - 0.5, qPrintable(QString::number(atEnd)));
+        QVERIFY(stayed);
+        QVERIFY2(restartedAt >= 0 && restartedAt < 1, qPrintable(QString::number(restartedAt)));
+        QVERIFY2(replayed >= restartedAt + 1, qPrintable(QString::number(replayed)));
         QVERIFY(window);
         QCOMPARE(window->lastResult(), PlayerEnded);
-        QCOMPARE(qRound(duration), 4);
         QVERIFY(keyPrivate);
         QVERIFY(!QFileInfo::exists(keyFile));
         QVERIFY(waitGone());
@@ -354,16 +421,20 @@ private slots:
         whenPlaying([&](FFPlayer *w) {
             window = w;
             duration = w->player()->Duration();
-            // The clock is read until the window goes: how far the picture really got.
+            // The clock is read until the lesson stops at its end (or gives up on a segment it
+            // cannot decipher): how far the picture really got. Then the window is closed.
             auto *probe = new QTimer(w);
             connect(probe, &QTimer::timeout, w, [&reached, w] {
-                if (w->player())
-                    reached = qMax(reached, w->player()->Clock());
+                if (!w->player())
+                    return;
+                reached = qMax(reached, w->player()->Clock());
+                if (w->player()->isAtEnd())
+                    w->close();
             });
             probe->start(50);
         });
         Courseware fromCourse = DemoLessons::lesson(course.id, QStringLiteral("1016"), Courseware::NotDownloaded);
-        f.session.playFromCourse(&fromCourse); // blocks until the lesson has ended
+        f.session.playFromCourse(&fromCourse); // blocks until the window is closed
         QVERIFY(m_scriptRan);
         QVERIFY(window);
         QCOMPARE(window->lastResult(), PlayerEnded);
@@ -422,6 +493,131 @@ private slots:
         QVERIFY(waitGone());
         QVERIFY2(startedAt >= 0 && startedAt < 5, qPrintable(QString::number(startedAt)));
         QCOMPARE(positions.position(lesson.courseId, lesson.id), stored);
+    }
+
+    // A student's evening: speeds the lesson up with the keyboard, skips with the arrow keys,
+    // turns the volume down, watches in full screen; the next lesson keeps speed and volume.
+    void speedKeysAndVolumeCarryToNextLesson()
+    {
+        Fixture f(*m_service);
+        QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
+        Courseware lesson = DemoLessons::lesson(QStringLiteral("102"), QStringLiteral("1024"), Courseware::NotDownloaded);
+        Courseware next = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1013"), Courseware::NotDownloaded);
+        f.setWatchTime("1");
+
+        struct Seen
+        {
+            double stretchFrom = -1, stretchPlayed = 0, stretchWall = -1, forward = 0, back = 0, left = 0;
+            int volume = -1;
+            bool fullScreenBarHidden = false, barBack = false, barHidesAgain = false, noticeGone = false;
+            QString notice, speedLabel;
+        } seen;
+        whenPlaying([&](FFPlayer *w) {
+            LumraPlayer *p = w->player();
+            // From normal speed three steps up: 1.25, 1.5, 2.0.
+            for (int i = 0; i < 3; ++i)
+                QTest::keyClick(w, Qt::Key_BracketRight);
+            seen.notice = w->notice();
+            seen.speedLabel = w->speedButton()->text();
+            QTest::qWait(300);
+            // Ten seconds of the lesson against the monotonic clock.
+            QElapsedTimer wall;
+            wall.start();
+            seen.stretchFrom = p->Clock();
+            (void)QTest::qWaitFor([&] { return p->Clock() >= seen.stretchFrom + 10; }, 20000);
+            seen.stretchWall = wall.elapsed() / 1000.0;
+            seen.stretchPlayed = p->Clock() - seen.stretchFrom;
+
+            seen.noticeGone = w->notice().isEmpty();
+
+            double before = p->Clock();
+            QTest::keyClick(w, Qt::Key_Right);
+            (void)QTest::qWaitFor([&] { return p->Clock() >= before + 9; }, 3000);
+            seen.forward = p->Clock() - before;
+            before = p->Clock();
+            QTest::keyClick(w, Qt::Key_Left);
+            (void)QTest::qWaitFor([&] { return p->Clock() <= before - 7; }, 3000);
+            seen.back = before - p->Clock();
+
+            turnWheel(w->volumeSlider(), -2);
+            seen.volume = p->volume();
+
+            // Full screen: the control bar goes, a mouse move brings it back, and it goes
+            // again once the mouse has rested a while.
+            QTest::mouseDClick(w->videoSurface(), Qt::LeftButton);
+            seen.fullScreenBarHidden = w->isFullScreen() && w->controlBar()->isHidden();
+            QTest::mouseMove(w->windowHandle(), w->videoSurface()->mapTo(w, QPoint(w->videoSurface()->width() / 2, 40)));
+            QTest::qWait(50);
+            seen.barBack = w->controlBar()->isVisible();
+            seen.barHidesAgain = QTest::qWaitFor([&] { return w->controlBar()->isHidden(); }, 6000);
+            QTest::keyClick(w, Qt::Key_Escape);
+            seen.left = p->Clock();
+            w->close();
+        }, 40000);
+        f.session.playFromCourse(&lesson);
+        QVERIFY(QTest::qWaitFor([&] { return m_scriptRan; }, 45000));
+        QVERIFY(waitGone());
+
+        // At 2.0x ten seconds of lesson take about five of wall time (wide margin: a shared
+        // machine may be slow, but at normal speed they would take ten).
+        // The speed showed on the video for a moment and on its control.
+        QCOMPARE(seen.notice, QStringLiteral("倍速 2.0×"));
+        QVERIFY(seen.noticeGone);
+        QCOMPARE(seen.speedLabel, QStringLiteral("2.0×"));
+        QVERIFY2(seen.stretchPlayed >= 10, qPrintable(QString::number(seen.stretchPlayed)));
+        QVERIFY2(seen.stretchWall > 3.0 && seen.stretchWall < 7.5, qPrintable(QString::number(seen.stretchWall)));
+        QVERIFY2(seen.forward >= 9 && seen.forward < 12.5, qPrintable(QString::number(seen.forward)));
+        QVERIFY2(seen.back >= 7 && seen.back <= 11, qPrintable(QString::number(seen.back)));
+        QVERIFY2(seen.volume > 0 && seen.volume < 100, qPrintable(QString::number(seen.volume)));
+        // Where it was left is remembered at double speed as well.
+        const double stored = WatchPositionStore(f.env.state().userDataDir).position(lesson.courseId, lesson.id);
+        QVERIFY2(qAbs(stored - seen.left) <= 2.5, qPrintable(QStringLiteral("%1 %2").arg(stored).arg(seen.left)));
+        QVERIFY(seen.fullScreenBarHidden);
+        QVERIFY(seen.barBack);
+        QVERIFY(seen.barHidesAgain);
+
+        // Kept in the settings file for the next start of the program.
+        f.env.state().settings->sync();
+        QSettings file(f.env.state().settings->fileName(), QSettings::IniFormat);
+        QCOMPARE(file.value(QStringLiteral("PLAYER/SPEED")).toString(), QStringLiteral("2.0"));
+        QCOMPARE(file.value(QStringLiteral("PLAYER/VOLUME")).toString(), QString::number(seen.volume));
+
+        double nextSpeedWall = -1, nextSpeed = 0, chosenSpeed = 0;
+        int nextVolume = -1, nextSlider = -1;
+        bool nextMuted = true, menuShown = false;
+        whenPlaying([&](FFPlayer *w) {
+            LumraPlayer *p = w->player();
+            nextVolume = p->volume();
+            nextSlider = w->volumeSlider()->value();
+            nextMuted = p->isMuted();
+            nextSpeed = p->speed();
+            QElapsedTimer wall;
+            wall.start();
+            const double from = p->Clock();
+            (void)QTest::qWaitFor([&] { return p->Clock() >= from + 2; }, 10000);
+            nextSpeedWall = wall.elapsed() / 1000.0;
+            // Back to normal speed from the control's menu.
+            QTest::mouseClick(w->speedButton(), Qt::LeftButton);
+            menuShown = QTest::qWaitFor([&] { return w->speedMenu()->isVisible(); }, 2000);
+            for (QAction *action : w->speedMenu()->actions()) {
+                if (action->text() == QStringLiteral("1.0×"))
+                    action->trigger();
+            }
+            w->speedMenu()->hide();
+            chosenSpeed = p->speed();
+            w->close();
+        });
+        f.session.playFromCourse(&next);
+        QVERIFY(QTest::qWaitFor([&] { return m_scriptRan; }, 30000));
+        QVERIFY(waitGone());
+        QCOMPARE(nextVolume, seen.volume);
+        QCOMPARE(nextSlider, seen.volume);
+        QVERIFY(!nextMuted);
+        QCOMPARE(nextSpeed, 2.0);
+        QVERIFY2(nextSpeedWall > 0 && nextSpeedWall < 1.7, qPrintable(QString::number(nextSpeedWall)));
+        QVERIFY(menuShown);
+        QCOMPARE(chosenSpeed, 1.0);
+        QCOMPARE(Settings::text(f.env.state().settings.get(), SettingKeys::PlayerSpeed), QStringLiteral("1.0"));
     }
 
     void refusedAddressShowsServiceText()
