@@ -11,6 +11,7 @@ ThumbnailItemMyCourse::ThumbnailItemMyCourse(Course *course, QObject *parent)
         return;
     showCourseImage();
     m_title = course->title;
+    m_expired = course->isExpired != QLatin1String("0");
     cacheImage();
 }
 

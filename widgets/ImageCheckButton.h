@@ -11,6 +11,9 @@ public:
     ImageCheckButton(const QString &image, const QString &hoverImage, const QString &checkedImage,
                      const QString &checkedHoverImage, QWidget *parent = nullptr);
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void setUp();
 };

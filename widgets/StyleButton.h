@@ -8,4 +8,6 @@ class StyleButton : public QPushButton
     Q_OBJECT
 public:
     StyleButton(const QString &text, const QString &objectName, QWidget *parent = nullptr);
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 };
