@@ -199,6 +199,15 @@ void M3u8Loader::httpGetRequest(QNetworkRequest request, int type, int segment)
     reply->setProperty("type", type);
     reply->setProperty("segment", segment);
     new HttpReplyTimeout(reply, HttpReplyTimeout::DefaultMs);
+    // The speed is what arrives in each second, so bytes count as they come in, not only
+    // when a segment is complete (a large one can take longer than a tick).
+    connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64) {
+        const qint64 counted = reply->property("counted").toLongLong();
+        if (received > counted) {
+            m_bytesThisTick += quint64(received - counted);
+            reply->setProperty("counted", received);
+        }
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { onHttpRequestFinished(reply); });
 }
 
@@ -230,7 +239,9 @@ void M3u8Loader::onHttpRequestFinished(QNetworkReply *reply)
     }
 
     m_errorCount = 0;
-    m_bytesThisTick += quint64(body.size());
+    const qint64 counted = reply->property("counted").toLongLong();
+    if (body.size() > counted)
+        m_bytesThisTick += quint64(body.size() - counted);
     switch (type) {
     case PlaylistRequest:
         parsePlaylist(body);

@@ -1,6 +1,7 @@
 #include "support/MiniHttpServer.h"
 
 #include <QHostAddress>
+#include <QTimer>
 #include <QTcpSocket>
 
 QByteArray MiniHttpServer::Request::header(const QByteArray &name) const
@@ -71,10 +72,22 @@ void MiniHttpServer::onReadyRead(QTcpSocket *socket)
     }
     if (response.kind == Response::Stall)
         return;
-    QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + " X\r\nContent-Type: "
-                     + response.contentType + "\r\nContent-Length: "
-                     + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n"
-                     + response.body;
-    socket->write(out);
-    socket->disconnectFromHost();
+    const QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " X\r\nContent-Type: "
+                            + response.contentType + "\r\nContent-Length: "
+                            + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
+    if (response.trickleMs <= 0 || response.pieces <= 1) {
+        socket->write(head + response.body);
+        socket->disconnectFromHost();
+        return;
+    }
+    socket->write(head);
+    const int size = (response.body.size() + response.pieces - 1) / response.pieces;
+    for (int i = 0; i < response.pieces; ++i) {
+        QTimer::singleShot(i * response.trickleMs, socket, [socket, piece = response.body.mid(i * size, size),
+                                                            last = i == response.pieces - 1] {
+            socket->write(piece);
+            if (last)
+                socket->disconnectFromHost();
+        });
+    }
 }

@@ -29,6 +29,10 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "application/json";
+        // Above 0: the body goes out in this many pieces, one every trickleMs, as over a
+        // slow line.
+        int pieces = 1;
+        int trickleMs = 0;
     };
     using Handler = std::function<Response(const Request &)>;
 
