@@ -56,6 +56,12 @@ CoursewarePage::CoursewarePage(QWidget *parent)
     layout->addSpacing(15);
     layout->addWidget(m_lessonList, 0, Qt::AlignHCenter);
 
+    // Tab follows the top row, then the tiles.
+    const QList<QWidget *> tabOrder{m_backButton, m_selectAll, m_deleteButton, m_cancelButton, m_editButton,
+                                    m_lessonList};
+    for (int i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
+
     connect(m_editButton, &QPushButton::clicked, this, [this] { setEditMode(true); });
     connect(m_cancelButton, &QPushButton::clicked, this, [this] { setEditMode(false); });
     connect(m_selectAll, &QCheckBox::toggled, m_lessonList, &ThumbnailListWidget::setAllChecked);

@@ -65,6 +65,12 @@ MyCourseInfoWidget::MyCourseInfoWidget(QWidget *parent)
     layout->addWidget(m_tree);
     layout->addWidget(bottom);
 
+    // Tab follows the page: back, the tree, then the bar under it.
+    setTabOrder(m_backButton, m_tree);
+    setTabOrder(m_tree, m_selectAll);
+    setTabOrder(m_selectAll, m_downloadButton);
+    setTabOrder(m_downloadButton, m_cancelButton);
+
     auto back = [] {
         if (MainWidget *main = mainWidget())
             main->showCourses();

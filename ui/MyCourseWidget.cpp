@@ -11,8 +11,11 @@
 #include "ui/MainWidget.h"
 #include "widgets/StyleButton.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -69,6 +72,12 @@ MyCourseWidget::MyCourseWidget(QWidget *parent)
     layout->setSpacing(0);
     layout->addWidget(m_scrollArea);
 
+    // Tab goes down the page as it reads.
+    setTabOrder(m_retryButton, m_viewDownloadsButton);
+    setTabOrder(m_viewDownloadsButton, m_validList);
+    setTabOrder(m_validList, m_showExpiredButton);
+    setTabOrder(m_showExpiredButton, m_expiredList);
+
     connect(m_showExpiredButton, &QPushButton::clicked, this, &MyCourseWidget::toggleExpired);
     connect(m_retryButton, &QPushButton::clicked, this, &MyCourseWidget::retry);
     connect(m_viewDownloadsButton, &QPushButton::clicked, this, [] {
@@ -108,8 +117,13 @@ void MyCourseWidget::toggleExpired()
     const bool show = m_expiredList->isHidden();
     m_expiredList->setVisible(show);
     m_showExpiredButton->setText(QString::fromUtf8(show ? kHideExpired : kShowExpired));
-    if (show)
-        m_scrollArea->ensureWidgetVisible(m_expiredList, 0, m_expiredList->height());
+    // Once laid out, the page scrolls so that the link stands at the top, the ended courses
+    // below it.
+    if (show) {
+        QTimer::singleShot(0, this, [this] {
+            m_scrollArea->verticalScrollBar()->setValue(m_showExpiredButton->y() - 15);
+        });
+    }
 }
 
 void MyCourseWidget::rebuild()
@@ -134,6 +148,10 @@ void MyCourseWidget::rebuild()
     m_validList->setItems(valid);
     m_expiredList->setItems(expired);
     m_showExpiredButton->setVisible(m_expiredList->count() >= 1);
+    // Arrived while the page is shown and the keyboard is nowhere on it: on the first course.
+    QWidget *focus = QApplication::focusWidget();
+    if (isVisible() && valid.size() > 0 && (!focus || !focus->isVisible() || !isAncestorOf(focus)))
+        m_validList->setFocus(Qt::OtherFocusReason);
     // A new list (another user's) starts with its ended courses folded away.
     if (m_expiredList->count() == 0) {
         m_expiredList->hide();

@@ -53,6 +53,8 @@ QPushButton *pushButton(const QString &text, QWidget *parent)
     button->setObjectName(QStringLiteral("btnChangeDir"));
     button->setFixedSize(75, kRowHeight);
     button->setCursor(Qt::PointingHandCursor);
+    // Enter presses it when the keyboard is on it, as Space does.
+    button->setAutoDefault(true);
     return button;
 }
 

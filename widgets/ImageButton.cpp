@@ -20,3 +20,9 @@ void ImageButton::keyPressEvent(QKeyEvent *event)
     if (!KeyActivation::clickOnEnter(this, event))
         QPushButton::keyPressEvent(event);
 }
+
+void ImageButton::paintEvent(QPaintEvent *event)
+{
+    QPushButton::paintEvent(event);
+    KeyActivation::paintFocusFrame(this);
+}

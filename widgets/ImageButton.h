@@ -10,4 +10,5 @@ public:
     ImageButton(const QString &image, const QString &hoverImage, QWidget *parent = nullptr);
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 };

@@ -39,3 +39,9 @@ void ImageCheckButton::keyPressEvent(QKeyEvent *event)
     if (!KeyActivation::clickOnEnter(this, event))
         QPushButton::keyPressEvent(event);
 }
+
+void ImageCheckButton::paintEvent(QPaintEvent *event)
+{
+    QPushButton::paintEvent(event);
+    KeyActivation::paintFocusFrame(this);
+}

@@ -25,3 +25,9 @@ void ImageRadioButton::keyPressEvent(QKeyEvent *event)
     if (!KeyActivation::clickOnEnter(this, event))
         QRadioButton::keyPressEvent(event);
 }
+
+void ImageRadioButton::paintEvent(QPaintEvent *event)
+{
+    QRadioButton::paintEvent(event);
+    KeyActivation::paintFocusFrame(this);
+}

@@ -12,4 +12,5 @@ public:
                      const QString &checkedHoverImage, QWidget *parent = nullptr);
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 };

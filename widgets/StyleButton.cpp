@@ -16,3 +16,9 @@ void StyleButton::keyPressEvent(QKeyEvent *event)
     if (!KeyActivation::clickOnEnter(this, event))
         QPushButton::keyPressEvent(event);
 }
+
+void StyleButton::paintEvent(QPaintEvent *event)
+{
+    QPushButton::paintEvent(event);
+    KeyActivation::paintFocusFrame(this);
+}

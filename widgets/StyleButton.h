@@ -10,4 +10,5 @@ public:
     StyleButton(const QString &text, const QString &objectName, QWidget *parent = nullptr);
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 };
