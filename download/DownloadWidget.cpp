@@ -267,6 +267,9 @@ void DownloadWidget::showCachedTab()
     m_cachingGrid->hide();
     m_emptyImage->setVisible(m_cachedCount == 0);
     setEditMode(false);
+    // Shown for the downloaded lessons: the keyboard goes straight to them.
+    if (isVisible() && m_cachedCount > 0)
+        m_cachedGrid->setFocus(Qt::OtherFocusReason);
 }
 
 void DownloadWidget::showCachingTab()

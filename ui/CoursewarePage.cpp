@@ -72,6 +72,15 @@ CoursewarePage::CoursewarePage(QWidget *parent)
     });
 }
 
+void CoursewarePage::showEvent(QShowEvent *event)
+{
+    StyleWidget::showEvent(event);
+    // The keyboard starts on the first lesson.
+    m_lessonList->setFocus(Qt::OtherFocusReason);
+    if (!m_lessonList->currentIndex().isValid() && m_lessonList->count() > 0)
+        m_lessonList->setCurrentIndex(m_lessonList->model()->index(0, 0));
+}
+
 void CoursewarePage::loadCourse(const QString &courseId)
 {
     FileStream *downloads = fileStream();
