@@ -456,6 +456,9 @@ private slots:
         QVERIFY(waitFor(QStringLiteral("visible rdSetting@线路2"), QStringLiteral("ok 1")));
         QVERIFY(ok(QStringLiteral("click rdSetting 线路2")));
         QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("line=2")));
+        // The dialog stays open until it is closed, as any dialog: Esc closes it.
+        QVERIFY(ok(QStringLiteral("key rdSetting@线路2 Escape")));
+        QVERIFY(waitFor(QStringLiteral("visible rdSetting@线路2"), QStringLiteral("ok 0")));
         mark = m_service.requestLog().size();
         QVERIFY(playAndStop(QStringLiteral("心力衰竭的临床表现")));
         lines.clear();
