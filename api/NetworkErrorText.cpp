@@ -2,7 +2,9 @@
 
 #include <QHash>
 
-QString networkErrorText(int code)
+namespace {
+
+const QHash<int, QString> &errorTexts()
 {
     static const QHash<int, QString> texts = {
         {1, QStringLiteral("远程服务器拒绝了连接")},
@@ -37,7 +39,19 @@ QString networkErrorText(int code)
         {403, QStringLiteral("服务器将无法在这个时候处理该请求。")},
         {499, QStringLiteral("检测到与服务器响应未知的错误")},
     };
-    return texts.value(code);
+    return texts;
+}
+
+} // namespace
+
+QString networkErrorText(int code)
+{
+    return errorTexts().value(code);
+}
+
+bool isNetworkErrorText(const QString &text)
+{
+    return !text.isEmpty() && errorTexts().key(text, 0) != 0;
 }
 
 QString unreadableReplyText()

@@ -9,3 +9,6 @@ QString networkErrorText(int code);
 // instead of the service's reply, a reply about a course the client does not know) and gave
 // no text of its own.
 QString unreadableReplyText();
+// Whether a failure text is one of those: the service was not reached or did not answer,
+// as opposed to a reply in which the service refused.
+bool isNetworkErrorText(const QString &text);

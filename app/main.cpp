@@ -16,6 +16,7 @@
 #include "platform/InstanceGuard.h"
 #include "platform/PlatformPaths.h"
 #include "player/MpvLibrary.h"
+#include "ui/FolderDialog.h"
 #include "ui/MainWidget.h"
 #include "widgets/ResourceInit.h"
 
@@ -79,6 +80,7 @@ int main(int argc, char *argv[])
     if (!styleSheet.isEmpty())
         app.setStyleSheet(styleSheet);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pexil/pexil/lumra.ico")));
+    FolderDialog::installChineseTexts();
 
     AppState state;
     registerAppState(&state);

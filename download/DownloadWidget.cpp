@@ -84,6 +84,13 @@ DownloadWidget::DownloadWidget(QWidget *parent)
     layout->addWidget(m_cachedGrid, 1, Qt::AlignHCenter);
     layout->addWidget(m_cachingGrid, 1, Qt::AlignHCenter);
 
+    // Tab goes along the button band, then into the grid shown.
+    const QList<QWidget *> tabOrder{m_cachedTab,  m_cachingTab,   m_startAllButton, m_pauseAllButton,
+                                    m_selectAll,  m_editButton,   m_deleteButton,   m_cancelButton,
+                                    m_cachedGrid, m_cachingGrid};
+    for (int i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
+
     connect(m_cachedTab, &QPushButton::clicked, this, &DownloadWidget::showCachedTab);
     connect(m_cachingTab, &QPushButton::clicked, this, &DownloadWidget::showCachingTab);
     connect(m_startAllButton, &QPushButton::clicked, this, [this] { setPaused(false); });
@@ -260,6 +267,9 @@ void DownloadWidget::showCachedTab()
     m_cachingGrid->hide();
     m_emptyImage->setVisible(m_cachedCount == 0);
     setEditMode(false);
+    // Shown for the downloaded lessons: the keyboard goes straight to them.
+    if (isVisible() && m_cachedCount > 0)
+        m_cachedGrid->setFocus(Qt::OtherFocusReason);
 }
 
 void DownloadWidget::showCachingTab()

@@ -132,7 +132,7 @@ QVariant CourseModel::data(const QModelIndex &index, int role) const
     case Qt::CheckStateRole:
         if (column != 0 || !item->isCheckable())
             return QVariant();
-        return item->isChecked() ? Qt::Checked : Qt::Unchecked;
+        return checkState(item);
     case Qt::ForegroundRole:
         return level == Courseware::Chapter ? QColor(13, 124, 195) : QColor(51, 51, 51);
     case Qt::SizeHintRole:
@@ -150,7 +150,48 @@ QVariant CourseModel::data(const QModelIndex &index, int role) const
     }
 }
 
+namespace {
+
+// How many of the lessons that can still be chosen under a node are checked, and of how many.
+void countChoosable(const CourseTreeItem *node, int &checked, int &choosable)
+{
+    for (int row = 0; row < node->childCount(); ++row) {
+        const CourseTreeItem *child = node->child(row);
+        if (child->childCount() > 0) {
+            countChoosable(child, checked, choosable);
+        } else if (child->isCheckable()) {
+            ++choosable;
+            checked += child->isChecked() ? 1 : 0;
+        }
+    }
+}
+
+} // namespace
+
+Qt::CheckState CourseModel::checkState(const CourseTreeItem *item)
+{
+    // A chapter or section shows what its lessons are: all, none or some of them checked.
+    int checked = 0;
+    int choosable = 0;
+    countChoosable(item, checked, choosable);
+    if (choosable == 0)
+        return item->isChecked() ? Qt::Checked : Qt::Unchecked;
+    if (checked == 0)
+        return Qt::Unchecked;
+    return checked == choosable ? Qt::Checked : Qt::PartiallyChecked;
+}
+
 bool CourseModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!setCheckedDown(index, value, role))
+        return false;
+    // The chapters and sections above show the new mix of their lessons.
+    for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
+        emit dataChanged(above, above, {Qt::CheckStateRole});
+    return true;
+}
+
+bool CourseModel::setCheckedDown(const QModelIndex &index, const QVariant &value, int role)
 {
     CourseTreeItem *item = itemAt(index);
     if (!item || role != Qt::CheckStateRole || index.column() != 0)
@@ -158,8 +199,22 @@ bool CourseModel::setData(const QModelIndex &index, const QVariant &value, int r
     item->setChecked(value.toInt() == Qt::Checked);
     emit dataChanged(index, index, {Qt::CheckStateRole});
     for (int row = 0; row < item->childCount(); ++row)
-        setData(this->index(row, 0, index), value, role);
+        setCheckedDown(this->index(row, 0, index), value, role);
     return true;
+}
+
+void CourseModel::refreshStates(const QModelIndex &parent)
+{
+    // Lessons just queued lose their box and show their state; nothing stays checked.
+    const int rows = rowCount(parent);
+    for (int row = 0; row < rows; ++row) {
+        const QModelIndex child = index(row, 0, parent);
+        if (CourseTreeItem *item = itemAt(child))
+            item->setChecked(false);
+        refreshStates(child);
+    }
+    if (rows > 0)
+        emit dataChanged(index(0, 0, parent), index(rows - 1, ColumnCount - 1, parent));
 }
 
 void CourseModel::setAllChecked(bool checked)

@@ -31,11 +31,17 @@ public:
 
     // Checks or unchecks every node.
     void setAllChecked(bool checked);
+    // After lessons were queued: unchecks every node and shows each lesson's state anew,
+    // keeping the rows (and so what the view has expanded).
+    void refreshStates(const QModelIndex &parent = QModelIndex());
+    // A lesson's own box; a chapter's or section's from its lessons (some: partly checked).
+    static Qt::CheckState checkState(const CourseTreeItem *item);
     static CourseTreeItem *itemAt(const QModelIndex &index);
 
 private:
     void build(Course *course);
     CourseTreeItem *itemOrRoot(const QModelIndex &index) const;
+    bool setCheckedDown(const QModelIndex &index, const QVariant &value, int role);
 
     std::unique_ptr<CourseTreeItem> m_root;
 };

@@ -4,8 +4,13 @@
 #include "model/YaheiFont.h"
 #include "widgets/ImageStyle.h"
 
+#include <QAbstractItemView>
+#include <QHash>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QTextLayout>
+#include <QToolTip>
 
 namespace {
 
@@ -19,7 +24,79 @@ QPixmap tileImage(const QString &name)
     return QPixmap(ImageStyle::imagePath(name));
 }
 
+constexpr int kCaptionGap = 5;
+
+QFont captionFont()
+{
+    return YaheiFont::font(10);
+}
+
+int captionHeight()
+{
+    return ThumbnailDelegate::TileHeight - ThumbnailItem::ImageHeight - ThumbnailDelegate::TopMargin - kCaptionGap;
+}
+
 } // namespace
+
+QString ThumbnailDelegate::failureText(const QString &error)
+{
+    // The loader names what failed in its own words; the tile tells the student in theirs.
+    static const QHash<QString, QString> chinese = {
+        {QStringLiteral("Load M3u8 Error"), QStringLiteral("下载失败：无法获取课程视频列表")},
+        {QStringLiteral("Load Key Error"), QStringLiteral("下载失败：无法获取视频密钥")},
+        {QStringLiteral("Load Seg Error"), QStringLiteral("下载失败：视频片段下载出错")},
+    };
+    if (error.isEmpty())
+        return QStringLiteral("下载失败");
+    return chinese.value(error, error);
+}
+
+QString ThumbnailDelegate::captionText(const QString &title, bool *elided)
+{
+    const QFont font = captionFont();
+    const QFontMetrics metrics(font);
+    const int width = ThumbnailItem::ImageWidth;
+    const int maxLines = qMax(1, captionHeight() / metrics.lineSpacing());
+    QTextLayout layout(title, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    bool cut = false;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        if (lines.size() == maxLines - 1) {
+            // The last line that fits takes the rest of the title, shortened when too long.
+            const QString rest = title.mid(line.textStart());
+            const QString shown = metrics.elidedText(rest, Qt::ElideRight, width);
+            cut = shown != rest;
+            lines << shown;
+            break;
+        }
+        lines << title.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    if (elided)
+        *elided = cut;
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool ThumbnailDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                                  const QModelIndex &index)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QItemDelegate::helpEvent(event, view, option, index);
+    const QString title = index.data(ThumbnailItem::TitleRole).toString();
+    bool elided = false;
+    captionText(title, &elided);
+    if (!elided) {
+        QToolTip::hideText();
+        return false;
+    }
+    QToolTip::showText(event->globalPos(), title, view, option.rect);
+    return true;
+}
 
 QString ThumbnailDelegate::sizeText(double bytes)
 {
@@ -56,12 +133,21 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     }
 
     if (kind != ThumbnailItem::AddMoreKind) {
-        const QRect caption(x, imageRect.bottom() + 1 + 5, imageRect.width(),
-                            TileHeight - imageRect.height() - TopMargin);
+        const QRect caption(x, imageRect.bottom() + 1 + kCaptionGap, imageRect.width(), captionHeight());
         painter->setPen(textPen(QColor(51, 51, 51)));
-        painter->setFont(YaheiFont::font(10));
-        painter->drawText(caption, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                          index.data(ThumbnailItem::TitleRole).toString());
+        painter->setFont(captionFont());
+        painter->drawText(caption, Qt::AlignLeft | Qt::AlignTop,
+                          captionText(index.data(ThumbnailItem::TitleRole).toString()));
+    }
+
+    if (index.data(ThumbnailItem::ExpiredRole).toBool()) {
+        // An ended course: its cover greyed out and marked.
+        painter->fillRect(imageRect, QColor(255, 255, 255, 150));
+        const QRect badge(x, y + TopMargin, 60, 22);
+        painter->fillRect(badge, QColor(120, 120, 120));
+        painter->setPen(textPen(Qt::white));
+        painter->setFont(YaheiFont::font(9));
+        painter->drawText(badge, Qt::AlignCenter, QStringLiteral("已过期"));
     }
 
     if (kind == ThumbnailItem::CourseDoneKind) {
@@ -100,10 +186,17 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
             painter->drawText(lineA, Qt::AlignCenter, QStringLiteral("等待中"));
             painter->drawPixmap(icon, tileImage(QStringLiteral("ddz")));
             break;
-        case ThumbnailItem::Failed:
-            painter->drawText(lineA, Qt::AlignCenter, index.data(ThumbnailItem::ErrorTextRole).toString());
-            painter->drawPixmap(icon, tileImage(QStringLiteral("sb")));
+        case ThumbnailItem::Failed: {
+            // What failed, and what to do about it.
+            const QRect reason(x + 4, y + TopMargin + 68, imageRect.width() - 8, 34);
+            painter->setFont(YaheiFont::font(9));
+            painter->drawText(reason, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
+                              failureText(index.data(ThumbnailItem::ErrorTextRole).toString()));
+            painter->drawText(QRect(x, y + TopMargin + 102, imageRect.width(), 20), Qt::AlignCenter,
+                              retryHint());
+            painter->drawPixmap(QRect(x + 95, y + TopMargin + 30, 32, 32), tileImage(QStringLiteral("sb")));
             break;
+        }
         case ThumbnailItem::Paused:
             painter->drawText(lineA, Qt::AlignCenter, QStringLiteral("暂停中"));
             painter->drawPixmap(icon, tileImage(QStringLiteral("ztz")));
@@ -115,6 +208,14 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
 
     if (index.data(ThumbnailItem::EditModeRole).toBool() && index.data(ThumbnailItem::CheckedRole).toBool())
         painter->drawPixmap(QRect(x + 208, y, 24, 24), tileImage(QStringLiteral("xz")));
+
+    if (option.state & QStyle::State_HasFocus) {
+        // The tile the keyboard is on.
+        painter->setBrush(Qt::NoBrush);
+        painter->setPen(QPen(QColor(13, 124, 195), 2));
+        painter->drawRect(QRect(x + 1, y + TopMargin - 4, ThumbnailItem::ImageWidth - 2,
+                                TileHeight - TopMargin + 2));
+    }
 
     drawBackground(painter, option, index);
     painter->restore();

@@ -29,6 +29,7 @@ public:
         ErrorTextRole,
         EditModeRole,
         CheckedRole,
+        ExpiredRole, // a course tile whose course has ended
     };
     static constexpr int FullAngle = 5760; // a whole circle in 1/16 degree
     static constexpr int ImageWidth = 220;
@@ -63,6 +64,7 @@ public:
     int state() const { return m_state; }
     bool editMode() const { return m_editMode; }
     bool isChecked() const { return m_kind != AddMoreKind && m_checked; }
+    bool isExpired() const { return m_expired; }
 
     void setState(int state) { m_state = state; }
     void setKind(int kind) { m_kind = kind; }
@@ -97,4 +99,5 @@ protected:
     int m_state = Waiting;
     bool m_editMode = false;
     bool m_checked = false;
+    bool m_expired = false;
 };

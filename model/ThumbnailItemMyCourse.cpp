@@ -12,6 +12,7 @@ ThumbnailItemMyCourse::ThumbnailItemMyCourse(Course *course, QObject *parent)
         return;
     showCourseImage(course);
     m_title = course->title;
+    m_expired = course->isExpired != QLatin1String("0");
     cacheImage();
 }
 

@@ -4,6 +4,16 @@
 #include "model/ThumbnailItem.h"
 #include "model/ThumbnailModel.h"
 
+#include <QKeyEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+
+namespace {
+// Room between the tiles and the edge of the grid (and so of the window).
+constexpr int kSideMargin = 15;
+constexpr int kTopMargin = 5;
+} // namespace
+
 ThumbnailListWidget::ThumbnailListWidget(QWidget *parent)
     : QListView(parent)
     , m_model(new ThumbnailModel(this))
@@ -18,8 +28,9 @@ ThumbnailListWidget::ThumbnailListWidget(QWidget *parent)
     setMovement(QListView::Static);
     setSpacing(0);
     setContentsMargins(0, 0, 0, 0);
-    setMaximumWidth(GridWidth);
-    setMinimumWidth(ThumbnailDelegate::TileWidth + 20);
+    setViewportMargins(kSideMargin, kTopMargin, 0, 0);
+    setMaximumWidth(GridWidth + kSideMargin);
+    setMinimumWidth(ThumbnailDelegate::TileWidth + kSideMargin + 20);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setCursor(Qt::PointingHandCursor);
     // All tiles have one size: the view need not ask each of them.
@@ -27,11 +38,60 @@ ThumbnailListWidget::ThumbnailListWidget(QWidget *parent)
     // A selected tile would be painted over by the selection colour.
     setSelectionMode(QAbstractItemView::NoSelection);
     connect(this, &QListView::clicked, this, &ThumbnailListWidget::onClicked);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &ThumbnailListWidget::fitHeight);
 }
 
 QSize ThumbnailListWidget::sizeHint() const
 {
-    return QSize(GridWidth, QListView::sizeHint().height());
+    return QSize(GridWidth + kSideMargin, QListView::sizeHint().height());
+}
+
+void ThumbnailListWidget::setFitsContents(bool fits)
+{
+    m_fitsContents = fits;
+    setVerticalScrollBarPolicy(fits ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    fitHeight();
+}
+
+void ThumbnailListWidget::fitHeight()
+{
+    if (!m_fitsContents)
+        return;
+    const int perRow = qMax(1, viewport()->width() / ThumbnailDelegate::TileWidth);
+    const int rows = (count() + perRow - 1) / perRow;
+    setFixedHeight(rows * ThumbnailDelegate::TileHeight + kTopMargin + 2 * frameWidth());
+}
+
+void ThumbnailListWidget::resizeEvent(QResizeEvent *event)
+{
+    QListView::resizeEvent(event);
+    fitHeight();
+}
+
+void ThumbnailListWidget::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QListView::currentChanged(current, previous);
+    if (!m_fitsContents || !current.isValid() || !hasFocus())
+        return;
+    for (QWidget *above = parentWidget(); above; above = above->parentWidget()) {
+        auto *area = qobject_cast<QScrollArea *>(above);
+        if (!area || !area->widget())
+            continue;
+        const QRect tile = visualRect(current);
+        const QPoint centre = viewport()->mapTo(area->widget(), tile.center());
+        area->ensureVisible(centre.x(), centre.y(), tile.width() / 2, tile.height() / 2);
+        break;
+    }
+}
+
+void ThumbnailListWidget::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && currentIndex().isValid()) {
+        onClicked(currentIndex());
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void ThumbnailListWidget::setItems(const QList<ThumbnailItem *> &items)

@@ -8,7 +8,8 @@ class ThumbnailItem;
 class ThumbnailModel;
 
 // A fixed grid of 230 by 210 tiles. Outside selection mode a click runs the tile's own
-// action; in selection mode it ticks or unticks the tile.
+// action; in selection mode it ticks or unticks the tile. The keyboard does the same: the
+// arrows move between tiles, Enter or Space acts on the one the frame is on.
 class ThumbnailListWidget : public QListView
 {
     Q_OBJECT
@@ -27,10 +28,20 @@ public:
     QList<ThumbnailItem *> checkedItems() const;
     ThumbnailModel *thumbnailModel() const { return m_model; }
     QSize sizeHint() const override;
+    // As tall as its rows, without a scroll bar of its own, for a page that scrolls as a
+    // whole; the page is scrolled to the tile the keyboard moves to.
+    void setFitsContents(bool fits);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
     void onClicked(const QModelIndex &index);
+    void fitHeight();
 
     ThumbnailModel *m_model = nullptr;
     ThumbnailDelegate *m_delegate = nullptr;
+    bool m_fitsContents = false;
 };

@@ -75,6 +75,7 @@ QVariant ThumbnailModel::data(const QModelIndex &index, int role) const
     case ThumbnailItem::ErrorTextRole: return item->errorText();
     case ThumbnailItem::EditModeRole: return item->editMode();
     case ThumbnailItem::CheckedRole: return item->isChecked();
+    case ThumbnailItem::ExpiredRole: return item->isExpired();
     default: return QVariant();
     }
 }

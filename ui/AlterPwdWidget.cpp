@@ -69,6 +69,12 @@ AlterPwdWidget::AlterPwdWidget(QWidget *parent)
     layout->addWidget(m_saveButton, 0, Qt::AlignCenter);
 
     connect(m_saveButton, &QPushButton::clicked, this, &AlterPwdWidget::onSaveClicked);
+    for (QLineEdit *edit : {m_oldEdit, m_newEdit, m_confirmEdit}) {
+        connect(edit, &QLineEdit::returnPressed, this, [this] {
+            if (m_saveButton->isEnabled())
+                onSaveClicked();
+        });
+    }
     if (APIHandler *api = apiHandler())
         connect(api, &APIHandler::HttpResponseSignal, this, &AlterPwdWidget::onHttpResponse);
 }

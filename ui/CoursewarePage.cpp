@@ -56,6 +56,12 @@ CoursewarePage::CoursewarePage(QWidget *parent)
     layout->addSpacing(15);
     layout->addWidget(m_lessonList, 0, Qt::AlignHCenter);
 
+    // Tab follows the top row, then the tiles.
+    const QList<QWidget *> tabOrder{m_backButton, m_selectAll, m_deleteButton, m_cancelButton, m_editButton,
+                                    m_lessonList};
+    for (int i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
+
     connect(m_editButton, &QPushButton::clicked, this, [this] { setEditMode(true); });
     connect(m_cancelButton, &QPushButton::clicked, this, [this] { setEditMode(false); });
     connect(m_selectAll, &QCheckBox::toggled, m_lessonList, &ThumbnailListWidget::setAllChecked);
@@ -70,6 +76,15 @@ Course *CoursewarePage::course() const
 {
     FileStream *downloads = fileStream();
     return downloads && !m_courseId.isEmpty() ? downloads->findDownloadCourse(m_courseId) : nullptr;
+}
+
+void CoursewarePage::showEvent(QShowEvent *event)
+{
+    StyleWidget::showEvent(event);
+    // The keyboard starts on the first lesson.
+    m_lessonList->setFocus(Qt::OtherFocusReason);
+    if (!m_lessonList->currentIndex().isValid() && m_lessonList->count() > 0)
+        m_lessonList->setCurrentIndex(m_lessonList->model()->index(0, 0));
 }
 
 void CoursewarePage::loadCourse(const QString &courseId)

@@ -38,6 +38,9 @@ public:
 signals:
     void DownloadCoursewareRemovedSignal();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void deleteSelected();
 

@@ -44,6 +44,7 @@ LoginWidget::LoginWidget(QWidget *parent)
     m_passwordEdit->setObjectName(QStringLiteral("txtName"));
     m_passwordEdit->setPlaceholderText(QStringLiteral("请输入密码"));
     m_passwordEdit->setEchoMode(QLineEdit::Password);
+    m_nameEdit->installEventFilter(this);
     m_passwordEdit->installEventFilter(this);
     m_loginButton = new StyleButton(QStringLiteral("登录"), QStringLiteral("btnLogin"), this);
     m_registerLink = new StyleButton(QStringLiteral("没有账号，请注册"), QStringLiteral("lblReg"), this);
@@ -68,9 +69,15 @@ LoginWidget::LoginWidget(QWidget *parent)
 
 bool LoginWidget::eventFilter(QObject *watched, QEvent *event)
 {
+    const bool enter = event->type() == QEvent::KeyPress
+                       && (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return
+                           || static_cast<QKeyEvent *>(event)->key() == Qt::Key_Enter);
+    if (watched == m_nameEdit && enter) {
+        m_passwordEdit->setFocus(Qt::TabFocusReason);
+        return true;
+    }
     if (watched == m_passwordEdit && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (enter) {
             // A second Enter while a sign-in is on its way must not send another.
             if (m_loginButton->isEnabled())
                 onLoginClicked();
@@ -78,6 +85,20 @@ bool LoginWidget::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return StyleWidget::eventFilter(watched, event);
+}
+
+void LoginWidget::showEvent(QShowEvent *event)
+{
+    StyleWidget::showEvent(event);
+    (m_nameEdit->text().trimmed().isEmpty() ? m_nameEdit : m_passwordEdit)->setFocus(Qt::OtherFocusReason);
+}
+
+void LoginWidget::setAccountName(const QString &name)
+{
+    m_nameEdit->setText(name);
+    m_passwordEdit->clear();
+    if (isVisible())
+        (name.isEmpty() ? m_nameEdit : m_passwordEdit)->setFocus(Qt::OtherFocusReason);
 }
 
 void LoginWidget::onLoginClicked()
@@ -110,6 +131,11 @@ void LoginWidget::onHttpResponse(int type, int result, const QVariant &info)
     // may find it in the form and sign in as this user again.
     if (result)
         m_passwordEdit->clear();
+    // Refused: the password field again, ready to be typed over once the message is read.
+    if (!result && isVisible()) {
+        m_passwordEdit->setFocus(Qt::OtherFocusReason);
+        m_passwordEdit->selectAll();
+    }
     const QString text = info.toString();
     if (!result && !text.isEmpty()) {
         if (MainWidget *window = mainWidget())

@@ -8,7 +8,8 @@ class QLabel;
 class QLineEdit;
 class StyleButton;
 
-// The sign-in form: account name and password; Enter in the password field signs in.
+// The sign-in form: account name and password. It opens with the focus in the first empty
+// field; Enter in the account field goes on to the password, Enter in the password signs in.
 class LoginWidget : public StyleWidget
 {
     Q_OBJECT
@@ -20,6 +21,8 @@ public:
     QLineEdit *passwordEdit() const { return m_passwordEdit; }
     StyleButton *loginButton() const { return m_loginButton; }
     StyleButton *registerLink() const { return m_registerLink; }
+    // Puts an account in the form for signing in again: only its password is left to type.
+    void setAccountName(const QString &name);
 
 signals:
     // The registration link was clicked.
@@ -27,6 +30,7 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void onLoginClicked();

@@ -18,6 +18,7 @@
 #include "ui/AboutWidget.h"
 #include "ui/AlterPwdWidget.h"
 #include "ui/CoursewarePage.h"
+#include "ui/LoginWidget.h"
 #include "ui/MyCourseInfoWidget.h"
 #include "ui/MyCourseWidget.h"
 #include "ui/ReLoginWidget.h"
@@ -45,6 +46,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QProcess>
 #include <QScreen>
 #include <QStackedLayout>
@@ -58,6 +60,13 @@ namespace {
 
 constexpr int kTitleHeight = 50;
 constexpr int kBannerHeight = 35;
+// What the service answers to a request made with a session it no longer knows.
+const char *const kSessionExpired = "登录已失效，请重新登录";
+
+bool sessionExpired(int result, const QVariant &info)
+{
+    return !result && info.toString() == QString::fromUtf8(kSessionExpired);
+}
 
 QWidget *styledArea(const QString &objectName, QWidget *parent)
 {
@@ -76,7 +85,10 @@ MainWidget::MainWidget(QWidget *parent)
     setWindowTitle(AppInfo::displayName());
     setAttribute(Qt::WA_TranslucentBackground);
     const QScreen *screen = QGuiApplication::primaryScreen();
-    resize(windowSizeFor(screen ? screen->availableGeometry().width() : 0));
+    if (screen)
+        setGeometry(windowGeometryFor(screen->availableGeometry()));
+    else
+        resize(windowSizeFor(0));
 
     m_mainLayout = new QVBoxLayout(this);
     m_mainLayout->setContentsMargins(m_shadowWidth, m_shadowWidth, m_shadowWidth, m_shadowWidth);
@@ -162,6 +174,16 @@ MainWidget::~MainWidget() = default;
 QSize MainWidget::windowSizeFor(int availableWidth)
 {
     return availableWidth < 1211 ? QSize(800, 600) : QSize(1210, 720);
+}
+
+QRect MainWidget::windowGeometryFor(const QRect &available)
+{
+    // A panel or a large text scale can leave less than 600 pixels: the window then takes
+    // the height there is (its pages scroll) rather than running off the screen.
+    const QSize size = windowSizeFor(available.width()).boundedTo(available.size());
+    QRect geometry(QPoint(0, 0), size);
+    geometry.moveCenter(available.center());
+    return geometry;
 }
 
 QWidget *MainWidget::buildTitleBar()
@@ -293,6 +315,29 @@ void MainWidget::buildMenus()
     m_trayMenu->addAction(settings);
     m_trayMenu->addSeparator();
     connect(m_trayMenu->addAction(QStringLiteral("退出")), &QAction::triggered, this, &quitApplication);
+    // When the close button only hides the window and there is no tray to bring it back
+    // from, the program must still be quit from its own window: the main menu offers the
+    // tray menu's 退出 then.
+    m_quitSeparator = new QAction(this);
+    m_quitSeparator->setSeparator(true);
+    m_quitAction = new QAction(QStringLiteral("退出"), this);
+    connect(m_quitAction, &QAction::triggered, this, &quitApplication);
+    connect(m_mainMenu, &QMenu::aboutToShow, this, &MainWidget::updateQuitEntry);
+}
+
+void MainWidget::updateQuitEntry()
+{
+    const bool closeHides = Settings::isOn(appState() ? appState()->settings.get() : nullptr,
+                                           SettingKeys::ClosePosition);
+    const bool needed = closeHides && !trayAvailable();
+    const bool shown = m_mainMenu->actions().contains(m_quitAction);
+    if (needed && !shown) {
+        m_mainMenu->addAction(m_quitSeparator);
+        m_mainMenu->addAction(m_quitAction);
+    } else if (!needed && shown) {
+        m_mainMenu->removeAction(m_quitSeparator);
+        m_mainMenu->removeAction(m_quitAction);
+    }
 }
 
 void MainWidget::connectService()
@@ -380,6 +425,34 @@ void MainWidget::showDownloads()
     m_downloadButton->setChecked(true);
 }
 
+void MainWidget::showDownloadedLessons()
+{
+    showDownloads();
+    if (m_pages->currentWidget() == m_downloads)
+        m_downloads->showCachedTab();
+}
+
+void MainWidget::signInAgain(const QString &message)
+{
+    // Several replies can bring the news at once; the user hears it once.
+    if (m_signingInAgain || !appState() || !appState()->signedIn)
+        return;
+    m_signingInAgain = true;
+    const QString account = appState()->user.loginName;
+    QPointer<MainWidget> self(this);
+    if (!message.isEmpty())
+        showMessage(message, 1);
+    if (!self)
+        return;
+    // Signing out saves the download list and puts it away; signing in opens it again.
+    if (appState()->signedIn) {
+        if (APIHandler *api = apiHandler())
+            api->signOut();
+    }
+    m_userPage->loginForm()->setAccountName(account);
+    m_signingInAgain = false;
+}
+
 void MainWidget::showUser()
 {
     m_pages->setCurrentIndex(3);
@@ -444,7 +517,10 @@ void MainWidget::onHttpResponse(int type, int result, const QVariant &info)
         break;
     case ReqMyCourseList:
         setLoading(false);
-        if (!result)
+        if (sessionExpired(result, info))
+            signInAgain(info.toString());
+        // Not reached at all: the page itself says so and offers the downloaded lessons.
+        else if (!result && !isNetworkErrorText(info.toString()))
             showMessage(info.toString(), 1);
         break;
     case ReqMyCourseInfo:
@@ -453,12 +529,22 @@ void MainWidget::onHttpResponse(int type, int result, const QVariant &info)
         if (result)
             m_courseInfo->setCourse(info.value<Course *>());
         setLoading(false);
-        if (!result)
+        if (sessionExpired(result, info))
+            signInAgain(info.toString());
+        else if (!result)
             showMessage(info.toString(), 1);
         else
             m_pages->setCurrentWidget(m_courseInfo);
         break;
+    case ReqPlayKeys:
+        // The lesson's own message has been shown by the playback by now.
+        if (sessionExpired(result, info))
+            signInAgain(QString());
+        break;
     default:
+        // A download or a progress report refused for the same reason.
+        if (type != ReqRegister && sessionExpired(result, info))
+            signInAgain(info.toString());
         break;
     }
 }

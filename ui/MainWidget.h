@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QUrl>
 #include <QVariant>
@@ -19,6 +20,7 @@ class ImageRadioButton;
 class LoadingWidget;
 class MyCourseInfoWidget;
 class MyCourseWidget;
+class QAction;
 class QMenu;
 class QStackedLayout;
 class QSystemTrayIcon;
@@ -46,13 +48,22 @@ public:
 
     // 800×600 on screens narrower than 1211 available pixels, else 1210×720.
     static QSize windowSizeFor(int availableWidth);
+    // That size, made smaller where the screen's free area is smaller still, and the place
+    // that centres it there: the title bar and the navigation bar are always on the screen.
+    static QRect windowGeometryFor(const QRect &available);
 
     int showMessage(const QString &text, int mode);
     void showTip(const QString &text);
     void setLoading(bool visible);
     void showCourses();
     void showDownloads();
+    // The downloads page on its 已缓存 tab: the lessons that play without the service.
+    void showDownloadedLessons();
     void showUser();
+    // The session is over (the service no longer knows it, or the password changed): after
+    // the message, if any, the user is signed out and lands on the sign-in form with the
+    // account name filled in. The downloads stay where they are.
+    void signInAgain(const QString &message);
     void openCourse(Course *course);
     void showLessonPage(const QString &courseId);
     void showUpdateBanner();
@@ -122,6 +133,7 @@ private:
     bool trayAvailable() const;
     void openAddress(const QString &address);
     void showOverlay(QWidget *overlay);
+    void updateQuitEntry();
 
     QStackedLayout *m_pages = nullptr;
     QVBoxLayout *m_mainLayout = nullptr;
@@ -157,6 +169,9 @@ private:
     ShutdownWidget *m_shutdown = nullptr;
     DownloadPathSettingWidget *m_downloadPath = nullptr;
     ToggleHostWidget *m_toggleHost = nullptr;
+    QAction *m_quitSeparator = nullptr;
+    QAction *m_quitAction = nullptr;
+    bool m_signingInAgain = false;
 
     std::function<bool()> m_trayProbe;
     std::function<void(const QUrl &)> m_urlOpener;

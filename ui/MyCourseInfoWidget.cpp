@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -34,7 +35,9 @@ MyCourseInfoWidget::MyCourseInfoWidget(QWidget *parent)
     m_backButton->setFixedSize(30, 20);
     m_tree->header()->hide();
     m_tree->setCursor(Qt::PointingHandCursor);
-    m_tree->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab: arrows move and open chapters, Space ticks, Enter plays a lesson.
+    m_tree->setFocusPolicy(Qt::StrongFocus);
+    m_tree->installEventFilter(this);
     m_tree->header()->setStretchLastSection(false);
 
     auto *top = new QHBoxLayout;
@@ -61,6 +64,12 @@ MyCourseInfoWidget::MyCourseInfoWidget(QWidget *parent)
     layout->addLayout(top);
     layout->addWidget(m_tree);
     layout->addWidget(bottom);
+
+    // Tab follows the page: back, the tree, then the bar under it.
+    setTabOrder(m_backButton, m_tree);
+    setTabOrder(m_tree, m_selectAll);
+    setTabOrder(m_selectAll, m_downloadButton);
+    setTabOrder(m_downloadButton, m_cancelButton);
 
     auto back = [] {
         if (MainWidget *main = mainWidget())
@@ -93,42 +102,76 @@ void MyCourseInfoWidget::setCourse(Course *course)
     m_tree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     delete previous;
     m_course = course;
+    // Ready for the arrows: the first row is current.
+    m_tree->setCurrentIndex(m_model->index(0, 0));
 }
 
-void MyCourseInfoWidget::markCheckedLessons(const QModelIndex &parent)
+void MyCourseInfoWidget::showEvent(QShowEvent *event)
 {
+    StyleWidget::showEvent(event);
+    m_tree->setFocus(Qt::OtherFocusReason);
+}
+
+bool MyCourseInfoWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_tree && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        const QModelIndex current = m_tree->currentIndex().siblingAtColumn(0);
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && current.isValid()) {
+            if (m_model && m_model->rowCount(current) > 0)
+                m_tree->setExpanded(current, !m_tree->isExpanded(current));
+            else
+                playIndex(current);
+            return true;
+        }
+    }
+    return StyleWidget::eventFilter(watched, event);
+}
+
+int MyCourseInfoWidget::markCheckedLessons(const QModelIndex &parent)
+{
+    int marked = 0;
     for (int row = 0; row < m_model->rowCount(parent); ++row) {
         const QModelIndex index = m_model->index(row, 0, parent);
         if (m_model->rowCount(index) > 0) {
-            markCheckedLessons(index);
+            marked += markCheckedLessons(index);
             continue;
         }
         if (m_model->data(index, Qt::CheckStateRole).toInt() != Qt::Checked)
             continue;
         CourseTreeItem *item = CourseModel::itemAt(index);
-        if (item && item->courseware() && item->level() == Courseware::Lesson)
+        if (item && item->courseware() && item->level() == Courseware::Lesson) {
             item->courseware()->downloadState = Courseware::Queued;
+            ++marked;
+        }
     }
+    return marked;
 }
 
 void MyCourseInfoWidget::downloadSelected()
 {
     if (!m_course || !m_model)
         return;
+    MainWidget *main = mainWidget();
     // Taken before the overlay paints: painting handles events, and a course detail
     // handled then would replace the tree and the lesson list it points into.
-    markCheckedLessons(QModelIndex());
+    if (markCheckedLessons(QModelIndex()) == 0) {
+        if (main)
+            main->showTip(QStringLiteral("没有选中要下载的课程"));
+        return;
+    }
     const Course chosen = *m_course;
-    MainWidget *main = mainWidget();
     if (main)
         main->setLoading(true);
     if (FileStream *queue = fileStream()) {
         queue->appendMission(chosen);
         queue->setPaused(false);
     }
+    // The page stays as it was, its chapters open, the queued lessons now marked as such.
+    m_model->refreshStates();
+    m_selectAll->setChecked(false);
     if (main) {
         main->setLoading(false);
-        main->showCourses();
         main->showTip(QStringLiteral("已添加至下载列表"));
     }
 }

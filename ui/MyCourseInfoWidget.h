@@ -36,10 +36,15 @@ public:
     StyleButton *cancelButton() const { return m_cancelButton; }
     ImageButton *backButton() const { return m_backButton; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
 private:
     void downloadSelected();
     void playIndex(const QModelIndex &index);
-    void markCheckedLessons(const QModelIndex &parent);
+    // Queues the checked lessons under parent; returns how many.
+    int markCheckedLessons(const QModelIndex &parent);
 
     QLabel *m_titleLabel = nullptr;
     QCheckBox *m_selectAll = nullptr;

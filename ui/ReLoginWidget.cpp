@@ -30,8 +30,13 @@ ReLoginWidget::ReLoginWidget(QWidget *parent)
 
 void ReLoginWidget::onReLoginClicked()
 {
-    if (APIHandler *api = apiHandler())
-        api->signOut();
-    if (MainWidget *window = mainWidget())
-        window->setReLoginVisible(false);
+    MainWidget *window = mainWidget();
+    if (!window) {
+        if (APIHandler *api = apiHandler())
+            api->signOut();
+        return;
+    }
+    // Signed out, and the sign-in form holds the account: only the new password is missing.
+    window->signInAgain(QString());
+    window->setReLoginVisible(false);
 }

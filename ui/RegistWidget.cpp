@@ -64,6 +64,13 @@ RegistWidget::RegistWidget(QWidget *parent)
     layout->addStretch(3);
 
     connect(m_registerButton, &QPushButton::clicked, this, &RegistWidget::onRegisterClicked);
+    // Enter in any field registers, unless a registration is already on its way.
+    for (QLineEdit *edit : {m_nameEdit, m_passwordEdit, m_confirmEdit}) {
+        connect(edit, &QLineEdit::returnPressed, this, [this] {
+            if (m_registerButton->isEnabled())
+                onRegisterClicked();
+        });
+    }
     connect(m_loginLink, &QPushButton::clicked, this, &RegistWidget::LoginRequestedSignal);
     if (APIHandler *api = apiHandler())
         connect(api, &APIHandler::HttpResponseSignal, this, &RegistWidget::onHttpResponse);
@@ -113,6 +120,12 @@ void RegistWidget::onHttpResponse(int type, int result, const QVariant &info)
         window->showMessage(QStringLiteral("已成功注册，请登录"), 1);
     else if (!info.toString().isEmpty())
         window->showMessage(info.toString(), 1);
+}
+
+void RegistWidget::showEvent(QShowEvent *event)
+{
+    StyleWidget::showEvent(event);
+    m_nameEdit->setFocus(Qt::OtherFocusReason);
 }
 
 void RegistWidget::setWaiting(bool waiting)

@@ -7,7 +7,8 @@
 class QLineEdit;
 class StyleButton;
 
-// The registration form: account name, password and its confirmation.
+// The registration form: account name, password and its confirmation; Enter in any field
+// registers.
 class RegistWidget : public StyleWidget
 {
     Q_OBJECT
@@ -28,6 +29,9 @@ public:
 signals:
     // The sign-in link was clicked.
     void LoginRequestedSignal();
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     void onRegisterClicked();

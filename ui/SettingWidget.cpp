@@ -8,11 +8,11 @@
 #include "download/DownloadFolderRule.h"
 #include "download/FileStream.h"
 #include "platform/Autostart.h"
+#include "ui/FolderDialog.h"
 #include "ui/MainWidget.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -53,6 +53,8 @@ QPushButton *pushButton(const QString &text, QWidget *parent)
     button->setObjectName(QStringLiteral("btnChangeDir"));
     button->setFixedSize(75, kRowHeight);
     button->setCursor(Qt::PointingHandCursor);
+    // Enter presses it when the keyboard is on it, as Space does.
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -184,10 +186,8 @@ void SettingWidget::onCloseCheck()
 
 void SettingWidget::onBtnPathClick()
 {
-    const QString path = m_folderChooser
-                             ? m_folderChooser(this)
-                             : QFileDialog::getExistingDirectory(this, QStringLiteral("请选择目录"), QString(),
-                                                                 QFileDialog::ShowDirsOnly);
+    const QString current = appState() ? appState()->downloadDir : QString();
+    const QString path = m_folderChooser ? m_folderChooser(this) : FolderDialog::chooseFolder(this, current);
     if (path.isEmpty())
         return;
     const QString problem = refusal(path);

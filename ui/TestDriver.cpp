@@ -181,6 +181,14 @@ QString TestDriver::run(const QString &line)
             .arg(player ? player->lengthLabel()->text() : QString())
             .arg(player ? player->positionLabel()->text() : QString());
     }
+    if (command == QLatin1String("focus")) {
+        QWidget *focus = QApplication::focusWidget();
+        if (!focus)
+            return QStringLiteral("ok - - -");
+        const QString name = focus->objectName().isEmpty() ? QStringLiteral("-") : focus->objectName();
+        return QStringLiteral("ok %1 %2 %3").arg(name, QLatin1String(focus->metaObject()->className()),
+                                                 widgetText(focus));
+    }
     if (command == QLatin1String("clickaction")) {
         // An entry of the menu that is open now, clicked where it is drawn.
         for (QWidget *widget : QApplication::topLevelWidgets()) {
@@ -246,6 +254,14 @@ QString TestDriver::run(const QString &line)
         return QStringLiteral("error no widget ") + rest;
     if (command == QLatin1String("text"))
         return QStringLiteral("ok ") + widgetText(widget);
+    if (command == QLatin1String("rect")) {
+        const QRect onScreen(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+        const QScreen *screen = widget->screen();
+        const QRect free = screen ? screen->availableGeometry() : QRect();
+        return QStringLiteral("ok %1 %2 %3 %4 %5 %6 %7 %8")
+            .arg(onScreen.x()).arg(onScreen.y()).arg(onScreen.width()).arg(onScreen.height())
+            .arg(free.x()).arg(free.y()).arg(free.width()).arg(free.height());
+    }
     if (command == QLatin1String("click") || command == QLatin1String("dclick")) {
         later(widget, widget->rect().center(), command == QLatin1String("dclick"));
         return QStringLiteral("ok");

@@ -27,6 +27,9 @@ class QWidget;
 //   clickaction TEXT         click that entry of the menu that is open
 //   closeplayer              close the player window, as its close button does
 //   state                    signed-in flag, current line, queue and player facts
+//   focus                    the widget the keyboard is on: "ok NAME CLASS TEXT"
+//   rect NAME [TEXT]         "ok x y w h" of the widget on the screen, then "x y w h" of
+//                            the free area of the screen it is on
 //   shot PATH                save a picture of every visible top-level window
 class TestDriver : public QObject
 {

@@ -1,6 +1,7 @@
 #include "widgets/ImageCheckButton.h"
 
 #include "widgets/ImageStyle.h"
+#include "widgets/KeyActivation.h"
 
 ImageCheckButton::ImageCheckButton(const QString &image, const QString &checkedImage,
                                    QWidget *parent)
@@ -29,6 +30,18 @@ ImageCheckButton::ImageCheckButton(const QString &image, const QString &hoverIma
 void ImageCheckButton::setUp()
 {
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(KeyActivation::ButtonFocus);
     setCheckable(true);
+}
+
+void ImageCheckButton::keyPressEvent(QKeyEvent *event)
+{
+    if (!KeyActivation::clickOnEnter(this, event))
+        QPushButton::keyPressEvent(event);
+}
+
+void ImageCheckButton::paintEvent(QPaintEvent *event)
+{
+    QPushButton::paintEvent(event);
+    KeyActivation::paintFocusFrame(this);
 }

@@ -11,6 +11,10 @@ public:
     ImageCheckButton(const QString &image, const QString &hoverImage, const QString &checkedImage,
                      const QString &checkedHoverImage, QWidget *parent = nullptr);
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
 private:
     void setUp();
 };

@@ -1,6 +1,7 @@
 #include "widgets/ImageRadioButton.h"
 
 #include "widgets/ImageStyle.h"
+#include "widgets/KeyActivation.h"
 
 ImageRadioButton::ImageRadioButton(const QString &image, const QString &hoverImage,
                                    const QString &checkedImage, const QString &checkedHoverImage,
@@ -8,7 +9,7 @@ ImageRadioButton::ImageRadioButton(const QString &image, const QString &hoverIma
     : QRadioButton(parent)
 {
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(KeyActivation::ButtonFocus);
     setStyleSheet(
         QStringLiteral("QRadioButton::indicator{border-image:none;}")
         + ImageStyle::rule(QStringLiteral("QRadioButton {background: url("), image)
@@ -17,4 +18,16 @@ ImageRadioButton::ImageRadioButton(const QString &image, const QString &hoverIma
         + ImageStyle::rule(QStringLiteral("QRadioButton::checked {background: url("), checkedImage)
         + ImageStyle::rule(QStringLiteral("QRadioButton::checked::hover {background: url("),
                            checkedHoverImage));
+}
+
+void ImageRadioButton::keyPressEvent(QKeyEvent *event)
+{
+    if (!KeyActivation::clickOnEnter(this, event))
+        QRadioButton::keyPressEvent(event);
+}
+
+void ImageRadioButton::paintEvent(QPaintEvent *event)
+{
+    QRadioButton::paintEvent(event);
+    KeyActivation::paintFocusFrame(this);
 }

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QHideEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QVBoxLayout>
@@ -71,7 +72,10 @@ int XMessageWidget::showMessage(const QString &message, int mode)
     m_messageLabel->setText(message);
     m_cancelButton->setVisible(mode != 1);
     m_okButton->show();
+    m_showingTip = false;
     show();
+    // Already open as a notice: the question takes the keyboard all the same.
+    takeKeyboard();
 
     QEventLoop loop;
     m_waitingLoop = &loop;
@@ -91,6 +95,7 @@ void XMessageWidget::showTip(const QString &message, int msec)
     m_messageLabel->setText(message);
     m_okButton->hide();
     m_cancelButton->hide();
+    m_showingTip = true;
     show();
     m_tipTimer.start(msec);
 }
@@ -102,6 +107,34 @@ void XMessageWidget::hideEvent(QHideEvent *event)
     if (isHidden())
         endWaitingQuestion(kCancel);
     PopWidget::hideEvent(event);
+}
+
+void XMessageWidget::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_okButton->isVisible()) {
+        // Enter answers with the button that has the focus; OK is the default.
+        answer(m_cancelButton->hasFocus() && m_cancelButton->isVisible() ? kCancel : kOk);
+        return;
+    }
+    PopWidget::keyPressEvent(event);
+}
+
+QWidget *XMessageWidget::firstFocus() const
+{
+    if (m_okButton->isVisible())
+        return m_okButton;
+    return PopWidget::firstFocus();
+}
+
+void XMessageWidget::escapePressed()
+{
+    if (m_cancelButton->isVisible())
+        answer(kCancel);
+    else if (m_okButton->isVisible())
+        answer(kOk);
+    else
+        close();
 }
 
 void XMessageWidget::answer(int result)

@@ -27,8 +27,15 @@ public:
     StyleButton *okButton() const { return m_okButton; }
     StyleButton *cancelButton() const { return m_cancelButton; }
 
+    // A timed notice leaves the keyboard to the page; a question holds it.
+    bool takesKeyboard() const override { return !m_showingTip; }
+
 protected:
     void hideEvent(QHideEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    QWidget *firstFocus() const override;
+    // Esc answers Cancel, or OK when OK is the only answer.
+    void escapePressed() override;
 
 private:
     void answer(int result);
@@ -42,4 +49,5 @@ private:
     // so a question taken over by a newer one can still unwind with its result.
     QEventLoop *m_waitingLoop = nullptr;
     QTimer m_tipTimer;
+    bool m_showingTip = false;
 };

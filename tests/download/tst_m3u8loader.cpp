@@ -578,6 +578,43 @@ private slots:
         QVERIFY(partFiles(folder.path()).isEmpty());
     }
 
+    // A segment that takes seconds to arrive: every one-second tick reports the bytes of
+    // that second, never 0 while bytes come in, and the ticks add up to what was received.
+    void speedCountsBytesAsTheyArrive()
+    {
+        const QByteArray segment(240 * 1024, 'x');
+        const QByteArray playlist = "#EXTM3U\n#EXTINF:9.0,\nslow.ts\n#EXT-X-ENDLIST\n";
+        MiniHttpServer server([&](const MiniHttpServer::Request &request) {
+            MiniHttpServer::Response response;
+            response.contentType = "application/octet-stream";
+            if (request.target == "/x/index.m3u8") {
+                response.body = playlist;
+            } else {
+                response.body = segment;
+                response.bytesPerSecond = 90 * 1024; // about 2.7 s for the segment
+            }
+            return response;
+        });
+        QTemporaryDir folder;
+        LoaderRun run;
+        run.start(QStringLiteral("http://%1/x/index.m3u8").arg(server.hostPort()), folder.path(), "unused");
+        QVERIFY(run.wait(15000));
+        QCOMPARE(run.finished.count(), 1);
+        QVERIFY2(run.progress.count() >= 2, qPrintable(QString::number(run.progress.count())));
+        double total = 0;
+        QStringList speeds;
+        for (const QList<QVariant> &tick : qAsConst(run.progress)) {
+            total += tick.at(1).toDouble();
+            speeds << QString::number(tick.at(1).toDouble());
+        }
+        for (const QList<QVariant> &tick : qAsConst(run.progress))
+            QVERIFY2(tick.at(1).toDouble() > 0, qPrintable(speeds.join(QLatin1Char(' '))));
+        // The last partial second is reported with the finish; the ticks before it account for
+        // every byte but that second's.
+        QVERIFY2(total <= segment.size() + playlist.size(), qPrintable(speeds.join(QLatin1Char(' '))));
+        QVERIFY2(total >= segment.size() / 2, qPrintable(speeds.join(QLatin1Char(' '))));
+    }
+
     // Before the playlist arrives the progress is 0, not 0/0; cancel ends it at once.
     void progressBeforePlaylistAndCancel()
     {

@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QRect>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -41,11 +42,14 @@ private:
     // The download folder chosen half-way: a name the settings accept, on the home volume.
     QString m_typedName;
     QString m_typedPassword;
+    // The small-screen day: its own service (with many courses) and its own home folder.
+    std::unique_ptr<DemoService> m_otherService;
+    std::unique_ptr<QTemporaryDir> m_otherHome;
     const QString m_newVideos =
         QDir::tempPath() + QStringLiteral("/lumrae2e_") + QString::number(QCoreApplication::applicationPid());
 
     // A private X server for the client's real window.
-    bool startXServer()
+    bool startXServer(const QString &size = QStringLiteral("1280x800x24"))
     {
         for (int n = 91; n < 140; ++n) {
             if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n))
@@ -53,7 +57,7 @@ private:
                 continue;
             m_display = QStringLiteral(":%1").arg(n);
             m_xserver.start(QStringLiteral("Xvfb"), QStringList() << m_display << QStringLiteral("-screen")
-                                                              << QStringLiteral("0") << QStringLiteral("1280x800x24")
+                                                              << QStringLiteral("0") << size
                                                               << QStringLiteral("-nolisten") << QStringLiteral("tcp"));
             if (!m_xserver.waitForStarted())
                 return false;
@@ -62,19 +66,21 @@ private:
         return false;
     }
 
-    QString dataDir() const { return m_home.path() + QStringLiteral("/Documents/Lumra医考网校"); }
+    QString dataDir() const { return homePath() + QStringLiteral("/Documents/Lumra医考网校"); }
+    QString homePath() const { return m_otherHome ? m_otherHome->path() : m_home.path(); }
 
     bool startClient()
     {
+        const DemoService &service = m_otherService ? *m_otherService : m_service;
         m_typedName.clear();
         m_typedPassword.clear();
         m_client = std::make_unique<QProcess>();
-        QProcessEnvironment env = m_service.processEnvironment();
+        QProcessEnvironment env = service.processEnvironment();
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         env.insert(QStringLiteral("DISPLAY"), m_display);
-        env.insert(QStringLiteral("HOME"), m_home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + QStringLiteral("/.config"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.path() + QStringLiteral("/run"));
+        env.insert(QStringLiteral("HOME"), homePath());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), homePath() + QStringLiteral("/.config"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), homePath() + QStringLiteral("/run"));
         env.insert(QStringLiteral("LUMRA_TEST_DRIVER"), m_socket);
         env.insert(QStringLiteral("LUMRA_MPV_AO"), QStringLiteral("null"));
         env.insert(QStringLiteral("LUMRA_SHUTDOWN_COMMAND"), QStringLiteral("true"));
@@ -247,7 +253,7 @@ private:
 
     int mediaRequestsFor(const QString &lessonId, int from, QSet<QString> *lines = nullptr) const
     {
-        const QList<QJsonObject> log = m_service.requestLog();
+        const QList<QJsonObject> log = (m_otherService ? *m_otherService : m_service).requestLog();
         int count = 0;
         for (int i = from; i < log.size(); ++i) {
             const QJsonObject entry = log.at(i);
@@ -274,6 +280,116 @@ private:
                   }, 20000)
                && ok(QStringLiteral("closeplayer"))
                && waitFor(QStringLiteral("state"), QStringLiteral("player=0"));
+    }
+
+
+    // ---- the keyboard of the X server, as a user's hand presses it ----------------------
+
+    bool xdotool(const QStringList &arguments, QString *output = nullptr)
+    {
+        QProcess tool;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+        tool.setProcessEnvironment(env);
+        tool.start(QStringLiteral("xdotool"), arguments);
+        if (!tool.waitForFinished(15000) || tool.exitCode() != 0) {
+            qWarning("xdotool %s failed", qPrintable(arguments.join(QLatin1Char(' '))));
+            return false;
+        }
+        if (output)
+            *output = QString::fromUtf8(tool.readAllStandardOutput());
+        return true;
+    }
+
+    // Gives the main window the keyboard, as clicking into it or the window manager would.
+    bool focusMainWindow()
+    {
+        QString ids;
+        if (!xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                      QStringLiteral("Lumra医考网校")},
+                     &ids))
+            return false;
+        for (const QString &id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            QString shape;
+            if (!xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id}, &shape))
+                continue;
+            const int width = shape.section(QStringLiteral("WIDTH="), 1).section(QLatin1Char('\n'), 0, 0).toInt();
+            if (width > 500)
+                return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), id});
+        }
+        return false;
+    }
+
+    bool press(const QString &keys)
+    {
+        const bool done = xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("120")}
+                                  + keys.split(QLatin1Char(' ')));
+        QTest::qWait(250);
+        return done;
+    }
+
+    bool typeKeys(const QString &text)
+    {
+        return xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), text});
+    }
+
+    // Tab (or Shift+Tab) until the keyboard is on the widget whose focus answer holds `what`.
+    bool tabTo(const QString &what, bool backwards = false)
+    {
+        for (int i = 0; i < 60; ++i) {
+            if (send(QStringLiteral("focus")).contains(what))
+                return true;
+            if (!press(backwards ? QStringLiteral("shift+Tab") : QStringLiteral("Tab")))
+                return false;
+        }
+        qWarning("Tab never reached %s (%s)", qPrintable(what), qPrintable(send(QStringLiteral("focus"))));
+        return false;
+    }
+
+    // The whole screen, into $LUMRA_SCREENSHOT_DIR when set (docs/screenshots), else the home.
+    bool screenShot(const QString &name)
+    {
+        QString folder = qEnvironmentVariable("LUMRA_SCREENSHOT_DIR");
+        if (folder.isEmpty())
+            folder = homePath();
+        QProcess grab;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+        grab.setProcessEnvironment(env);
+        grab.start(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                               folder + QLatin1Char('/') + name + QStringLiteral(".png")});
+        return grab.waitForFinished(20000) && grab.exitCode() == 0;
+    }
+
+    // The widget's rectangle lies inside the free area of its screen.
+    bool onScreen(const QString &widget)
+    {
+        const QStringList numbers = send(QStringLiteral("rect ") + widget).mid(3).split(QLatin1Char(' '));
+        if (numbers.size() != 8)
+            return false;
+        const QRect rect(numbers[0].toInt(), numbers[1].toInt(), numbers[2].toInt(), numbers[3].toInt());
+        const QRect free(numbers[4].toInt(), numbers[5].toInt(), numbers[6].toInt(), numbers[7].toInt());
+        if (!free.contains(rect))
+            qWarning("%s at %d,%d %dx%d leaves the screen %dx%d", qPrintable(widget), rect.x(), rect.y(),
+                     rect.width(), rect.height(), free.width(), free.height());
+        return !rect.isEmpty() && free.contains(rect);
+    }
+
+    int endpointRequests(const QString &endpoint) const
+    {
+        return m_otherService ? m_otherService->requestLog(endpoint).size() : 0;
+    }
+
+    // Plays the lesson the keyboard is on (Enter) and closes the player once it runs.
+    bool playWithEnter()
+    {
+        return press(QStringLiteral("Return")) && QTest::qWaitFor([this] {
+                   const QString state = send(QStringLiteral("state"));
+                   return state.contains(QStringLiteral("player=1"))
+                          && !state.contains(QStringLiteral("length=00:00:00"))
+                          && !state.contains(QStringLiteral("position=00:00:00"));
+               }, 20000)
+               && ok(QStringLiteral("closeplayer")) && waitFor(QStringLiteral("state"), QStringLiteral("player=0"));
     }
 
 private slots:
@@ -356,6 +472,9 @@ private slots:
         QVERIFY(waitFor(QStringLiteral("visible rdSetting@线路2"), QStringLiteral("ok 1")));
         QVERIFY(ok(QStringLiteral("click rdSetting 线路2")));
         QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("line=2")));
+        // The dialog stays open until it is closed, as any dialog: Esc closes it.
+        QVERIFY(ok(QStringLiteral("key rdSetting@线路2 Escape")));
+        QVERIFY(waitFor(QStringLiteral("visible rdSetting@线路2"), QStringLiteral("ok 0")));
         mark = m_service.requestLog().size();
         QVERIFY(playAndStop(QStringLiteral("心力衰竭的临床表现")));
         lines.clear();
@@ -508,6 +627,139 @@ private slots:
         }
         QVERIFY2(open.isEmpty(), qPrintable(open.join(QLatin1Char(' '))));
         QVERIFY(files >= 5);
+    }
+
+    // A day on a 1024×600 screen with sixty courses, by keyboard alone: a wrong then a right
+    // password, a box answered with Enter, a course opened and a lesson downloaded, the
+    // settings dialog opened from the menu and closed with Esc. Then the service forgets
+    // every session: the next request leads to the sign-in form with the account filled in,
+    // and the downloaded lesson still plays offline. Then the service is out of reach: the
+    // my-courses page says so and leads to the downloaded lessons, which play.
+    void keyboardDayOnASmallScreen()
+    {
+        stopClient();
+        m_xserver.terminate();
+        m_xserver.waitForFinished(5000);
+        QVERIFY2(startXServer(QStringLiteral("1024x600x24")), "Xvfb did not start");
+        m_otherService = std::make_unique<DemoService>(QStringList{QStringLiteral("--courses"), QStringLiteral("60")});
+        QVERIFY2(m_otherService->start(), qPrintable(m_otherService->errorString()));
+        m_otherHome = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir().mkpath(homePath() + QStringLiteral("/run")));
+        QFile::setPermissions(homePath() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        QVERIFY(startClient());
+        QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("signedIn=0")));
+        QVERIFY(onScreen(QStringLiteral("NavigatWidget")));
+        QVERIFY(onScreen(QStringLiteral("TitleWidget")));
+        QVERIFY(focusMainWindow());
+        // The sign-in form opens with the keyboard in the account field.
+        QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("请输入您的手机号")));
+        QVERIFY(screenShot(QStringLiteral("1024x600-signin")));
+        QVERIFY(typeKeys(QStringLiteral("13800138000")));
+        QVERIFY(press(QStringLiteral("Return")));
+        QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("请输入密码")));
+        QVERIFY(typeKeys(QStringLiteral("lumra-wrong")));
+        QVERIFY(press(QStringLiteral("Return")));
+        QVERIFY(waitFor(QStringLiteral("visible btnOK"), QStringLiteral("ok 1")));
+        QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("btnOK")));
+        QVERIFY(screenShot(QStringLiteral("1024x600-message")));
+        // Enter answers the box; nothing else is sent.
+        QVERIFY(press(QStringLiteral("Return")));
+        QVERIFY(waitFor(QStringLiteral("visible btnOK"), QStringLiteral("ok 0")));
+        QTest::qWait(500);
+        QCOMPARE(endpointRequests(QStringLiteral("dologin")), 1);
+        QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("txtName")));
+        QVERIFY(press(QStringLiteral("ctrl+a")));
+        QVERIFY(typeKeys(QStringLiteral("lumra2026")));
+        QVERIFY(press(QStringLiteral("Return")));
+        QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("signedIn=1")));
+        QCOMPARE(endpointRequests(QStringLiteral("dologin")), 2);
+
+        // Sixty courses, one page that scrolls; the navigation bar on the screen.
+        QVERIFY(waitFor(QStringLiteral("item ThumbnailListWidget 2026临床执业医师精讲班"), QStringLiteral("ok 1")));
+        QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("ThumbnailListWidget")));
+        QTest::qWait(1500); // covers
+        QVERIFY(onScreen(QStringLiteral("NavigatWidget")));
+        QVERIFY(onScreen(QStringLiteral("btnNavUser")));
+        QVERIFY(screenShot(QStringLiteral("1024x600-mycourses-60")));
+        QVERIFY(press(QStringLiteral("End")));
+        QVERIFY(tabTo(QStringLiteral("显示已过期课程")));
+        QVERIFY(press(QStringLiteral("Return")));
+        QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("收起已过期课程")));
+        QTest::qWait(500);
+        QVERIFY(screenShot(QStringLiteral("1024x600-mycourses-expired")));
+
+        // The first course, opened with Enter; a lesson ticked with Space and downloaded.
+        QVERIFY(tabTo(QStringLiteral("ThumbnailListWidget"), true));
+        QVERIFY(press(QStringLiteral("Home Return")));
+        QVERIFY(waitFor(QStringLiteral("item QTreeView 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
+        QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("QTreeView")));
+        QVERIFY(press(QStringLiteral("Return Down Right Down space")));
+        QVERIFY(tabTo(QStringLiteral("下载选中")));
+        QVERIFY(press(QStringLiteral("Return")));
+        QVERIFY(waitFor(QStringLiteral("visible QLabel@已添加至下载列表"), QStringLiteral("ok 1"), 5000));
+        QVERIFY(screenShot(QStringLiteral("1024x600-coursepage")));
+        QVERIFY(QTest::qWaitFor([this] { return downloadedInIndex().contains(QStringLiteral("1013")); }, 60000));
+        QCOMPARE(downloadedInIndex(), QStringList() << QStringLiteral("1013"));
+
+        // A dialog from the menu, and Esc closes it.
+        QVERIFY(tabTo(QStringLiteral("btnTitle"), true));
+        QVERIFY(press(QStringLiteral("Return")));
+        QVERIFY(press(QStringLiteral("Down Down Return")));
+        QVERIFY(waitFor(QStringLiteral("visible txtPath"), QStringLiteral("ok 1")));
+        QVERIFY(onScreen(QStringLiteral("txtPath")));
+        QVERIFY(screenShot(QStringLiteral("1024x600-settings")));
+        QVERIFY(press(QStringLiteral("Escape")));
+        QVERIFY(waitFor(QStringLiteral("visible txtPath"), QStringLiteral("ok 0")));
+
+        // The service restarts with nothing of its sessions; the next request finds out.
+        QVERIFY2(m_otherService->restartWithFreshData(), qPrintable(m_otherService->errorString()));
+        QVERIFY(tabTo(QStringLiteral("btnNavClass")));
+        QVERIFY(press(QStringLiteral("space")));
+        QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("ThumbnailListWidget")));
+        QVERIFY(press(QStringLiteral("Home Return")));
+        QVERIFY(waitFor(QStringLiteral("text lblUserInfo@登录已失效，请重新登录"), QStringLiteral("ok"), 10000));
+        QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("btnOK")));
+        QVERIFY(press(QStringLiteral("Return")));
+        QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("signedIn=0")));
+        QVERIFY(waitFor(QStringLiteral("visible txtName@13800138000"), QStringLiteral("ok 1")));
+        QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("请输入密码")));
+        QVERIFY(screenShot(QStringLiteral("1024x600-signin-again")));
+        QCOMPARE(downloadedInIndex(), QStringList() << QStringLiteral("1013"));
+        // The password alone brings the user back; the lesson plays from the store.
+        QVERIFY(typeKeys(QStringLiteral("lumra2026")));
+        QVERIFY(press(QStringLiteral("Return")));
+        QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("signedIn=1")));
+        QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("ThumbnailListWidget")));
+        QVERIFY(press(QStringLiteral("Home Return")));
+        QVERIFY(waitFor(QStringLiteral("item QTreeView 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
+        QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("QTreeView")));
+        const int mark = m_otherService->requestLog().size();
+        QVERIFY(press(QStringLiteral("Return Down Right Down")));
+        QVERIFY(playWithEnter());
+        QCOMPARE(mediaRequestsFor(QStringLiteral("1013"), mark), 0);
+
+        // Out of reach: the start finds the service gone and offers the downloaded lessons.
+        stopClient();
+        m_otherService->stop();
+        QVERIFY(startClient());
+        QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("signedIn=1")));
+        QVERIFY(waitFor(QStringLiteral("visible lblUserInfo@无法连接到服务器，已下载的课程仍可离线观看"),
+                        QStringLiteral("ok 1"), 30000));
+        QCOMPARE(send(QStringLiteral("visible btnOK")), QStringLiteral("ok 0"));
+        QVERIFY(focusMainWindow());
+        QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("查看已缓存")));
+        QVERIFY(screenShot(QStringLiteral("1024x600-offline")));
+        QVERIFY(press(QStringLiteral("Return")));
+        QVERIFY(waitFor(QStringLiteral("visible btnDownTitle@已缓存（1个课程）"), QStringLiteral("ok 1")));
+        QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("ThumbnailListWidget")));
+        QTest::qWait(500);
+        QVERIFY(screenShot(QStringLiteral("1024x600-downloaded")));
+        QVERIFY(press(QStringLiteral("Return")));
+        QVERIFY(waitFor(QStringLiteral("item ThumbnailListWidget 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
+        QVERIFY(playWithEnter());
+        QVERIFY(onScreen(QStringLiteral("NavigatWidget")));
+        stopClient();
     }
 };
 

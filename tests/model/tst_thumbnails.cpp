@@ -23,6 +23,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QToolTip>
 #include <QtTest>
 
 #include <memory>
@@ -257,10 +258,71 @@ private slots:
         grid.setEditMode(false);
         QVERIFY(grid.checkedItems().isEmpty());
 
+        // The keyboard does what the mouse does: the arrows move the frame, Space or Enter
+        // acts on the tile under it (plays outside selection mode, ticks inside it).
+        grid.setFocus();
+        grid.setCurrentIndex(grid.model()->index(1, 0));
+        QTest::keyClick(&grid, Qt::Key_Left);
+        QCOMPARE(grid.currentIndex().row(), 0);
+        QTest::keyClick(&grid, Qt::Key_Return);
+        QCOMPARE(played.size(), 2);
+        grid.setEditMode(true);
+        QTest::keyClick(&grid, Qt::Key_Space);
+        QCOMPARE(grid.checkedItems().size(), 1);
+        QCOMPARE(played.size(), 2);
+        grid.setEditMode(false);
+
         // A tile whose lesson was removed from the list in the meantime plays nothing.
         stored.coursewares[0].downloadState = Courseware::NotDownloaded;
         QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, firstTile);
-        QCOMPARE(played.size(), 1);
+        QCOMPARE(played.size(), 2);
+    }
+
+    // A title too long for the lines under the cover ends in "…" and shows whole as the
+    // tile's tool tip; a short one has no tool tip. A failed lesson says in Chinese what
+    // failed and that a click tries again.
+    void longTitlesAndFailedTiles()
+    {
+        Course c = course(QStringLiteral("6"));
+        const QString longTitle =
+            QStringLiteral("2026临床执业医师考点串讲与历年真题精选配套强化训练班（含模拟试卷及答案解析，附赠考前押题、"
+                           "高频考点速记手册、实践技能操作视频与全程答疑服务）");
+        c.coursewares[0].title = longTitle;
+        m_env->state().user.downloads << c;
+        Course &stored = m_env->state().user.downloads.last();
+        ThumbnailListWidget grid;
+        grid.resize(800, 300);
+        grid.setItems({new ThumbnailItemCourseware(&stored, &stored.coursewares[0], ThumbnailItem::Failed),
+                       new ThumbnailItemCourseware(&stored, &stored.coursewares[1], ThumbnailItem::Waiting)});
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+
+        bool elided = false;
+        const QString shown = ThumbnailDelegate::captionText(longTitle, &elided);
+        QVERIFY(elided);
+        QVERIFY(shown.endsWith(QChar(0x2026)));
+        ThumbnailDelegate::captionText(QStringLiteral("第2讲"), &elided);
+        QVERIFY(!elided);
+
+        auto toolTipAt = [&grid](int row) {
+            QToolTip::hideText();
+            QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000);
+            const QPoint at = grid.visualRect(grid.model()->index(row, 0)).center();
+            QHelpEvent help(QEvent::ToolTip, at, grid.viewport()->mapToGlobal(at));
+            QApplication::sendEvent(grid.viewport(), &help);
+            QTest::qWait(50);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(toolTipAt(0), longTitle);
+        QCOMPARE(toolTipAt(1), QString());
+
+        for (const char *error : {"Load M3u8 Error", "Load Key Error", "Load Seg Error"}) {
+            const QString text = ThumbnailDelegate::failureText(QString::fromLatin1(error));
+            QVERIFY2(text.startsWith(QStringLiteral("下载失败")), qPrintable(text));
+            QVERIFY2(!text.contains(QStringLiteral("Error")), qPrintable(text));
+        }
+        QCOMPARE(ThumbnailDelegate::failureText(QStringLiteral("获取下载地址失败")), QStringLiteral("获取下载地址失败"));
+        QCOMPARE(ThumbnailDelegate::retryHint(), QStringLiteral("点击重试"));
     }
 
     void failedTileRestartsTheQueue()

@@ -38,13 +38,13 @@ bool DemoService::start(int timeoutMs)
         m_error = QStringLiteral("LUMRA_DEMO_SERVICE is not set");
         return false;
     }
-    if (!m_dataDir.isValid()) {
-        m_error = QStringLiteral("no temporary folder: ") + m_dataDir.errorString();
+    if (!m_dataDir->isValid()) {
+        m_error = QStringLiteral("no temporary folder: ") + m_dataDir->errorString();
         return false;
     }
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(program, QStringList{QStringLiteral("--port"), QStringLiteral("0"),
-                                         QStringLiteral("--data"), m_dataDir.path(),
+    m_process.start(program, QStringList{QStringLiteral("--port"), QString::number(m_port),
+                                         QStringLiteral("--data"), m_dataDir->path(),
                                          QStringLiteral("--media-cache"), mediaCacheDir()}
                                  + m_extraArguments);
     if (!m_process.waitForStarted(10000)) {
@@ -54,6 +54,8 @@ bool DemoService::start(int timeoutMs)
 
     // One "listening on" line, then one "export NAME=VALUE" line per variable.
     const int expectedVariables = 6;
+    m_port = 0;
+    m_variables.clear();
     QElapsedTimer timer;
     timer.start();
     while (m_port == 0 || m_variables.size() < expectedVariables) {
@@ -92,6 +94,15 @@ void DemoService::stop()
     }
 }
 
+bool DemoService::restartWithFreshData()
+{
+    const quint16 port = m_port;
+    stop();
+    m_dataDir = std::make_unique<QTemporaryDir>();
+    m_port = port;
+    return start();
+}
+
 bool DemoService::isRunning() const
 {
     return m_process.state() == QProcess::Running;
@@ -99,12 +110,12 @@ bool DemoService::isRunning() const
 
 QString DemoService::requestLogPath() const
 {
-    return m_dataDir.filePath(QStringLiteral("requests.jsonl"));
+    return m_dataDir->filePath(QStringLiteral("requests.jsonl"));
 }
 
 QString DemoService::uploadsDir() const
 {
-    return m_dataDir.filePath(QStringLiteral("errorlog"));
+    return m_dataDir->filePath(QStringLiteral("errorlog"));
 }
 
 QProcessEnvironment DemoService::processEnvironment() const

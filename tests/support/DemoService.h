@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <memory>
+
 // Runs the local demo course service for one test: the binary named by LUMRA_DEMO_SERVICE,
 // on a free port, with its state in a temporary folder and its generated media in a cache
 // shared by all tests (LUMRA_DEMO_MEDIA_CACHE, default <temp>/lumra-demo-media-cache).
@@ -35,11 +37,15 @@ public:
     // Starts the service and waits for its "listening" and "export" lines.
     bool start(int timeoutMs = 60000);
     void stop();
+    // Stops the service and starts it again on the same port with an empty data folder, as
+    // a service that lost its sessions: every session id a client holds is unknown to it.
+    // The request log starts anew too.
+    bool restartWithFreshData();
     bool isRunning() const;
     QString errorString() const { return m_error; }
 
     quint16 port() const { return m_port; }
-    QString dataDir() const { return m_dataDir.path(); }
+    QString dataDir() const { return m_dataDir->path(); }
     QString requestLogPath() const;
     QString uploadsDir() const;
 
@@ -69,7 +75,7 @@ private:
     bool control(const QString &query);
 
     QStringList m_extraArguments;
-    QTemporaryDir m_dataDir;
+    std::unique_ptr<QTemporaryDir> m_dataDir = std::make_unique<QTemporaryDir>();
     ChildProcess m_process;
     quint16 m_port = 0;
     QMap<QString, QString> m_variables;

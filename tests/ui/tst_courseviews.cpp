@@ -22,10 +22,13 @@
 #include "ui/UserWidget.h"
 #include "widgets/ImageButton.h"
 #include "widgets/ImageLabel.h"
+#include "widgets/LoadingWidget.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTreeView>
 #include <QtTest>
@@ -172,6 +175,24 @@ private slots:
         QVERIFY(!myCourses()->retryButton()->isVisible());
         QTest::mouseClick(myCourses()->showExpiredButton(), Qt::LeftButton);
         QVERIFY(myCourses()->expiredList()->isVisible());
+        // Ended courses are marked as such; the others are not.
+        QVERIFY(myCourses()->expiredList()->model()->index(0, 0).data(ThumbnailItem::ExpiredRole).toBool());
+        QVERIFY(!myCourses()->validList()->model()->index(0, 0).data(ThumbnailItem::ExpiredRole).toBool());
+        // One page that scrolls as a whole: neither grid scrolls on its own, each shows all
+        // of its tiles.
+        for (ThumbnailListWidget *grid : {myCourses()->validList(), myCourses()->expiredList()}) {
+            QCOMPARE(grid->verticalScrollBar()->maximum(), 0);
+            const QRect last = grid->visualRect(grid->model()->index(grid->count() - 1, 0));
+            QVERIFY2(grid->viewport()->rect().contains(last), qPrintable(QStringLiteral("%1 %2").arg(
+                         grid->viewport()->height()).arg(last.bottom())));
+        }
+        // The link folds the list away again.
+        QCOMPARE(myCourses()->showExpiredButton()->text(), QStringLiteral("收起已过期课程"));
+        QTest::mouseClick(myCourses()->showExpiredButton(), Qt::LeftButton);
+        QVERIFY(!myCourses()->expiredList()->isVisible());
+        QCOMPARE(myCourses()->showExpiredButton()->text(), QStringLiteral("显示已过期课程"));
+        QTest::mouseClick(myCourses()->showExpiredButton(), Qt::LeftButton);
+        QVERIFY(myCourses()->expiredList()->isVisible());
 
         // Covers arrive in the user's folder and reach the tiles.
         const QString cover = state().userDataDir + QStringLiteral("/cover-101.png");
@@ -224,15 +245,44 @@ private slots:
         grab(window(), QStringLiteral("coursepage"));
         model->setData(findNode(model, QStringLiteral("心力衰竭")), Qt::Unchecked, Qt::CheckStateRole);
 
+        // A chapter whose lessons are only partly ticked shows a partly checked box.
+        QCOMPARE(findNode(model, QStringLiteral("心血管系统")).data(Qt::CheckStateRole).toInt(),
+                 int(Qt::Unchecked));
+        model->setData(findNode(model, QStringLiteral("心力衰竭的临床表现")), Qt::Checked, Qt::CheckStateRole);
+        QCOMPARE(findNode(model, QStringLiteral("心血管系统")).data(Qt::CheckStateRole).toInt(),
+                 int(Qt::PartiallyChecked));
+        QCOMPARE(findNode(model, QStringLiteral("心力衰竭")).data(Qt::CheckStateRole).toInt(),
+                 int(Qt::PartiallyChecked));
+        model->setData(findNode(model, QStringLiteral("心力衰竭的临床表现")), Qt::Unchecked, Qt::CheckStateRole);
+        QCOMPARE(findNode(model, QStringLiteral("心血管系统")).data(Qt::CheckStateRole).toInt(),
+                 int(Qt::Unchecked));
+
+        // Nothing ticked: the page says so, stays, and nothing is queued.
+        QSignalSpy appended(m_queue.get(), &FileStream::AppendMissionSignal);
+        QTest::mouseClick(coursePage()->downloadButton(), Qt::LeftButton);
+        QCOMPARE(appended.size(), 0);
+        QCOMPARE(window()->currentPage(), 1);
+        QVERIFY(window()->messageBox()->isVisible());
+        QCOMPARE(window()->messageBox()->messageLabel()->text(), QStringLiteral("没有选中要下载的课程"));
+        QTRY_VERIFY_WITH_TIMEOUT(!window()->messageBox()->isVisible(), 4000);
+
         // Select all, then untick one chapter: only the other chapter's lessons go.
         QTest::mouseClick(coursePage()->selectAllBox(), Qt::LeftButton);
         QCOMPARE(findNode(model, QStringLiteral("慢性阻塞性肺疾病")).data(Qt::CheckStateRole).toInt(),
                  int(Qt::Checked));
         model->setData(findNode(model, QStringLiteral("心血管系统")), Qt::Unchecked, Qt::CheckStateRole);
-        QSignalSpy appended(m_queue.get(), &FileStream::AppendMissionSignal);
+        const int scrolled = coursePage()->tree()->verticalScrollBar()->value();
         QTest::mouseClick(coursePage()->downloadButton(), Qt::LeftButton);
         QCOMPARE(appended.size(), 1);
-        QCOMPARE(window()->currentPage(), 0);
+        // The page stays as it was, its chapters open, the lesson now marked as queued.
+        QCOMPARE(window()->currentPage(), 1);
+        QVERIFY(coursePage()->tree()->isExpanded(findNode(model, QStringLiteral("心血管系统"))));
+        QVERIFY(coursePage()->tree()->isExpanded(findNode(model, QStringLiteral("心力衰竭"))));
+        QCOMPARE(coursePage()->tree()->verticalScrollBar()->value(), scrolled);
+        QCOMPARE(coursePage()->model(), model);
+        const QModelIndex queued = findNode(model, QStringLiteral("慢性阻塞性肺疾病"));
+        QVERIFY(!queued.data(Qt::CheckStateRole).isValid());
+        QVERIFY(!coursePage()->selectAllBox()->isChecked());
         QVERIFY(window()->messageBox()->isVisible());
         QCOMPARE(window()->messageBox()->messageLabel()->text(), QStringLiteral("已添加至下载列表"));
         QVERIFY(!m_queue->isPaused());
@@ -246,6 +296,8 @@ private slots:
 
         // Back on the course page the queued or downloaded lesson has no check box.
         QVERIFY(downloaded(QStringLiteral("101"), QStringLiteral("1018")));
+        QTest::mouseClick(coursePage()->backButton(), Qt::LeftButton);
+        QCOMPARE(window()->currentPage(), 0);
         QVERIFY(openCourse(QStringLiteral("2026临床执业医师精讲班")));
         const QModelIndex lesson = findNode(coursePage()->model(), QStringLiteral("慢性阻塞性肺疾病"));
         QCOMPARE(lesson.siblingAtColumn(1).data().toString(), QStringLiteral("已下载"));
@@ -292,6 +344,25 @@ private slots:
         QCOMPARE(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size(), before + 1);
         QCOMPARE(m_answers->messages().size(), 1);
         QCOMPARE(window()->currentPage(), 1);
+
+        // The keyboard: Enter opens and closes a chapter, the arrows walk and open the tree,
+        // Space ticks a lesson, Enter plays it.
+        tree->collapseAll();
+        tree->setCurrentIndex(model->index(0, 0));
+        const QModelIndex chapter = findNode(model, QStringLiteral("心血管系统"));
+        QTest::keyClick(tree, Qt::Key_Return);
+        QVERIFY(tree->isExpanded(chapter));
+        QTest::keyClick(tree, Qt::Key_Down);
+        QTest::keyClick(tree, Qt::Key_Right);
+        QTest::keyClick(tree, Qt::Key_Down);
+        QCOMPARE(tree->currentIndex().data().toString(), QStringLiteral("心力衰竭的病因与诱因"));
+        QTest::keyClick(tree, Qt::Key_Space);
+        QCOMPARE(tree->currentIndex().data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+        QCOMPARE(chapter.data(Qt::CheckStateRole).toInt(), int(Qt::PartiallyChecked));
+        QTest::keyClick(tree, Qt::Key_Return);
+        QTRY_COMPARE(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size(), before + 2);
+        QTRY_COMPARE(m_answers->messages().size(), 2);
+        QVERIFY(tree->focusPolicy() & Qt::TabFocus);
     }
 
     void downloadScreenTabsCountsAndDeletion()
@@ -485,6 +556,96 @@ private slots:
         lessonPage()->loadCourse(QStringLiteral("999"));
         QCOMPARE(lessonPage()->titleLabel()->text(), QStringLiteral("2026临床执业医师精讲班"));
         QVERIFY(!lessonPage()->course());
+    }
+
+    // The service forgets every session (restarted with an empty data folder); the next
+    // request tells the user, who lands on the sign-in form with the account filled in and
+    // the focus on the password. The downloaded lesson stays, and plays offline once the
+    // user is back in.
+    void expiredSessionEndsAtTheSignInForm()
+    {
+        QVERIFY(signIn());
+        QVERIFY(openCourse(QStringLiteral("2026临床执业医师精讲班")));
+        QVERIFY(downloadLessons({QStringLiteral("慢性阻塞性肺疾病")}));
+        QVERIFY(downloaded(QStringLiteral("101"), QStringLiteral("1018")));
+        QTest::mouseClick(coursePage()->backButton(), Qt::LeftButton);
+        const QString index = FileStream::indexFileFor(state().userStoreFile);
+        m_answers->clear();
+
+        QVERIFY2(m_service.restartWithFreshData(), qPrintable(m_service.errorString()));
+        // Any request now: the user opens another course.
+        clickTile(myCourses()->validList(), rowOf(myCourses()->validList(), QStringLiteral("2026护士资格考试冲刺班")));
+        QTRY_COMPARE_WITH_TIMEOUT(m_answers->messages(), QStringList() << QStringLiteral("登录已失效，请重新登录"), 10000);
+        LoginWidget *login = window()->userPage()->loginForm();
+        QTRY_VERIFY(login->isVisible());
+        QVERIFY(!state().signedIn);
+        QCOMPARE(window()->currentPage(), 3);
+        QCOMPARE(login->nameEdit()->text(), QStringLiteral("13800138000"));
+        QCOMPARE(login->passwordEdit()->text(), QString());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(login->passwordEdit()));
+        QCOMPARE(m_answers->messages().size(), 1);
+        // Nothing of the download is lost: its files and its line in the stored list.
+        QVERIFY2(QFileInfo(index).size() > 0, qPrintable(index));
+        const QString folder = state().downloadDir + QStringLiteral("/101/1018");
+        QVERIFY2(QFile::exists(folder + QStringLiteral("/00000.zs")), qPrintable(folder));
+
+        // Back in with the password alone (the session id the client holds is bound again).
+        login->passwordEdit()->setText(QStringLiteral("lumra2026"));
+        QTest::keyClick(login->passwordEdit(), Qt::Key_Return);
+        QVERIFY(waitFor([this] { return state().signedIn && myCourses()->validList()->count() == 2; }));
+        QVERIFY(m_queue->findDownloadLesson(QStringLiteral("101"), QStringLiteral("1018")));
+        QCOMPARE(m_queue->findDownloadLesson(QStringLiteral("101"), QStringLiteral("1018"))->downloadState,
+                 int(Courseware::Downloaded));
+    }
+
+    // The service cannot be reached: the my-courses page says so (no bare network error in a
+    // box) and its button leads, by keyboard, to the downloaded lessons, which play.
+    void offlineOffersTheDownloadedLessons()
+    {
+        QVERIFY(signIn());
+        QVERIFY(openCourse(QStringLiteral("2026临床执业医师精讲班")));
+        QVERIFY(downloadLessons({QStringLiteral("心力衰竭的病因与诱因")}));
+        QVERIFY(downloaded(QStringLiteral("101"), QStringLiteral("1013")));
+        QTest::mouseClick(coursePage()->backButton(), Qt::LeftButton);
+        window()->showDownloads();
+        downloads()->showCachingTab();
+        window()->showCourses();
+        m_answers->clear();
+
+        m_service.stop();
+        window()->setLoading(true);
+        m_env->api()->getMyCourseList();
+        QVERIFY(waitFor([this] { return myCourses()->offlineLabel()->isVisible(); }));
+        QCOMPARE(myCourses()->offlineLabel()->text(), QStringLiteral("无法连接到服务器，已下载的课程仍可离线观看"));
+        QVERIFY(window()->loadingWidget()->isHidden());
+        QTest::qWait(200);
+        QCOMPARE(m_answers->messages(), QStringList());
+        QVERIFY(myCourses()->viewDownloadsButton()->isVisible());
+        QVERIFY(myCourses()->retryButton()->isVisible());
+
+        QList<Courseware *> played;
+        ThumbnailItemCourseware::setOfflinePlayer([&played](Courseware *lesson) { played << lesson; });
+        QTest::keyClick(myCourses()->viewDownloadsButton(), Qt::Key_Return);
+        QCOMPARE(window()->currentPage(), 2);
+        QVERIFY(downloads()->findChild<ThumbnailListWidget *>() != nullptr);
+        ThumbnailListWidget *cached = nullptr;
+        for (auto *grid : downloads()->findChildren<ThumbnailListWidget *>()) {
+            if (grid->isVisible())
+                cached = grid;
+        }
+        QVERIFY(cached);
+        QCOMPARE(cached->count(), 1);
+        QCOMPARE(cached->thumbnailModel()->itemAt(0)->kind(), int(ThumbnailItem::CourseDoneKind));
+        cached->setCurrentIndex(cached->model()->index(0, 0));
+        QTest::keyClick(cached, Qt::Key_Return);
+        QCOMPARE(window()->currentPage(), 4);
+        ThumbnailListWidget *lessons = lessonPage()->findChild<ThumbnailListWidget *>();
+        QVERIFY(lessons);
+        lessons->setCurrentIndex(lessons->model()->index(0, 0));
+        QTest::keyClick(lessons, Qt::Key_Space);
+        QCOMPARE(played, QList<Courseware *>() << m_queue->findDownloadLesson("101", "1013"));
+
+        QVERIFY2(m_service.start(), qPrintable(m_service.errorString()));
     }
 
     void diskSpaceText()

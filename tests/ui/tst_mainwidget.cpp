@@ -87,6 +87,13 @@ private slots:
         QCOMPARE(MainWidget::windowSizeFor(1210), QSize(800, 600));
         QCOMPARE(MainWidget::windowSizeFor(1211), QSize(1210, 720));
         QCOMPARE(MainWidget::windowSizeFor(0), QSize(800, 600));
+        // The free area of the screen bounds the window: a 1024×600 screen with a panel of
+        // 28 pixels, and a 1920×1080 screen at double scale (960×540 logical pixels).
+        const QRect netbook(0, 28, 1024, 572);
+        QCOMPARE(MainWidget::windowGeometryFor(netbook), QRect(112, 28, 800, 572));
+        const QRect doubled(0, 0, 960, 540);
+        QVERIFY(doubled.contains(MainWidget::windowGeometryFor(doubled)));
+        QCOMPARE(MainWidget::windowGeometryFor(QRect(0, 0, 1366, 728)).size(), QSize(1210, 720));
     }
 
     void menus()
@@ -162,8 +169,18 @@ private slots:
         QString seen;
         answerSoon(window, 0, &seen);
         window.setLoading(true);
+        emit m_api->HttpResponseSignal(ReqMyCourseList, 0, QStringLiteral("服务器维护中"));
+        QCOMPARE(seen, QStringLiteral("服务器维护中"));
+        QVERIFY(window.loadingWidget()->isHidden());
+
+        // Not reached at all: the page says so itself, no box is put in front of it.
+        window.messageBox()->messageLabel()->clear();
+        seen = QStringLiteral("unread");
+        answerSoon(window, 0, &seen);
+        window.setLoading(true);
         emit m_api->HttpResponseSignal(ReqMyCourseList, 0, QStringLiteral("网络超时"));
-        QCOMPARE(seen, QStringLiteral("网络超时"));
+        QTRY_VERIFY(seen != QStringLiteral("unread"));
+        QCOMPARE(seen, QString());
         QVERIFY(window.loadingWidget()->isHidden());
     }
 
@@ -228,7 +245,16 @@ private slots:
         QVERIFY(window.windowState() & Qt::WindowMinimized);
 
         window.restore();
+        // Closing only hides the window and no tray would bring it back: the main menu
+        // offers the tray menu's 退出, so the program can still be quit from its window.
+        window.mainMenu()->popup(window.mapToGlobal(QPoint(20, 60)));
+        QCOMPARE(actionTexts(window.mainMenu()).mid(4), QStringList() << "|" << "退出");
+        window.mainMenu()->hide();
+
         tray = true; // a panel appeared later
+        window.mainMenu()->popup(window.mapToGlobal(QPoint(20, 60)));
+        QCOMPARE(actionTexts(window.mainMenu()), QStringList() << "切换线路" << "设置" << "|" << "帮助");
+        window.mainMenu()->hide();
         close.setAccepted(true);
         QApplication::sendEvent(&window, &close);
         QVERIFY(!window.isVisible());

@@ -12,6 +12,11 @@
 #include "ui/SettingWidget.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLineEdit>
@@ -259,6 +264,61 @@ private slots:
         QCOMPARE(stored(SettingKeys::VideoPath), offered);
         QCOMPARE(dialog()->pathEdit()->text(), offered);
         QCOMPARE(m_env->state().downloadDir, offered);
+    }
+
+    // The folder chooser itself, with no desktop chooser to hand it to: the toolkit's own,
+    // in Chinese, opening on the download folder (else the home folder), its drop-down list
+    // light like the rest; Esc leaves everything as it was.
+    void folderChooserIsChineseAndReadable()
+    {
+        open();
+        const QString before = stored(SettingKeys::VideoPath);
+        QVERIFY(QDir().mkpath(m_env->state().downloadDir));
+        QStringList labels;
+        QString directory;
+        QColor listBackground;
+        QColor listText;
+        auto inspect = [&] {
+            auto *chooser = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!chooser)
+                return;
+            directory = chooser->directory().absolutePath();
+            for (QLabel *label : chooser->findChildren<QLabel *>()) {
+                if (label->isVisible() && !label->text().isEmpty())
+                    labels << label->text();
+            }
+            for (QPushButton *button : chooser->findChildren<QPushButton *>()) {
+                if (button->isVisible())
+                    labels << button->text();
+            }
+            auto *lookIn = chooser->findChild<QComboBox *>(QStringLiteral("lookInCombo"));
+            if (lookIn) {
+                lookIn->showPopup();
+                QTest::qWait(100);
+                const QImage list = lookIn->view()->grab().toImage();
+                listBackground = list.pixelColor(list.width() - 3, list.height() - 3);
+                listText = lookIn->view()->palette().color(QPalette::Text);
+                lookIn->hidePopup();
+            }
+            QTest::keyClick(chooser, Qt::Key_Escape);
+        };
+        QTimer::singleShot(300, this, inspect);
+        QTest::mouseClick(control<QPushButton>(QStringLiteral("更改目录")), Qt::LeftButton);
+        QCOMPARE(directory, QDir(m_env->state().downloadDir).absolutePath());
+        QVERIFY2(labels.contains(QStringLiteral("选择")) && labels.contains(QStringLiteral("取消"))
+                     && labels.contains(QStringLiteral("查找范围：")) && labels.contains(QStringLiteral("文件夹：")),
+                 qPrintable(labels.join(QLatin1Char('|'))));
+        QVERIFY2(listBackground.lightness() > 200, qPrintable(listBackground.name()));
+        QVERIFY2(listText.lightness() < 120, qPrintable(listText.name()));
+        QCOMPARE(stored(SettingKeys::VideoPath), before);
+        QVERIFY(m_answers->messages().isEmpty());
+
+        // A download folder that is gone: the chooser starts at home.
+        m_env->state().downloadDir = m_folders.path() + QStringLiteral("/gone");
+        directory.clear();
+        QTimer::singleShot(300, this, inspect);
+        QTest::mouseClick(control<QPushButton>(QStringLiteral("更改目录")), Qt::LeftButton);
+        QCOMPARE(directory, QDir::home().absolutePath());
     }
 
     void autostartEntry()

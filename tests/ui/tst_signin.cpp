@@ -7,6 +7,7 @@
 #include "ui/RegistWidget.h"
 #include "ui/UserInfoWidget.h"
 #include "ui/UserWidget.h"
+#include "widgets/ImageButton.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -15,6 +16,12 @@
 #include <QtTest>
 
 using namespace ScreenTestKit;
+
+static void typeKeys(QWindow *window, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::keyClick(window, c.toLatin1());
+}
 
 class TestSignIn : public QObject
 {
@@ -211,6 +218,63 @@ private slots:
         QTest::keyClick(login()->passwordEdit(), Qt::Key_Enter);
         QVERIFY(waitFor([this] { return m_env->state().signedIn; }));
         QCOMPARE(logged(QStringLiteral("dologin")).size(), 1);
+    }
+
+    // The sign-in by keyboard alone, as a user types it: the form opens in the account field,
+    // Enter goes on to the password, a wrong password brings the service's answer in a box
+    // that Enter closes (the Enter aimed at the password field behind it sends nothing), and
+    // the right password, typed over the wrong one, signs in with Enter.
+    void keyboardSignInWrongThenRight()
+    {
+        QVERIFY(ready());
+        m_answers.reset(); // the keyboard answers here
+        QWindow *keys = window()->windowHandle();
+        window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window()));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(login()->nameEdit()));
+        typeKeys(keys, QStringLiteral("13800138000"));
+        QTest::keyClick(keys, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(login()->passwordEdit()));
+        QCOMPARE(logged(QStringLiteral("dologin")).size(), 0);
+        typeKeys(keys, QStringLiteral("wrong-one"));
+
+        // The answer comes as a question that waits in its own loop: the user's keys are
+        // pressed from within it, the way they arrive while it is open.
+        XMessageWidget *box = window()->messageBox();
+        QString asked;
+        bool focusInBox = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (!box->isVisible() || !box->okButton()->isVisible() || !asked.isEmpty())
+                return;
+            asked = box->messageLabel()->text();
+            focusInBox = box->isAncestorOf(QApplication::focusWidget());
+            // Typing and Enter meant for the password field while the box is open.
+            typeKeys(keys, QStringLiteral("zz"));
+            QTest::keyClick(login()->passwordEdit(), Qt::Key_Return);
+            // Left open (the Enter went elsewhere): closed for the test to go on.
+            QTimer::singleShot(1500, box, [box] {
+                if (box->isVisible())
+                    QTest::mouseClick(box->closeButton(), Qt::LeftButton);
+            });
+        });
+        poll.start(10);
+        QTest::keyClick(keys, Qt::Key_Return);
+        QVERIFY(waitFor([&] { return !asked.isEmpty() && !box->isVisible(); }));
+        poll.stop();
+        QTest::qWait(500);
+        QCOMPARE(asked, QStringLiteral("密码错误，请重新输入"));
+        QVERIFY(focusInBox);
+        QCOMPARE(logged(QStringLiteral("dologin")).size(), 1);
+        QCOMPARE(login()->passwordEdit()->text(), QStringLiteral("wrong-one"));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(login()->passwordEdit()));
+
+        QTest::keyClick(keys, Qt::Key_A, Qt::ControlModifier);
+        typeKeys(keys, QStringLiteral("lumra2026"));
+        QTest::keyClick(keys, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(waitFor([this] { return m_env->state().signedIn; }));
+        QCOMPARE(logged(QStringLiteral("dologin")).size(), 2);
+        QVERIFY(!box->isVisible());
     }
 
     void registrationChecks_data()

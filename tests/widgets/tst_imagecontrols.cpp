@@ -50,7 +50,8 @@ private slots:
                                 "QPushButton::hover{ background:url(:/pexil/pexil/min_h.png) "
                                 "no-repeat center;}"));
         QCOMPARE(withHover.cursor().shape(), Qt::PointingHandCursor);
-        QCOMPARE(withHover.focusPolicy(), Qt::NoFocus);
+        // Reached with Tab, never taken by a click (which would pull the focus out of a field).
+        QCOMPARE(withHover.focusPolicy(), Qt::TabFocus);
 
         ImageButton plain(QStringLiteral("close_m"), QString());
         QCOMPARE(plain.styleSheet(),
@@ -62,7 +63,7 @@ private slots:
     {
         ImageCheckButton two(QStringLiteral("play"), QStringLiteral("spend"));
         QVERIFY(two.isCheckable());
-        QCOMPARE(two.focusPolicy(), Qt::NoFocus);
+        QCOMPARE(two.focusPolicy(), Qt::TabFocus);
         QCOMPARE(two.styleSheet(),
                  QStringLiteral("QPushButton {background: url(:/pexil/pexil/play.png) no-repeat "
                                 "center;border: none;}"
@@ -88,7 +89,7 @@ private slots:
     {
         ImageRadioButton radio(QStringLiteral("btnClass"), QStringLiteral("btnClassHover"),
                                QStringLiteral("btnClassDis"), QStringLiteral("btnClassDis"));
-        QCOMPARE(radio.focusPolicy(), Qt::NoFocus);
+        QCOMPARE(radio.focusPolicy(), Qt::TabFocus);
         QCOMPARE(radio.cursor().shape(), Qt::PointingHandCursor);
         QCOMPARE(radio.styleSheet(),
                  QStringLiteral("QRadioButton::indicator{border-image:none;}"
@@ -161,8 +162,16 @@ private slots:
         StyleButton button(QStringLiteral("确认"), QStringLiteral("btnOK"));
         QCOMPARE(button.text(), QStringLiteral("确认"));
         QCOMPARE(button.objectName(), QStringLiteral("btnOK"));
-        QCOMPARE(button.focusPolicy(), Qt::NoFocus);
+        QCOMPARE(button.focusPolicy(), Qt::TabFocus);
         QCOMPARE(button.cursor().shape(), Qt::PointingHandCursor);
+        // Enter presses the focused button as Space does; a modified Enter does not.
+        int presses = 0;
+        connect(&button, &QPushButton::clicked, this, [&] { ++presses; });
+        QTest::keyClick(&button, Qt::Key_Return);
+        QTest::keyClick(&button, Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyClick(&button, Qt::Key_Space);
+        QTest::keyClick(&button, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(presses, 3);
 
         QWidget parent;
         StyleWidget named(QStringLiteral("TitleWidget"), &parent);

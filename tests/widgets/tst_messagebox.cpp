@@ -13,12 +13,21 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QLabel>
 #include <QMovie>
 #include <QPointer>
 #include <QTimer>
 #include <QtTest>
+
+// Keys typed as the keyboard delivers them: to the window, which hands them to its focus.
+static void typeKeys(QWindow *window, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::keyClick(window, c.toLatin1());
+}
 
 class TestMessageBox : public QObject
 {
@@ -124,6 +133,113 @@ private slots:
         QTimer::singleShot(100, this, [this] { QTest::mouseClick(m_box->okButton(), Qt::LeftButton); });
         QCOMPARE(m_box->showMessage(QStringLiteral("继续？"), 0), 0);
         QVERIFY(ticks >= 3);
+    }
+
+    // A form behind the box, as the sign-in form is: while the question is open the keys a
+    // user presses go to the box, Tab cannot leave it, Enter answers with the default (OK) and
+    // Esc with Cancel (OK where it is the only answer); then the form has its focus back.
+    void keyboardAnswersAndKeepsFormBehindUntouched_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("question, Enter") << 0 << int(Qt::Key_Return) << 0;
+        QTest::newRow("question, Esc") << 0 << int(Qt::Key_Escape) << 1;
+        QTest::newRow("notice, keypad Enter") << 1 << int(Qt::Key_Enter) << 0;
+        QTest::newRow("notice, Esc") << 1 << int(Qt::Key_Escape) << 0;
+    }
+
+    void keyboardAnswersAndKeepsFormBehindUntouched()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, key);
+        QFETCH(int, expected);
+        auto *field = new QLineEdit(m_host);
+        field->setGeometry(20, 20, 200, 30);
+        field->show();
+        m_box->raise();
+        m_host->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_host));
+        field->setFocus();
+        QTRY_VERIFY(field->hasFocus());
+        int returnsBehind = 0;
+        connect(field, &QLineEdit::returnPressed, this, [&] { ++returnsBehind; });
+
+        bool focusInBox = false;
+        bool tabStayedInBox = false;
+        QTimer::singleShot(0, this, [&] {
+            focusInBox = m_box->isAncestorOf(QApplication::focusWidget());
+            // Typing, and Enter aimed at the field itself, as a key held down would be.
+            typeKeys(m_host->windowHandle(), QStringLiteral("abc"));
+            QTest::keyClick(field, Qt::Key_Return);
+            // Enter went to the box, which answered it: ask again for the remaining keys.
+            if (m_box->isVisible())
+                QTest::keyClick(m_host->windowHandle(), Qt::Key_Escape);
+        });
+        // Should the keys not answer, the title bar's close button ends the question (as 1).
+        QTimer watchdog;
+        watchdog.setSingleShot(false);
+        connect(&watchdog, &QTimer::timeout, this, [this] {
+            if (m_box->isVisible())
+                QTest::mouseClick(m_box->closeButton(), Qt::LeftButton);
+        });
+        watchdog.start(2000);
+        // The first Enter aimed at the field must answer the box, not reach the field.
+        const int first = m_box->showMessage(QStringLiteral("确定退出？"), mode);
+        QCOMPARE(first, 0);
+        QVERIFY(focusInBox);
+        QCOMPARE(field->text(), QString());
+        QCOMPARE(returnsBehind, 0);
+        QTRY_VERIFY(field->hasFocus());
+
+        QTimer::singleShot(0, this, [&] {
+            for (int i = 0; i < 4; ++i)
+                QTest::keyClick(m_host->windowHandle(), Qt::Key_Tab);
+            tabStayedInBox = m_box->isAncestorOf(QApplication::focusWidget());
+            // Tab may have moved to Cancel; the key under test answers from the default again.
+            m_box->okButton()->setFocus();
+            QTest::keyClick(m_host->windowHandle(), Qt::Key(key));
+        });
+        QCOMPARE(m_box->showMessage(QStringLiteral("确定退出？"), mode), expected);
+        QVERIFY(tabStayedInBox);
+        QVERIFY(m_box->isHidden());
+        QCOMPARE(field->text(), QString());
+        QCOMPARE(returnsBehind, 0);
+        QTRY_VERIFY(field->hasFocus());
+        typeKeys(m_host->windowHandle(), QStringLiteral("ok"));
+        QCOMPARE(field->text(), QStringLiteral("ok"));
+    }
+
+    void escClosesADialogAndTipsLeaveTheKeyboard()
+    {
+        auto *field = new QLineEdit(m_host);
+        field->show();
+        m_host->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_host));
+        field->setFocus();
+        PopWidget dialog(QStringLiteral("关于"), m_host);
+        dialog.setGeometry(m_host->rect());
+        auto *button = new StyleButton(QStringLiteral("确认"), QStringLiteral("btnOK"), dialog.contentArea());
+        auto *row = new QHBoxLayout(dialog.contentArea());
+        row->addWidget(button);
+        int clicks = 0;
+        connect(button, &QPushButton::clicked, this, [&] { ++clicks; });
+        dialog.show();
+        // Opens on its first control, which Enter and Space press.
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(button));
+        QTest::keyClick(m_host->windowHandle(), Qt::Key_Return);
+        QTest::keyClick(m_host->windowHandle(), Qt::Key_Space);
+        QCOMPARE(clicks, 2);
+        QTest::keyClick(m_host->windowHandle(), Qt::Key_Escape);
+        QVERIFY(dialog.isHidden());
+        QTRY_VERIFY(field->hasFocus());
+
+        // A notice that closes by itself does not take the keys from the page.
+        m_box->showTip(QStringLiteral("已添加至下载列表"), 2000);
+        typeKeys(m_host->windowHandle(), QStringLiteral("x"));
+        QCOMPARE(field->text(), QStringLiteral("x"));
+        QTest::keyClick(m_host->windowHandle(), Qt::Key_Escape);
+        QVERIFY(m_box->isVisible());
     }
 
     void tipClosesItself()

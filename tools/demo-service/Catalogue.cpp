@@ -24,7 +24,7 @@ LessonNode lessonOf(const QString &id, int number, const QString &title, const C
 
 } // namespace
 
-Catalogue::Catalogue(int demoLessonSeconds)
+Catalogue::Catalogue(int demoLessonSeconds, int demoCourses)
 {
     ClipSpec six{QStringLiteral("six"), 6, 1, 320, 180, 10, 440};
     ClipSpec twelve{QStringLiteral("twelve"), 12, 1, 320, 180, 10, 660};
@@ -77,6 +77,41 @@ Catalogue::Catalogue(int demoLessonSeconds)
     };
 
     m_courses = {clinical, nursing, rural};
+    addGeneratedCourses(demoCourses - m_courses.size(), six);
+}
+
+void Catalogue::addGeneratedCourses(int count, const ClipSpec &clip)
+{
+    static const QStringList subjects = {
+        QStringLiteral("临床执业医师"), QStringLiteral("口腔执业医师"), QStringLiteral("中医执业医师"),
+        QStringLiteral("护士资格"), QStringLiteral("药学专业知识"), QStringLiteral("公共卫生执业医师"),
+    };
+    static const QStringList kinds = {
+        QStringLiteral("精讲班"), QStringLiteral("冲刺班"), QStringLiteral("真题解析班"),
+        QStringLiteral("考点串讲与历年真题精选配套强化训练班（含模拟试卷）"),
+    };
+    static const QStringList covers = {QStringLiteral("cover-101.png"), QStringLiteral("cover-102.png"),
+                                       QStringLiteral("cover-103.jpg")};
+    Account &demo = m_accounts.first();
+    for (int n = 0; n < count; ++n) {
+        const QString id = QString::number(201 + n);
+        const bool expired = n % 5 == 4;
+        CourseEntry entry{id,
+                          QStringLiteral("%1%2%3").arg(2026 - n % 3).arg(subjects.at(n % subjects.size()),
+                                                                         kinds.at(n % kinds.size())),
+                          covers.at(n % covers.size()),
+                          expired ? QStringLiteral("2025-06-30") : QStringLiteral("2026-12-31"),
+                          QStringLiteral("2025-09-01"),
+                          expired,
+                          expired ? QStringLiteral("该课程已于2025-06-30到期，如需继续学习请联系客服续费。") : QString(),
+                          {}};
+        entry.nodes = {
+            chapter(id + QStringLiteral("1"), 1, QStringLiteral("第一章 总论")),
+            lessonOf(id + QStringLiteral("2"), 1, QStringLiteral("导学"), clip),
+        };
+        m_courses << entry;
+        demo.courseIds << id;
+    }
 }
 
 const CourseEntry *Catalogue::course(const QString &id) const

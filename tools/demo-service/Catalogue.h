@@ -48,7 +48,10 @@ public:
     static constexpr const char *demoUsername = "13800138000";
     static constexpr const char *demoPassword = "lumra2026";
 
-    explicit Catalogue(int demoLessonSeconds);
+    // demoCourses above 3 gives the demo account that many courses in all: the extra ones
+    // (ids from 201) share one short lesson tree, every fifth has ended, and some carry
+    // titles too long for one tile line.
+    explicit Catalogue(int demoLessonSeconds, int demoCourses = 3);
 
     const QList<Account> &accounts() const { return m_accounts; }
     const QList<CourseEntry> &courses() const { return m_courses; }
@@ -66,6 +69,8 @@ public:
     static QByteArray cookieValue(const QString &lessonId);
 
 private:
+    void addGeneratedCourses(int count, const ClipSpec &clip);
+
     QList<Account> m_accounts;
     QList<CourseEntry> m_courses;
     QList<ClipSpec> m_quickClips;

@@ -47,10 +47,13 @@ bool parseOptions(const QCoreApplication &app, ServiceOptions *options)
     const QCommandLineOption demo(QStringLiteral("demo-lesson-seconds"),
                                   QStringLiteral("Length of the long demo lesson."), QStringLiteral("seconds"),
                                   QString::number(options->demoLessonSeconds));
+    const QCommandLineOption courses(QStringLiteral("courses"),
+                                     QStringLiteral("Courses of the demo account (at least 3)."),
+                                     QStringLiteral("count"), QString::number(options->demoCourses));
     const QCommandLineOption files(QStringLiteral("static"),
                                    QStringLiteral("Serve the files under this folder at /static/."),
                                    QStringLiteral("dir"));
-    parser.addOptions({port, data, cache, update, account, ttl, demo, files});
+    parser.addOptions({port, data, cache, update, account, ttl, demo, courses, files});
     for (const QString &key : FaultInjector::keys())
         parser.addOption(QCommandLineOption(key, QStringLiteral("Fault: %1 (see README).").arg(key),
                                             QStringLiteral("value")));
@@ -71,6 +74,7 @@ bool parseOptions(const QCoreApplication &app, ServiceOptions *options)
     options->dnsAccount = parser.value(account);
     options->dnsTtl = parser.value(ttl).toInt();
     options->demoLessonSeconds = qMax(10, parser.value(demo).toInt());
+    options->demoCourses = qBound(3, parser.value(courses).toInt(), 500);
     if (parser.isSet(files)) {
         const QFileInfo folder(parser.value(files));
         if (!folder.isDir()) {
@@ -123,7 +127,7 @@ int main(int argc, char *argv[])
         }
     }
 
-    const Catalogue catalogue(options.demoLessonSeconds);
+    const Catalogue catalogue(options.demoLessonSeconds, options.demoCourses);
     MediaLibrary media(options.mediaCache);
     QString error;
     if (!media.preparePictures(&error)) {
