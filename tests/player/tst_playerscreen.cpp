@@ -64,6 +64,12 @@ int lightPixels(const QImage &image, const QRect &area)
     return light;
 }
 
+// Where the message line sits: the lower left of the picture.
+QRect messageArea(const QRect &video)
+{
+    return QRect(video.left(), video.bottom() - 120, 200, 120);
+}
+
 QImage grabScreen(const QWidget *window)
 {
     const QRect frame = window->frameGeometry();
@@ -163,8 +169,15 @@ private slots:
                 seen.playing = grabScreen(w);
                 saveShot(seen.playing, QStringLiteral("player") + shots);
                 QTest::keyClick(w, Qt::Key_Space);
-                QTest::qWait(700);
-                seen.paused = grabScreen(w);
+                // The message is drawn with the next picture; a loaded machine (and libmpv's
+                // own window without shared memory) can take a while to show it.
+                const QRect text = messageArea(seen.video);
+                const int before = lightPixels(seen.playing, text);
+                // (What was last seen is checked below.)
+                (void)QTest::qWaitFor([&] {
+                    seen.paused = grabScreen(w);
+                    return lightPixels(seen.paused, text) >= before + 30;
+                }, 6000);
                 seen.playButtonOff = !w->playButton()->isChecked();
                 // The whole screen: where the window opened shows as well.
                 saveShot(w->screen()->grabWindow(0).toImage(), QStringLiteral("player-paused") + shots);
@@ -210,9 +223,8 @@ private slots:
         // Paused, "暂停中" is written over the lower left of the picture (by our surface, or
         // by libmpv in its native window): white pixels appear there that the playing picture
         // does not have.
-        const QRect messageArea(seen.video.left(), seen.video.bottom() - 120, 200, 120);
-        const int whileplaying = lightPixels(seen.playing, messageArea);
-        const int whilePaused = lightPixels(seen.paused, messageArea);
+        const int whileplaying = lightPixels(seen.playing, messageArea(seen.video));
+        const int whilePaused = lightPixels(seen.paused, messageArea(seen.video));
         QVERIFY(seen.playButtonOff);
         QVERIFY2(whilePaused >= whileplaying + 30, qPrintable(QStringLiteral("%1 -> %2").arg(whileplaying).arg(whilePaused)));
 
