@@ -144,7 +144,7 @@ QVariant CourseModel::data(const QModelIndex &index, int role) const
     case Qt::TextAlignmentRole:
         if (column < 2)
             return QVariant();
-        return int(Qt::AlignRight | Qt::AlignVCenter);
+        return int((column == 2 ? Qt::AlignRight : Qt::AlignHCenter) | Qt::AlignVCenter);
     case IdRole:
         return column == 0 ? QVariant(record.id) : QVariant();
     case Qt::FontRole:
