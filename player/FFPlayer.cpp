@@ -478,9 +478,11 @@ void FFPlayer::reportProgress(bool watchedToEnd)
         return;
     m_playedSinceReport = 0;
     if (watchedToEnd) {
+        // The length is unknown when the window closed before the start notice was handled.
+        const qint64 length = qMax(m_length, m_lastPosition);
         m_endReported = true;
-        m_reportedPosition = m_length;
-        progress->reportWatched(m_lesson, double(m_length));
+        m_reportedPosition = length;
+        progress->reportWatched(m_lesson, double(length));
     } else if (m_lastPosition != m_reportedPosition) {
         m_reportedPosition = m_lastPosition;
         progress->reportPosition(m_lesson, double(m_lastPosition));
