@@ -696,7 +696,7 @@ private slots:
         QVERIFY(!tileOf(QStringLiteral("2026护士资格考试冲刺班"))->canContinue());
         for (const QSize &screen : {QSize(1366, 768), QSize(1024, 600)}) {
             window()->resize(screen);
-            grab(window(), QStringLiteral("mycourses-progress-%1").arg(screen.width()));
+            grab(window(), QStringLiteral("%1x%2-progress-mycourses").arg(screen.width()).arg(screen.height()));
         }
 
         // Here the student last opened 原发性高血压的诊断: that is where 继续学习 goes on.
@@ -724,7 +724,7 @@ private slots:
         coursePage()->tree()->expandAll();
         for (const QSize &screen : {QSize(1366, 768), QSize(1024, 600)}) {
             window()->resize(screen);
-            grab(window(), QStringLiteral("coursepage-progress-%1").arg(screen.width()));
+            grab(window(), QStringLiteral("%1x%2-progress-coursepage").arg(screen.width()).arg(screen.height()));
         }
 
         // Without a lesson played here, the course goes on where it was started elsewhere.
