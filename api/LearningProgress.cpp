@@ -114,15 +114,28 @@ void LearningProgress::keep(const Courseware &lesson, int type, const QString &v
 void LearningProgress::showInCourse(const Courseware &lesson, double seconds, bool watched)
 {
     AppState *state = appState();
-    Course *course = state ? state->findCourse(lesson.courseId) : nullptr;
-    Courseware *record = course ? course->findCourseware(lesson.id) : nullptr;
-    if (!record)
+    if (!state)
         return;
-    record->watchtimes = QString::number(qMax<qint64>(0, qint64(seconds)));
-    if (watched && !isWatched(*record)) {
-        record->stutas = QString::fromLatin1(WatchedStatus);
-        ++course->use;
+    // Every course-list reply adds its own records, and the lessons live in the one the
+    // detail filled: each record of the course follows.
+    bool newlyWatched = false;
+    QList<Course *> records;
+    for (Course *course : qAsConst(state->courses)) {
+        if (course->id != lesson.courseId)
+            continue;
+        records << course;
+        if (Courseware *record = course->findCourseware(lesson.id)) {
+            record->watchtimes = QString::number(qMax<qint64>(0, qint64(seconds)));
+            if (watched && !isWatched(*record)) {
+                record->stutas = QString::fromLatin1(WatchedStatus);
+                newlyWatched = true;
+            }
+        }
     }
+    if (records.isEmpty())
+        return;
+    for (Course *course : qAsConst(records))
+        course->use += newlyWatched ? 1 : 0;
     emit progressChanged(lesson.courseId, lesson.id);
 }
 

@@ -736,6 +736,16 @@ private slots:
         QVERIFY(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).last().value(QStringLiteral("query"))
                     .toString().contains(QStringLiteral("lesson_id=1014")));
         QTRY_COMPARE(m_answers->messages().size(), 2);
+
+        // Watched to its end here: the tree and the tile follow before the service is asked again.
+        const int lists = m_service.requestLog(QStringLiteral("MyCourseList")).size();
+        const Courseware lesson = *state().findCourse(QStringLiteral("101"))->findCourseware(QStringLiteral("1014"));
+        m_env->progress()->reportWatched(lesson, 12);
+        QCOMPARE(findNode(coursePage()->model(), QStringLiteral("心力衰竭的临床表现")).siblingAtColumn(3).data().toString(),
+                 QStringLiteral("已学完"));
+        QCOMPARE(tileOf(QStringLiteral("2026临床执业医师精讲班"))->learnedText(), QStringLiteral("已学 2/4"));
+        QTRY_COMPARE(m_env->progress()->pendingCount(), 0);
+        QCOMPARE(m_service.requestLog(QStringLiteral("MyCourseList")).size(), lists);
     }
 };
 
