@@ -1,6 +1,7 @@
 #include "api/APIHandler.h"
 
 #include "api/HttpReplyTimeout.h"
+#include "api/LearningJournal.h"
 #include "api/NetworkErrorText.h"
 #include "api/ReplyLimits.h"
 #include "api/RequestCatalogue.h"
@@ -40,6 +41,7 @@ namespace {
 const char *const kContextProperty = "context";
 const char *const kCourseIdArg = "courseId";
 const char *const kLessonIdArg = "lessonId";
+const char *const kReportArg = "report";
 constexpr int kRetryMs = 1000;
 constexpr qint64 kResolveAfterFailureMs = 60000;
 
@@ -211,6 +213,19 @@ void APIHandler::editWatchTime(const QString &classId, const QString &lessonId,
                 ReqWatchTime);
 }
 
+void APIHandler::sendProgress(const ProgressReport &report)
+{
+    HttpRequestContext context;
+    context.type = report.type;
+    context.args.insert(QLatin1String(kReportArg), report.id);
+    const QString sid = appState()->user.sid;
+    sendSigned(report.type,
+               report.type == ReqLearnStatus
+                   ? RequestCatalogue::learnStatus(sid, report.courseId, report.lessonId, report.value, report.cType)
+                   : RequestCatalogue::watchTime(sid, report.courseId, report.lessonId, report.value, report.cType),
+               context);
+}
+
 QString APIHandler::sign(const QString &parameters)
 {
     return RequestSigner::sign(parameters);
@@ -244,7 +259,9 @@ void APIHandler::sendRequest(const QString &url, const HttpRequestContext &conte
 void APIHandler::onReplyFinished(QNetworkReply *reply)
 {
     const HttpRequestContext context = reply->property(kContextProperty).value<HttpRequestContext>();
-    if (reply->error() != QNetworkReply::NoError)
+    if (reply->error() != QNetworkReply::NoError && context.args.contains(QLatin1String(kReportArg)))
+        emit ProgressAnswered(context.args.value(QLatin1String(kReportArg)).toLongLong(), ProgressReport::Unreachable);
+    else if (reply->error() != QNetworkReply::NoError)
         handleNetworkError(context.type, HttpReplyTimeout::errorOf(reply));
     else
         dispatchReply(reply->readAll(), context);
@@ -286,8 +303,9 @@ void APIHandler::dispatchReply(const QByteArray &body, const HttpRequestContext 
     case ReqDownloadKeys: parseKeysAndUrl(reply, context); break;
     case ReqLearnStatus:
     case ReqWatchTime:
+        parseProgress(body, context);
+        break;
     default:
-        // Learning status and watch time replies carry nothing the client keeps.
         break;
     }
 }
@@ -563,4 +581,22 @@ void APIHandler::parseKeysAndUrl(const QJsonObject &reply, const HttpRequestCont
     m3u8.watchtimes = data.value(QLatin1String("watchtimes")).toDouble();
     m3u8.keys = data.value(QLatin1String("keys")).toString().toUtf8().toPercentEncoding();
     emit HttpResponseSignal(context.type, 1, QVariant::fromValue(m3u8));
+}
+
+void APIHandler::parseProgress(const QByteArray &body, const HttpRequestContext &context)
+{
+    // Only the replies of kept reports are read: they leave the journal once accepted.
+    if (!context.args.contains(QLatin1String(kReportArg)))
+        return;
+    const qint64 id = context.args.value(QLatin1String(kReportArg)).toLongLong();
+    const QJsonObject reply = QJsonDocument::fromJson(body).object();
+    const QJsonValue flag = reply.value(QLatin1String("flag"));
+    int outcome = ProgressReport::Refused;
+    if (!flag.isDouble())
+        outcome = ProgressReport::Unreachable; // not the service's answer (a portal page)
+    else if (succeeded(reply) || (context.type == ReqLearnStatus && flag.toDouble() == 3.0))
+        outcome = ProgressReport::Accepted; // 3: the lesson had this status already
+    else if (infos(reply) == sessionExpiredText())
+        outcome = ProgressReport::SessionExpired;
+    emit ProgressAnswered(id, outcome);
 }

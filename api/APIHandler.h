@@ -10,6 +10,7 @@
 
 class QNetworkAccessManager;
 class RequestQuery;
+struct ProgressReport;
 class QNetworkReply;
 struct Courseware;
 
@@ -45,6 +46,9 @@ public:
                          const QString &cType);
     void editWatchTime(const QString &classId, const QString &lessonId, const QString &watchTimes,
                        const QString &cType);
+    // The same two requests for a kept progress report; the outcome arrives through
+    // ProgressAnswered only.
+    void sendProgress(const ProgressReport &report);
 
     static QString sign(const QString &parameters);
     static QString md5Hex(const QString &text);
@@ -74,6 +78,8 @@ public:
 
 signals:
     void HttpResponseSignal(int type, int result, QVariant info = QVariant());
+    // outcome: a ProgressReport::Outcome.
+    void ProgressAnswered(qint64 reportId, int outcome);
 
 private:
     void onReplyFinished(QNetworkReply *reply);
@@ -88,6 +94,7 @@ private:
     void parseMyCourseList(const QJsonObject &reply);
     void parseMyCourseInfo(const QJsonObject &reply);
     void parseKeysAndUrl(const QJsonObject &reply, const HttpRequestContext &context);
+    void parseProgress(const QByteArray &body, const HttpRequestContext &context);
 
     QNetworkAccessManager *m_manager = nullptr;
     int m_dnsServerIndex = 0;

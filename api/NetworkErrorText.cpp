@@ -54,6 +54,11 @@ bool isNetworkErrorText(const QString &text)
     return !text.isEmpty() && errorTexts().key(text, 0) != 0;
 }
 
+QString sessionExpiredText()
+{
+    return QStringLiteral("登录已失效，请重新登录");
+}
+
 QString unreadableReplyText()
 {
     return QStringLiteral("服务器返回了无法识别的内容，请稍后重试");

@@ -12,3 +12,6 @@ QString unreadableReplyText();
 // Whether a failure text is one of those: the service was not reached or did not answer,
 // as opposed to a reply in which the service refused.
 bool isNetworkErrorText(const QString &text);
+
+// The service's refusal of a request whose session has expired: the user must sign in again.
+QString sessionExpiredText();

@@ -4,6 +4,7 @@ class AppState;
 class AesCipher;
 class APIHandler;
 class FileStream;
+class LearningProgress;
 class MainWidget;
 
 // The process-wide objects, registered by start-up in this order and valid until
@@ -13,9 +14,11 @@ AesCipher *localCipher();
 APIHandler *apiHandler();
 FileStream *fileStream();
 MainWidget *mainWidget();
+LearningProgress *learningProgress();
 
 void registerAppState(AppState *state);
 void registerLocalCipher(AesCipher *cipher);
 void registerApiHandler(APIHandler *handler);
 void registerFileStream(FileStream *stream);
 void registerMainWidget(MainWidget *widget);
+void registerLearningProgress(LearningProgress *progress);

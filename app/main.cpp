@@ -1,4 +1,5 @@
 #include "api/APIHandler.h"
+#include "api/LearningProgress.h"
 #include "api/ServiceSettings.h"
 #include "api/UploadHandler.h"
 #include "app/Accessors.h"
@@ -97,6 +98,9 @@ int main(int argc, char *argv[])
     FileStream stream;
     registerFileStream(&stream);
 
+    LearningProgress progress(&api);
+    registerLearningProgress(&progress);
+
     MainWidget window;
     registerMainWidget(&window);
     QObject::connect(&stream, &FileStream::ShowAllDoneTipSignal, &window, &MainWidget::showAllDoneTip);
@@ -139,5 +143,6 @@ int main(int argc, char *argv[])
 
     const int code = app.exec();
     registerMainWidget(nullptr);
+    registerLearningProgress(nullptr);
     return code;
 }

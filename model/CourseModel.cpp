@@ -128,25 +128,74 @@ QVariant CourseModel::data(const QModelIndex &index, int role) const
         }
         if (column == 2)
             return record.cTime;
-        return QVariant();
+        return level == Courseware::Lesson ? progressText(record) : QString();
     case Qt::CheckStateRole:
         if (column != 0 || !item->isCheckable())
             return QVariant();
         return checkState(item);
     case Qt::ForegroundRole:
+        if (column == 3)
+            return record.stutas.toInt() > 0 ? QColor(46, 150, 80) : QColor(254, 134, 25);
         return level == Courseware::Chapter ? QColor(13, 124, 195) : QColor(51, 51, 51);
     case Qt::SizeHintRole:
-        if (column != 1 && column != 2)
+        if (column == 0)
             return QVariant();
         return level == Courseware::Lesson ? QSize(100, 35) : QSize(100, 45);
     case Qt::TextAlignmentRole:
-        if (column != 2)
+        if (column < 2)
             return QVariant();
-        return int(Qt::AlignRight | Qt::AlignVCenter);
+        return int((column == 2 ? Qt::AlignRight : Qt::AlignHCenter) | Qt::AlignVCenter);
+    case IdRole:
+        return column == 0 ? QVariant(record.id) : QVariant();
     case Qt::FontRole:
         return YaheiFont::font(level == Courseware::Lesson ? 9 : 10);
     default:
         return QVariant();
+    }
+}
+
+namespace {
+
+// "mm:ss" or "hh:mm:ss" in seconds; 0 when it is neither.
+int lengthSeconds(const QString &text)
+{
+    int seconds = 0;
+    const QStringList parts = text.split(QLatin1Char(':'));
+    if (parts.size() < 2 || parts.size() > 3)
+        return 0;
+    for (const QString &part : parts) {
+        bool ok = false;
+        const int value = part.trimmed().toInt(&ok);
+        if (!ok || value < 0)
+            return 0;
+        seconds = seconds * 60 + value;
+    }
+    return seconds;
+}
+
+} // namespace
+
+QString CourseModel::progressText(const Courseware &lesson)
+{
+    if (lesson.stutas.toInt() > 0)
+        return QStringLiteral("已学完");
+    const int reached = int(lesson.watchtimes.toDouble());
+    if (reached <= 0)
+        return QString();
+    const int length = lengthSeconds(lesson.cTime);
+    if (length > 0)
+        return QStringLiteral("已学 %1%").arg(qBound(1, reached * 100 / length, 99));
+    return QStringLiteral("学到 %1:%2").arg(reached / 60, 2, 10, QLatin1Char('0')).arg(reached % 60, 2, 10, QLatin1Char('0'));
+}
+
+void CourseModel::lessonChanged(const QString &lessonId, const QModelIndex &parent)
+{
+    for (int row = 0; row < rowCount(parent); ++row) {
+        const QModelIndex index = this->index(row, 0, parent);
+        const CourseTreeItem *item = itemAt(index);
+        if (item && item->courseware() && item->courseware()->id == lessonId && item->level() == Courseware::Lesson)
+            emit dataChanged(index, index.siblingAtColumn(ColumnCount - 1));
+        lessonChanged(lessonId, index);
     }
 }
 

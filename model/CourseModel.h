@@ -6,16 +6,19 @@
 
 class CourseTreeItem;
 struct Course;
+struct Courseware;
 
 // The lesson tree of one course: chapters, sections and lessons with check boxes for
-// choosing downloads (column 0), the download state (1) and the length (2). Each index's
-// internal pointer is its CourseTreeItem. Built once; it does not follow the queue.
+// choosing downloads (column 0), the download state (1), the length (2) and how far the
+// student got (3). Each index's internal pointer is its CourseTreeItem. Built once; it does
+// not follow the queue.
 class CourseModel : public QAbstractItemModel
 {
     Q_OBJECT
 
 public:
     static constexpr int ColumnCount = 4;
+    static constexpr int IdRole = Qt::UserRole; // column 0: the node's id
 
     // The nodes point into the course's lesson list, which must outlive the model.
     explicit CourseModel(Course *course, QObject *parent = nullptr);
@@ -37,6 +40,10 @@ public:
     // A lesson's own box; a chapter's or section's from its lessons (some: partly checked).
     static Qt::CheckState checkState(const CourseTreeItem *item);
     static CourseTreeItem *itemAt(const QModelIndex &index);
+    // "已学完", "已学 40%" (or "学到 mm:ss" when the length is unknown), or empty.
+    static QString progressText(const Courseware &lesson);
+    // The lesson's record changed (its learning progress): its row is shown anew.
+    void lessonChanged(const QString &lessonId, const QModelIndex &parent = QModelIndex());
 
 private:
     void build(Course *course);

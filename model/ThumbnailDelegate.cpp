@@ -108,6 +108,12 @@ QString ThumbnailDelegate::sizeText(double bytes)
     return QString::number(k, 'f', 2) + QStringLiteral("KB");
 }
 
+QRect ThumbnailDelegate::continueRect(const QRect &tile)
+{
+    return QRect(tile.x() + ThumbnailItem::ImageWidth - 78, tile.y() + TopMargin + ThumbnailItem::ImageHeight - 25, 74,
+                 22);
+}
+
 QSize ThumbnailDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
     return QSize(TileWidth, TileHeight);
@@ -148,6 +154,26 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
         painter->setPen(textPen(Qt::white));
         painter->setFont(YaheiFont::font(9));
         painter->drawText(badge, Qt::AlignCenter, QStringLiteral("已过期"));
+    }
+
+    const QString learned = index.data(ThumbnailItem::LearnedRole).toString();
+    const bool canContinue = index.data(ThumbnailItem::ContinueRole).toBool();
+    if (!learned.isEmpty() || canContinue) {
+        // Along the cover's foot: how much of the course was watched, and the way back in.
+        const QRect strip(x, imageRect.bottom() - 28, imageRect.width(), 29);
+        painter->fillRect(strip, QColor(0, 0, 0, 140));
+        painter->setPen(textPen(Qt::white));
+        painter->setFont(YaheiFont::font(9));
+        painter->drawText(strip.adjusted(8, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, learned);
+        if (canContinue) {
+            const QRect button = continueRect(option.rect);
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(QColor(254, 134, 25));
+            painter->drawRoundedRect(button, 11, 11);
+            painter->setPen(textPen(Qt::white));
+            painter->drawText(button, Qt::AlignCenter, QStringLiteral("继续学习"));
+            painter->setBrush(Qt::NoBrush);
+        }
     }
 
     if (kind == ThumbnailItem::CourseDoneKind) {

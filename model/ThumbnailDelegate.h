@@ -29,6 +29,8 @@ public:
     // What a failed lesson tile says went wrong, in Chinese; a click on it tries again.
     static QString failureText(const QString &error);
     static QString retryHint() { return QStringLiteral("点击重试"); }
+    // Where a course tile drawn in tile shows its "继续学习" button.
+    static QRect continueRect(const QRect &tile);
 
     // Bytes as "1.50KB", "5.00MB" or "2.00GB".
     static QString sizeText(double bytes);

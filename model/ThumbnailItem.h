@@ -30,6 +30,8 @@ public:
         EditModeRole,
         CheckedRole,
         ExpiredRole, // a course tile whose course has ended
+        LearnedRole, // a course tile: how many of its lessons were watched, as shown
+        ContinueRole, // a course tile offers to continue learning
     };
     static constexpr int FullAngle = 5760; // a whole circle in 1/16 degree
     static constexpr int ImageWidth = 220;
@@ -38,6 +40,8 @@ public:
     ~ThumbnailItem() override;
 
     virtual void activate() = 0;
+    // "继续学习" on a course tile: opens the lesson to go on with.
+    virtual void continueLearning() {}
 
     // The cover file of an image address under the signed-in user's folder; empty when
     // nobody is signed in or the address names no file.
@@ -65,6 +69,8 @@ public:
     bool editMode() const { return m_editMode; }
     bool isChecked() const { return m_kind != AddMoreKind && m_checked; }
     bool isExpired() const { return m_expired; }
+    QString learnedText() const { return m_learnedText; }
+    bool canContinue() const { return m_canContinue; }
 
     void setState(int state) { m_state = state; }
     void setKind(int kind) { m_kind = kind; }
@@ -100,4 +106,6 @@ protected:
     bool m_editMode = false;
     bool m_checked = false;
     bool m_expired = false;
+    QString m_learnedText;
+    bool m_canContinue = false;
 };

@@ -1,5 +1,6 @@
 #include "model/ThumbnailItemMyCourse.h"
 
+#include "api/LearningProgress.h"
 #include "app/Accessors.h"
 #include "model/Course.h"
 #include "ui/MainWidget.h"
@@ -13,7 +14,26 @@ ThumbnailItemMyCourse::ThumbnailItemMyCourse(Course *course, QObject *parent)
     showCourseImage(course);
     m_title = course->title;
     m_expired = course->isExpired != QLatin1String("0");
+    showProgress();
     cacheImage();
+}
+
+void ThumbnailItemMyCourse::showProgress()
+{
+    // "use" counts the lessons watched to their end, "sum" all of them.
+    const int lessons = m_course->sum.toInt();
+    m_learnedText = lessons > 0 && !m_expired
+                        ? QStringLiteral("已学 %1/%2").arg(qBound(0, m_course->use, lessons)).arg(lessons)
+                        : QString();
+    const LearningProgress *progress = learningProgress();
+    m_canContinue = !m_expired && !m_course->id.isEmpty()
+                    && (m_course->use > 0 || (progress && progress->lastLesson(m_course->id).isValid()));
+}
+
+void ThumbnailItemMyCourse::continueLearning()
+{
+    if (MainWidget *main = mainWidget())
+        main->continueCourse(m_course);
 }
 
 void ThumbnailItemMyCourse::activate()

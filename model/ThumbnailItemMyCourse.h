@@ -12,7 +12,10 @@ public:
     // the whole run.
     explicit ThumbnailItemMyCourse(Course *course, QObject *parent = nullptr);
     void activate() override;
+    void continueLearning() override;
     Course *course() const { return m_course; }
+    // Reads the course's learning progress again (the count, whether to offer continuing).
+    void showProgress();
 
 private:
     Course *m_course = nullptr;

@@ -5,6 +5,7 @@
 #include "model/ThumbnailModel.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 
@@ -94,6 +95,14 @@ void ThumbnailListWidget::keyPressEvent(QKeyEvent *event)
     QListView::keyPressEvent(event);
 }
 
+void ThumbnailListWidget::mouseReleaseEvent(QMouseEvent *event)
+{
+    // The click signal, emitted inside, does not say where on the tile it landed.
+    m_clickAt = event->pos();
+    QListView::mouseReleaseEvent(event);
+    m_clickAt = QPoint(-1, -1);
+}
+
 void ThumbnailListWidget::setItems(const QList<ThumbnailItem *> &items)
 {
     m_model->setItems(items);
@@ -140,6 +149,10 @@ void ThumbnailListWidget::onClicked(const QModelIndex &index)
     if (!item)
         return;
     if (!item->editMode()) {
+        if (item->canContinue() && ThumbnailDelegate::continueRect(visualRect(index)).contains(m_clickAt)) {
+            item->continueLearning();
+            return;
+        }
         // May run a nested event loop (playback) in which the tiles are replaced.
         item->activate();
         return;

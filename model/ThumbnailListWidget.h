@@ -34,6 +34,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
@@ -44,4 +45,5 @@ private:
     ThumbnailModel *m_model = nullptr;
     ThumbnailDelegate *m_delegate = nullptr;
     bool m_fitsContents = false;
+    QPoint m_clickAt{-1, -1}; // where the click being handled was let go; (-1, -1) for keys
 };

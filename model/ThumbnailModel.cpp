@@ -76,6 +76,8 @@ QVariant ThumbnailModel::data(const QModelIndex &index, int role) const
     case ThumbnailItem::EditModeRole: return item->editMode();
     case ThumbnailItem::CheckedRole: return item->isChecked();
     case ThumbnailItem::ExpiredRole: return item->isExpired();
+    case ThumbnailItem::LearnedRole: return item->learnedText();
+    case ThumbnailItem::ContinueRole: return item->canContinue();
     default: return QVariant();
     }
 }

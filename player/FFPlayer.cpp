@@ -1,5 +1,6 @@
 #include "player/FFPlayer.h"
 
+#include "api/LearningProgress.h"
 #include "app/Accessors.h"
 #include "app/AppState.h"
 #include "app/Quit.h"
@@ -103,8 +104,17 @@ FFPlayer::FFPlayer(QWidget *parent)
         Settings::setText(settings(), SettingKeys::PlayerVolume, QString::number(value));
     });
     connect(m_progressSlider, &ClickableSlider::ValueChangedSiganl, this, [this](int value) {
+        if (!m_player)
+            return;
+        m_player->Seek(value);
+        m_lastPosition = value;
+        // A drag is reported once, where it is let go.
+        if (!m_progressSlider->isSliderDown())
+            reportProgress(false);
+    });
+    connect(m_progressSlider, &QSlider::sliderReleased, this, [this] {
         if (m_player)
-            m_player->Seek(value);
+            reportProgress(false);
     });
     connect(m_fullScreenButton, &QPushButton::clicked, this, &FFPlayer::toggleFullScreen);
     connect(m_speedButton, &QPushButton::clicked, this, [this] {
@@ -425,6 +435,12 @@ void FFPlayer::finishPlayback(PlayerErrorType result)
     // Failed, or ended without a single picture: the user is told why.
     if (m_player && (result == PlayerFailed || (result == PlayerEnded && !m_player->hasStarted())))
         fail(m_online ? StreamErrorText::fromPlayerLog(m_player->openMessages()) : offlineFailure());
+    if (m_started || m_lastPosition > 0) {
+        if (result != PlayerEnded)
+            reportProgress(false);
+        else if (!m_endReported)
+            reportProgress(true);
+    }
     // A position read from a running clock counts even when the queued start notice has not
     // been handled yet (a busy machine can close the window first).
     if ((m_started || m_lastPosition > 0) && m_hasLesson && resumeEnabled()) {
@@ -453,6 +469,24 @@ void FFPlayer::stopPlayback()
         return;
     rememberPosition();
     m_player->Stop();
+}
+
+void FFPlayer::reportProgress(bool watchedToEnd)
+{
+    LearningProgress *progress = learningProgress();
+    if (!progress || !m_hasLesson)
+        return;
+    m_playedSinceReport = 0;
+    if (watchedToEnd) {
+        // The length is unknown when the window closed before the start notice was handled.
+        const qint64 length = qMax(m_length, m_lastPosition);
+        m_endReported = true;
+        m_reportedPosition = length;
+        progress->reportWatched(m_lesson, double(length));
+    } else if (m_lastPosition != m_reportedPosition) {
+        m_reportedPosition = m_lastPosition;
+        progress->reportPosition(m_lesson, double(m_lastPosition));
+    }
 }
 
 void FFPlayer::rememberPosition()
@@ -491,9 +525,13 @@ void FFPlayer::OnPlayStartedHandler()
     m_lengthLabel->setText(timeText(length));
     m_positionLabel->setText(timeText(0));
     m_lastPosition = 0;
+    m_length = length;
 
     if (m_hasLesson && resumeEnabled()) {
-        const double stored = WatchPositionStore(watchFolder()).position(m_lesson.courseId, m_lesson.id);
+        // Where this machine left the lesson, or where the service says the student got to
+        // on another one, whichever is further.
+        const double stored = qMax(WatchPositionStore(watchFolder()).position(m_lesson.courseId, m_lesson.id),
+                                   m_lesson.watchtimes.toDouble());
         const qint64 start = qint64(WatchPositionStore::resumePosition(stored, double(length)));
         if (start > 0) {
             m_player->Seek(double(start));
@@ -502,6 +540,7 @@ void FFPlayer::OnPlayStartedHandler()
             m_lastPosition = start;
         }
     }
+    m_reportedPosition = m_lastPosition;
 
     if (!m_tickTimer) {
         m_tickTimer = new QTimer(this);
@@ -526,6 +565,8 @@ void FFPlayer::OnPlayEndedHandler()
     // The last picture stays, paused; play starts the lesson again.
     m_playButton->setChecked(false);
     showSeekTarget(m_progressSlider->maximum());
+    if (!m_endReported)
+        reportProgress(true);
     if (isFullScreen()) {
         m_barTimer->stop();
         m_controlBar->show();
@@ -540,6 +581,11 @@ void FFPlayer::onTick()
     const qint64 position = qint64(m_player->Clock());
     m_lastPosition = position;
     m_positionLabel->setText(timeText(position));
+    if (m_playButton->isChecked()) {
+        m_playedSinceReport += TickMs;
+        if (m_playedSinceReport >= ReportEveryMs)
+            reportProgress(false);
+    }
     // Not under the student's hand while they drag the handle.
     if (position < m_progressSlider->maximum() && !m_progressSlider->isSliderDown())
         m_progressSlider->setValue(int(position));
@@ -560,6 +606,7 @@ void FFPlayer::seekBy(int seconds)
     const qint64 target = qBound<qint64>(0, qint64(m_player->Clock()) + seconds, length);
     m_player->Seek(double(target));
     showSeekTarget(target);
+    reportProgress(false);
 }
 
 void FFPlayer::togglePause()
@@ -568,9 +615,15 @@ void FFPlayer::togglePause()
         return;
     const bool restarting = m_player->isAtEnd();
     const bool paused = m_player->TogglePause();
-    if (restarting)
+    if (restarting) {
         showSeekTarget(0);
+        m_endReported = false;
+    }
     m_playButton->setChecked(!paused);
+    if (paused) {
+        rememberPosition();
+        reportProgress(false);
+    }
     setMessage(paused ? QString::fromUtf8(kPaused) : QString());
     if (m_hasLesson)
         showTitle(paused ? QString::fromUtf8(kPausedTitle) + m_lesson.title : m_lesson.title);

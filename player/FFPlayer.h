@@ -37,6 +37,9 @@ public:
     // In full screen the control bar hides after the mouse has rested this long.
     static constexpr int ControlBarHideMs = 3000;
     static constexpr int NoticeMs = 1500;
+    // The watch time goes to the service after this much playback, and on pause, seek, the
+    // lesson's end and close.
+    static constexpr int ReportEveryMs = 60000;
 
     explicit FFPlayer(QWidget *parent = nullptr);
     ~FFPlayer() override;
@@ -119,6 +122,8 @@ private:
     // An offline lesson that would not play: files gone, or files that do not decipher.
     QString offlineFailure() const;
     void rememberPosition();
+    // Hands the position (or, at the end, the watched lesson) to the learning progress.
+    void reportProgress(bool watchedToEnd);
     QString watchFolder() const;
     bool resumeEnabled() const;
 
@@ -155,5 +160,9 @@ private:
     bool m_placed = false;
     bool m_started = false;
     qint64 m_lastPosition = 0;
+    qint64 m_length = 0;
+    int m_playedSinceReport = 0; // ms of playback since the last report
+    qint64 m_reportedPosition = -1;
+    bool m_endReported = false;
     PlayerErrorType m_lastResult = PlayerStopped;
 };

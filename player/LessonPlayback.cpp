@@ -38,7 +38,12 @@ void LessonPlayback::playFromCourse(Courseware *node)
     FileStream *downloads = fileStream();
     const Courseware *stored = downloads ? downloads->findDownloadLesson(node->courseId, node->id) : nullptr;
     if (stored && stored->downloadState == Courseware::Downloaded) {
-        playOffline(stored);
+        // The download list's record is as old as the download: the tree's knows how far the
+        // student has got since.
+        Courseware record = *stored;
+        record.watchtimes = node->watchtimes;
+        record.stutas = node->stutas;
+        playOffline(&record);
         return;
     }
     if (!m_api)
@@ -86,7 +91,10 @@ void LessonPlayback::onHttpResponse(int type, int result, const QVariant &info)
         return;
     }
     const M3u8Context context = info.value<M3u8Context>();
-    const Courseware lesson = askedLesson(context.courseId, context.lessonId);
+    Courseware lesson = askedLesson(context.courseId, context.lessonId);
+    // The service's watch time, the freshest word on where the student got to elsewhere.
+    if (context.watchtimes > lesson.watchtimes.toDouble())
+        lesson.watchtimes = QString::number(context.watchtimes);
     const QString address = m_api ? m_api->mapToLine(context.url) : context.url;
     // The keys arrive percent-encoded already; they go into the cookie as they are.
     playOnline(address, QString::fromUtf8(context.keys), &lesson);

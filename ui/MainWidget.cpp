@@ -1,6 +1,7 @@
 #include "ui/MainWidget.h"
 
 #include "api/APIHandler.h"
+#include "api/LearningProgress.h"
 #include "api/NetworkErrorText.h"
 #include "api/RequestType.h"
 #include "api/ServiceSettings.h"
@@ -61,11 +62,10 @@ namespace {
 constexpr int kTitleHeight = 50;
 constexpr int kBannerHeight = 35;
 // What the service answers to a request made with a session it no longer knows.
-const char *const kSessionExpired = "登录已失效，请重新登录";
 
 bool sessionExpired(int result, const QVariant &info)
 {
-    return !result && info.toString() == QString::fromUtf8(kSessionExpired);
+    return !result && info.toString() == sessionExpiredText();
 }
 
 QWidget *styledArea(const QString &objectName, QWidget *parent)
@@ -483,6 +483,30 @@ void MainWidget::openCourse(Course *course)
     setLoading(true);
 }
 
+void MainWidget::continueCourse(Course *course)
+{
+    if (!course)
+        return;
+    m_continueCourseId = course->id;
+    openCourse(course);
+}
+
+void MainWidget::playLessonToContinue(const QString &courseId)
+{
+    LearningProgress *progress = learningProgress();
+    const Course *course = m_courseInfo->course();
+    if (!course || course->id != courseId)
+        return;
+    const QString lessonId = LearningProgress::lessonToContinue(
+        *course, progress ? progress->lastLesson(courseId).lessonId : QString());
+    // Played once the reply handlers are done: the playback waits in a nested loop.
+    QTimer::singleShot(0, this, [this, courseId, lessonId] {
+        const Course *shown = m_courseInfo->course();
+        if (shown && shown->id == courseId && !lessonId.isEmpty())
+            m_courseInfo->playLesson(lessonId);
+    });
+}
+
 void MainWidget::showLessonPage(const QString &courseId)
 {
     m_lessonPage->loadCourse(courseId);
@@ -529,6 +553,9 @@ void MainWidget::onHttpResponse(int type, int result, const QVariant &info)
         if (result)
             m_courseInfo->setCourse(info.value<Course *>());
         setLoading(false);
+        if (result && !m_continueCourseId.isEmpty())
+            playLessonToContinue(m_continueCourseId);
+        m_continueCourseId.clear();
         if (sessionExpired(result, info))
             signInAgain(info.toString());
         else if (!result)

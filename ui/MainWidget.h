@@ -65,6 +65,8 @@ public:
     // account name filled in. The downloads stay where they are.
     void signInAgain(const QString &message);
     void openCourse(Course *course);
+    // "继续学习": opens the course and, once its lessons are in, plays the one to go on with.
+    void continueCourse(Course *course);
     void showLessonPage(const QString &courseId);
     void showUpdateBanner();
     void showAllDoneTip();
@@ -118,6 +120,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void playLessonToContinue(const QString &courseId);
     QWidget *buildTitleBar();
     QWidget *buildNavigationBar();
     QWidget *buildBanner();
@@ -172,6 +175,8 @@ private:
     QAction *m_quitSeparator = nullptr;
     QAction *m_quitAction = nullptr;
     bool m_signingInAgain = false;
+    // The course whose detail is awaited to continue learning in it.
+    QString m_continueCourseId;
 
     std::function<bool()> m_trayProbe;
     std::function<void(const QUrl &)> m_urlOpener;

@@ -1,5 +1,6 @@
 #include "ui/MyCourseInfoWidget.h"
 
+#include "api/LearningProgress.h"
 #include "app/Accessors.h"
 #include "download/FileStream.h"
 #include "model/Course.h"
@@ -83,6 +84,13 @@ MyCourseInfoWidget::MyCourseInfoWidget(QWidget *parent)
     });
     connect(m_downloadButton, &QPushButton::clicked, this, &MyCourseInfoWidget::downloadSelected);
     connect(m_tree, &QTreeView::doubleClicked, this, &MyCourseInfoWidget::playIndex);
+    if (LearningProgress *progress = learningProgress()) {
+        connect(progress, &LearningProgress::progressChanged, this,
+                [this](const QString &courseId, const QString &lessonId) {
+                    if (m_model && m_course && m_course->id == courseId)
+                        m_model->lessonChanged(lessonId);
+                });
+    }
 }
 
 MyCourseInfoWidget::~MyCourseInfoWidget() = default;
@@ -174,6 +182,18 @@ void MyCourseInfoWidget::downloadSelected()
         main->setLoading(false);
         main->showTip(QStringLiteral("已添加至下载列表"));
     }
+}
+
+void MyCourseInfoWidget::playLesson(const QString &lessonId)
+{
+    if (!m_model)
+        return;
+    const QModelIndexList found = m_model->match(m_model->index(0, 0), CourseModel::IdRole, lessonId, 1,
+                                                 Qt::MatchExactly | Qt::MatchRecursive);
+    if (found.isEmpty())
+        return;
+    m_tree->setCurrentIndex(found.first());
+    playIndex(found.first());
 }
 
 void MyCourseInfoWidget::playIndex(const QModelIndex &index)

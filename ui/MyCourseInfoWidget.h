@@ -26,6 +26,8 @@ public:
 
     // Shows this course (a record of the app state's course list) in a new tree.
     void setCourse(Course *course);
+    // Plays a lesson of the shown course, the tree's row made current.
+    void playLesson(const QString &lessonId);
 
     Course *course() const { return m_course; }
     CourseModel *model() const { return m_model; }

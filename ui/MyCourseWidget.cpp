@@ -1,6 +1,7 @@
 #include "ui/MyCourseWidget.h"
 
 #include "api/APIHandler.h"
+#include "api/LearningProgress.h"
 #include "api/NetworkErrorText.h"
 #include "api/RequestType.h"
 #include "app/Accessors.h"
@@ -8,6 +9,7 @@
 #include "model/Course.h"
 #include "model/ThumbnailItemMyCourse.h"
 #include "model/ThumbnailListWidget.h"
+#include "model/ThumbnailModel.h"
 #include "ui/MainWidget.h"
 #include "widgets/StyleButton.h"
 
@@ -86,6 +88,20 @@ MyCourseWidget::MyCourseWidget(QWidget *parent)
     });
     if (APIHandler *api = apiHandler())
         connect(api, &APIHandler::HttpResponseSignal, this, &MyCourseWidget::onHttpResponse);
+    if (LearningProgress *progress = learningProgress())
+        connect(progress, &LearningProgress::progressChanged, this, &MyCourseWidget::showProgress);
+}
+
+void MyCourseWidget::showProgress(const QString &courseId)
+{
+    ThumbnailModel *model = m_validList->thumbnailModel();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        auto *tile = qobject_cast<ThumbnailItemMyCourse *>(model->itemAt(row));
+        if (tile && tile->courseId() == courseId) {
+            tile->showProgress();
+            model->notifyChanged(row);
+        }
+    }
 }
 
 void MyCourseWidget::onHttpResponse(int type, int result, const QVariant &info)

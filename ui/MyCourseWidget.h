@@ -34,6 +34,8 @@ protected:
 private:
     void onHttpResponse(int type, int result, const QVariant &info);
     void rebuild();
+    // The tiles of this course read its learning progress again.
+    void showProgress(const QString &courseId);
     void retry();
     void toggleExpired();
 

@@ -8,6 +8,7 @@
 #include <QHttpMultiPart>
 #include <QImage>
 #include <QJsonArray>
+#include <QMap>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -78,6 +79,7 @@ private slots:
     void refusesBadSignatureAndUnknownClient();
     void signsInAndListsCourses();
     void courseDetailHasLessonTree();
+    void keepsLearningProgressAcrossRestart();
     void registersAndChangesPassword();
     void lessonPlaysOnlyWithHostAndCookie();
     void otherLineReachesSameServer();
@@ -294,6 +296,49 @@ void TestDemoService::courseDetailHasLessonTree()
                               || list.first().toObject().value(QStringLiteral("type")).toString() == QLatin1String("kejian");
     }
     QVERIFY(lessonBeforeChapter);
+}
+
+// Status and watch time per account and lesson: answered in the course list ("use"), the
+// course detail and the lesson address, a repeated status told apart, and all of it still
+// there after the service was stopped and started again.
+void TestDemoService::keepsLearningProgressAcrossRestart()
+{
+    signIn();
+    auto pushStatus = [this] {
+        return api(QStringLiteral("course_2016_app/PushLearnStatus/?"),
+                   QStringLiteral("php_new_123sid=%1&php_new_vs=2&type=2&class_id=102&lesson_id=1025&stutas=1&c_type=1")
+                       .arg(m_sid))
+            .json().value(QStringLiteral("flag")).toInt();
+    };
+    QCOMPARE(pushStatus(), 1);
+    QCOMPARE(pushStatus(), 3); // "已标注"
+    const Reply watch = api(QStringLiteral("course_2016_app/Editwatchtime/?"),
+                            QStringLiteral("php_new_123sid=%1&php_new_vs=2&type=2&class_id=102&lesson_id=1024&watchtimes=75&c_type=1")
+                                .arg(m_sid));
+    QCOMPARE(watch.json().value(QStringLiteral("flag")).toInt(), 1);
+
+    QVERIFY(m_service->restart());
+    m_network.clearConnectionCache();
+    const QJsonArray courses = api(QStringLiteral("course_2016_app/MyCourseList/?"),
+                                   QStringLiteral("php_new_123sid=%1&p=15&num=0&php_new_vs=2&type=2").arg(m_sid))
+                                   .json().value(QStringLiteral("data")).toArray();
+    QJsonObject nursing;
+    for (const QJsonValue &course : courses) {
+        if (course.toObject().value(QStringLiteral("id")).toString() == QLatin1String("102"))
+            nursing = course.toObject();
+    }
+    QCOMPARE(nursing.value(QStringLiteral("use")).toInt(), 1);
+    QCOMPARE(nursing.value(QStringLiteral("sum")).toString(), QStringLiteral("3"));
+    const QJsonArray lessons = api(QStringLiteral("course_2016_app/GetMyCourseInfo/?"),
+                                   QStringLiteral("php_new_123sid=%1&class_id=102&php_new_vs=2&type=2").arg(m_sid))
+                                   .json().value(QStringLiteral("data")).toObject().value(QStringLiteral("list")).toArray();
+    QMap<QString, QJsonObject> byId;
+    for (const QJsonValue &lesson : lessons)
+        byId.insert(lesson.toObject().value(QStringLiteral("id")).toString(), lesson.toObject());
+    QCOMPARE(byId.value(QStringLiteral("1025")).value(QStringLiteral("stutas")).toInt(), 1);
+    QCOMPARE(byId.value(QStringLiteral("1024")).value(QStringLiteral("watchtimes")).toString(), QStringLiteral("75"));
+    QCOMPARE(byId.value(QStringLiteral("1021")).value(QStringLiteral("stutas")).toInt(), 0);
+    QCOMPARE(lessonKeys(QStringLiteral("102"), QStringLiteral("1024")).value(QStringLiteral("watchtimes")).toDouble(), 75.0);
 }
 
 void TestDemoService::registersAndChangesPassword()

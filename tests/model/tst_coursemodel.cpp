@@ -122,7 +122,19 @@ private slots:
         QCOMPARE(l3.siblingAtColumn(1).data().toString(), QStringLiteral("正在下载"));
         QCOMPARE(l1.siblingAtColumn(1).data().toString(), QString());
         QCOMPARE(l1.siblingAtColumn(2).data().toString(), QStringLiteral("10:01"));
-        QVERIFY(!l1.siblingAtColumn(3).data().isValid());
+        // How far the student got: nothing yet, part way (of the length, or as a time when the
+        // length cannot be read), watched to the end.
+        QCOMPARE(l1.siblingAtColumn(3).data().toString(), QString());
+        QCOMPARE(c1.siblingAtColumn(3).data().toString(), QString());
+        Courseware *first = course.findCourseware(l1.data(CourseModel::IdRole).toString());
+        QVERIFY(first);
+        first->watchtimes = QStringLiteral("301");
+        QCOMPARE(l1.siblingAtColumn(3).data().toString(), QStringLiteral("已学 50%"));
+        first->cTime = QStringLiteral("约十分钟");
+        QCOMPARE(l1.siblingAtColumn(3).data().toString(), QStringLiteral("学到 05:01"));
+        first->stutas = QStringLiteral("1");
+        QCOMPARE(l1.siblingAtColumn(3).data().toString(), QStringLiteral("已学完"));
+        first->cTime = QStringLiteral("10:01");
 
         QCOMPARE(c1.data(Qt::ForegroundRole).value<QColor>(), QColor(13, 124, 195));
         QCOMPARE(s1.data(Qt::ForegroundRole).value<QColor>(), QColor(51, 51, 51));

@@ -1,6 +1,9 @@
 // Lessons played for real (no picture, no sound device) against the demo service: online
 // with host header and key cookie, on another line, offline from the store, the watch
 // position, the line popup, failures and the program's quit.
+#include "api/LearningJournal.h"
+#include "api/LearningProgress.h"
+#include "api/RequestType.h"
 #include "api/ServiceSettings.h"
 #include "app/Accessors.h"
 #include "app/Quit.h"
@@ -9,6 +12,8 @@
 #include "download/AesCipher.h"
 #include "download/FileStream.h"
 #include "model/Course.h"
+#include "model/CourseModel.h"
+#include "model/ThumbnailItemMyCourse.h"
 #include "player/ClickableSlider.h"
 #include "player/FFPlayer.h"
 #include "player/LessonPlayback.h"
@@ -60,9 +65,39 @@ struct Fixture : DemoStudent
         Settings::setText(env.state().settings.get(), SettingKeys::WatchTime, QString::fromLatin1(value));
     }
 
+    // The course list, then one course's lessons, as the service has them now.
+    Course *loadCourse(const QString &courseId)
+    {
+        QSignalSpy replies(&client.api(), &APIHandler::HttpResponseSignal);
+        auto replied = [&replies](int type) {
+            for (const QList<QVariant> &reply : qAsConst(replies)) {
+                if (reply.at(0).toInt() == type)
+                    return reply.at(1).toInt() == 1;
+            }
+            return false;
+        };
+        client.api().getMyCourseList();
+        if (!QTest::qWaitFor([&] { return replied(ReqMyCourseList); }, 15000))
+            return nullptr;
+        client.api().getMyCourseInfo(courseId);
+        if (!QTest::qWaitFor([&] { return replied(ReqMyCourseInfo); }, 15000))
+            return nullptr;
+        return state().findCourse(courseId);
+    }
+
+    bool progressSent() { return QTest::qWaitFor([this] { return client.progress().pendingCount() == 0; }, 15000); }
+
     LessonPlayback session{&client.api()};
     QStringList messages;
 };
+
+// What the lesson tree shows of a lesson's progress.
+QString treeProgress(CourseModel &tree, const QString &lessonId)
+{
+    const QModelIndexList found = tree.match(tree.index(0, 0), CourseModel::IdRole, lessonId, 1,
+                                             Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? QStringLiteral("(no row)") : found.first().siblingAtColumn(3).data().toString();
+}
 
 // A turn of the mouse wheel over the middle of a widget: notches up (positive) or down.
 void turnWheel(QWidget *widget, int notches)
@@ -133,7 +168,12 @@ private slots:
         QVERIFY2(m_service->start(), qPrintable(m_service->errorString()));
     }
     void cleanupTestCase() { m_service.reset(); }
-    void init() { QVERIFY(m_service->clearFaults()); }
+    void init()
+    {
+        if (!m_service->isRunning())
+            QVERIFY(m_service->restart());
+        QVERIFY(m_service->clearFaults());
+    }
     void cleanup() { QVERIFY(waitGone()); }
 
     void onlineLessonPlaysAndControlsAct()
@@ -493,6 +533,153 @@ private slots:
         QVERIFY(waitGone());
         QVERIFY2(startedAt >= 0 && startedAt < 5, qPrintable(QString::number(startedAt)));
         QCOMPARE(positions.position(lesson.courseId, lesson.id), stored);
+    }
+
+    // A student seeks into a long lesson, watches on, pauses and closes: the service holds the
+    // watch time. A short lesson watched to its end is marked watched on the service. On a
+    // second machine (a fresh local folder) the tree and the course tile show it, and the
+    // long lesson resumes where the service says the student got to.
+    void progressFollowsTheStudentToAnotherMachine()
+    {
+        const QString courseId = QStringLiteral("102");
+        double paused = 0;
+        {
+            Fixture f(*m_service);
+            QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
+            Course *course = f.loadCourse(courseId);
+            QVERIFY(course);
+            const int watchedBefore = course->use;
+            Courseware *longLesson = course->findCourseware(QStringLiteral("1024"));
+            QVERIFY(longLesson);
+            const int mark = logMark();
+            int sentWhilePlaying = 0;
+            whenPlaying([&](FFPlayer *w) {
+                ClickableSlider *progress = w->progressSlider();
+                QTest::mouseClick(progress, Qt::LeftButton, {}, QPoint(progress->width() / 3, progress->height() / 2));
+                (void)QTest::qWaitFor([&] { return w->player()->Clock() >= 62; }, 15000);
+                QTest::keyClick(w, Qt::Key_Space);
+                paused = w->player()->Clock();
+                (void)QTest::qWaitFor([&] { return logSince(mark, QStringLiteral("Editwatchtime")).size() >= 2; }, 5000);
+                sentWhilePlaying = logSince(mark, QStringLiteral("Editwatchtime")).size();
+                w->close();
+            }, 40000);
+            f.session.playFromCourse(longLesson);
+            QVERIFY(QTest::qWaitFor([&] { return m_scriptRan; }, 45000));
+            QVERIFY(waitGone());
+            QVERIFY(f.progressSent());
+            // The seek and the pause were each told at once; the close had nothing new to tell.
+            QCOMPARE(sentWhilePlaying, 2);
+            QCOMPARE(logSince(mark, QStringLiteral("Editwatchtime")).size(), 2);
+
+            Courseware *shortLesson = course->findCourseware(QStringLiteral("1021"));
+            QVERIFY(shortLesson);
+            whenPlaying([&](FFPlayer *w) {
+                (void)QTest::qWaitFor([&] { return w->player()->isAtEnd(); }, 15000);
+                QTest::qWait(200);
+                w->close();
+            });
+            f.session.playFromCourse(shortLesson);
+            QVERIFY(QTest::qWaitFor([&] { return m_scriptRan; }, 30000));
+            QVERIFY(waitGone());
+            QVERIFY(f.progressSent());
+            QCOMPARE(logSince(mark, QStringLiteral("PushLearnStatus")).size(), 1);
+            // The app state followed at once, before anything was asked again.
+            QCOMPARE(shortLesson->stutas, QString::fromLatin1(LearningProgress::WatchedStatus));
+            QCOMPARE(course->use, watchedBefore + 1);
+
+            course = f.loadCourse(courseId);
+            QVERIFY(course);
+            QCOMPARE(course->findCourseware(QStringLiteral("1021"))->stutas, QStringLiteral("1"));
+            const double held = course->findCourseware(QStringLiteral("1024"))->watchtimes.toDouble();
+            QVERIFY2(held >= 62 && held <= paused + 1, qPrintable(QString::number(held)));
+        }
+
+        Fixture other(*m_service);
+        QVERIFY2(other.client.signIn(), qPrintable(other.client.errorString()));
+        other.setWatchTime("1");
+        Course *course = other.loadCourse(courseId);
+        QVERIFY(course);
+        CourseModel tree(course);
+        QCOMPARE(treeProgress(tree, QStringLiteral("1021")), QStringLiteral("已学完"));
+        QCOMPARE(treeProgress(tree, QStringLiteral("1024")), QStringLiteral("已学 %1%").arg(int(paused) * 100 / 180));
+        QCOMPARE(treeProgress(tree, QStringLiteral("1025")), QString());
+        ThumbnailItemMyCourse tile(course);
+        QCOMPARE(tile.learnedText(), QStringLiteral("已学 1/3"));
+        QVERIFY(tile.canContinue());
+        // Nothing was remembered on this machine: the service's position is where it resumes.
+        QCOMPARE(WatchPositionStore(other.state().userDataDir).position(courseId, QStringLiteral("1024")), 0.0);
+        QCOMPARE(LearningProgress::lessonToContinue(*course, QString()), QStringLiteral("1024"));
+
+        double resumedAt = 0;
+        whenPlaying([&](FFPlayer *w) {
+            QTest::qWait(300);
+            resumedAt = w->player()->Clock();
+            w->close();
+        }, 40000);
+        other.session.playFromCourse(course->findCourseware(QStringLiteral("1024")));
+        QVERIFY(QTest::qWaitFor([&] { return m_scriptRan; }, 45000));
+        QVERIFY(waitGone());
+        QVERIFY2(resumedAt >= 61, qPrintable(QString::number(resumedAt)));
+    }
+
+    // Progress made offline while the service is down waits in the user's journal and
+    // arrives once the service is back: in order, each report exactly once.
+    void offlineProgressArrivesOnceServiceIsBack()
+    {
+        Fixture f(*m_service);
+        QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
+        QSignalSpy downloaded(&f.queue, &FileStream::DownloadedSignal);
+        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1018")}));
+        QVERIFY(QTest::qWaitFor([&] { return downloaded.count() == 1; }, 30000));
+
+        m_service->stop();
+        qint64 length = 0;
+        whenPlaying([&](FFPlayer *w) {
+            length = qint64(w->player()->Duration());
+            (void)QTest::qWaitFor([&] { return w->player()->Clock() >= 2; }, 10000);
+            QTest::keyClick(w, Qt::Key_Space); // paused: a watch time, not deliverable
+            QTest::qWait(300);
+            QTest::keyClick(w, Qt::Key_Space);
+            (void)QTest::qWaitFor([&] { return w->player()->isAtEnd(); }, 15000);
+            w->close();
+        });
+        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1018"), Courseware::NotDownloaded);
+        f.session.playFromCourse(&lesson);
+        QVERIFY(m_scriptRan);
+        QVERIFY(waitGone());
+        QTest::qWait(500); // the refused connections have been answered
+
+        // Kept in the user's folder, the later watch time in place of the earlier one.
+        const QList<ProgressReport> kept = LearningJournal(f.state().userDataDir).pending();
+        QCOMPARE(kept.size(), 2);
+        QCOMPARE(kept.at(0).type, int(ReqWatchTime));
+        QCOMPARE(kept.at(0).value, QString::number(length));
+        QCOMPARE(kept.at(1).type, int(ReqLearnStatus));
+
+        QVERIFY(m_service->restart());
+        const int mark = logMark();
+        // The next reply of the service (here the course list, as after 重试) lets them go.
+        f.client.api().getMyCourseList();
+        QVERIFY(f.progressSent());
+        f.client.api().getMyCourseList();
+        QTest::qWait(500);
+        const QList<QJsonObject> watch = logSince(mark, QStringLiteral("Editwatchtime"));
+        const QList<QJsonObject> status = logSince(mark, QStringLiteral("PushLearnStatus"));
+        QCOMPARE(watch.size(), 1);
+        QCOMPARE(status.size(), 1);
+        QVERIFY(watch.first().value(QStringLiteral("query")).toString().contains(QStringLiteral("watchtimes=%1").arg(length)));
+        QVERIFY(status.first().value(QStringLiteral("query")).toString().contains(QStringLiteral("stutas=1")));
+        QStringList order;
+        const QList<QJsonObject> log = m_service->requestLog();
+        for (int i = mark; i < log.size(); ++i) {
+            const QString endpoint = log.at(i).value(QStringLiteral("endpoint")).toString();
+            if (endpoint == QLatin1String("Editwatchtime") || endpoint == QLatin1String("PushLearnStatus"))
+                order << endpoint;
+        }
+        QCOMPARE(order, QStringList({QStringLiteral("Editwatchtime"), QStringLiteral("PushLearnStatus")}));
+        Course *course = f.loadCourse(QStringLiteral("101"));
+        QVERIFY(course);
+        QCOMPARE(course->findCourseware(QStringLiteral("1018"))->stutas, QStringLiteral("1"));
     }
 
     // A student's evening: speeds the lesson up with the keyboard, skips with the arrow keys,

@@ -28,12 +28,15 @@ DemoClient::DemoClient(const DemoService &service)
     service.applyToCurrentProcess();
     ServiceSettings::reload();
     registerApiHandler(&m_api);
+    registerLearningProgress(&m_progress);
 }
 
 DemoClient::~DemoClient()
 {
     if (apiHandler() == &m_api)
         registerApiHandler(nullptr);
+    if (learningProgress() == &m_progress)
+        registerLearningProgress(nullptr);
 }
 
 bool DemoClient::signIn()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/APIHandler.h"
+#include "api/LearningProgress.h"
 #include "model/M3u8Context.h"
 
 #include <QByteArray>
@@ -10,7 +11,7 @@ class DemoService;
 struct Courseware;
 
 // The client side of the demo service for download tests: points the service settings at
-// a running DemoService, registers an APIHandler with the accessors and signs the demo
+// a running DemoService, registers an APIHandler and the learning progress with the accessors and signs the demo
 // student in. Needs a registered app state (TestAppState).
 //
 //     DemoClient client(service);
@@ -27,6 +28,7 @@ public:
     DemoClient &operator=(const DemoClient &) = delete;
 
     APIHandler &api() { return m_api; }
+    LearningProgress &progress() { return m_progress; }
     QString errorString() const { return m_error; }
 
     // A session id, then the sign-in of the demo student; a known session id is reused.
@@ -43,6 +45,7 @@ public:
 
 private:
     APIHandler m_api;
+    LearningProgress m_progress{&m_api};
     quint16 m_port = 0;
     QString m_error;
 };

@@ -103,6 +103,14 @@ bool DemoService::restartWithFreshData()
     return start();
 }
 
+bool DemoService::restart()
+{
+    const quint16 port = m_port;
+    stop();
+    m_port = port;
+    return start();
+}
+
 bool DemoService::isRunning() const
 {
     return m_process.state() == QProcess::Running;

@@ -41,6 +41,9 @@ public:
     // a service that lost its sessions: every session id a client holds is unknown to it.
     // The request log starts anew too.
     bool restartWithFreshData();
+    // Stops the service and starts it again on the same port with the same data folder: a
+    // service that was down for a while. Sessions, learning progress and the log go on.
+    bool restart();
     bool isRunning() const;
     QString errorString() const { return m_error; }
 

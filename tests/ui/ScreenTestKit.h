@@ -4,6 +4,7 @@
 // and an answerer for the main window's modal message box.
 
 #include "api/APIHandler.h"
+#include "api/LearningProgress.h"
 #include "api/ServiceSettings.h"
 #include "app/Accessors.h"
 #include "app/Theme.h"
@@ -32,7 +33,7 @@ inline void applyTheme()
     qApp->setStyleSheet(Theme::loadStyleSheet());
 }
 
-// State, service client and main window registered with the accessors, the way start-up
+// State, service client, learning progress and main window registered with the accessors, the way start-up
 // builds them. Settings can be written between the constructor and buildWindow().
 class Environment
 {
@@ -42,12 +43,16 @@ public:
         m_state = std::make_unique<TestAppState>();
         m_api = std::make_unique<APIHandler>();
         registerApiHandler(m_api.get());
+        m_progress = std::make_unique<LearningProgress>(m_api.get());
+        registerLearningProgress(m_progress.get());
     }
 
     ~Environment()
     {
         registerMainWidget(nullptr);
         m_window.reset();
+        registerLearningProgress(nullptr);
+        m_progress.reset();
         registerApiHandler(nullptr);
         m_api.reset();
         m_state.reset();
@@ -63,11 +68,13 @@ public:
 
     AppState &state() { return m_state->state(); }
     APIHandler *api() { return m_api.get(); }
+    LearningProgress *progress() { return m_progress.get(); }
     MainWidget *window() { return m_window.get(); }
 
 private:
     std::unique_ptr<TestAppState> m_state;
     std::unique_ptr<APIHandler> m_api;
+    std::unique_ptr<LearningProgress> m_progress;
     std::unique_ptr<MainWidget> m_window;
 };
 

@@ -3,6 +3,7 @@
 
 #include "ScreenTestKit.h"
 
+#include "api/LearningJournal.h"
 #include "api/RequestType.h"
 #include "download/DownloadPathSettingWidget.h"
 #include "download/DownloadWidget.h"
@@ -10,6 +11,7 @@
 #include "model/Course.h"
 #include "model/CourseModel.h"
 #include "model/CourseTreeItem.h"
+#include "model/ThumbnailDelegate.h"
 #include "model/ThumbnailItem.h"
 #include "model/ThumbnailItemCourseware.h"
 #include "model/ThumbnailListWidget.h"
@@ -671,6 +673,79 @@ private slots:
         overlay->exec(); // returns because closing the overlay ends its loop
         QVERIFY(!overlay->isVisible());
         QVERIFY(!overlay->isRunning());
+    }
+    // Progress the service knows of (from another machine) shows on the course tile and in
+    // the tree; "继续学习" opens the lesson last played here, or else the one started.
+    void progressOnTilesTreeAndContinue()
+    {
+        QVERIFY(signIn());
+        const int mark = m_service.requestLog().size();
+        m_env->api()->pushLearnStatus(QStringLiteral("101"), QStringLiteral("1013"), QStringLiteral("1"), QStringLiteral("1"));
+        m_env->api()->editWatchTime(QStringLiteral("101"), QStringLiteral("1014"), QStringLiteral("5"), QStringLiteral("1"));
+        QTRY_COMPARE(m_service.requestLog().size(), mark + 2);
+        m_env->api()->getMyCourseList();
+        ThumbnailListWidget *grid = myCourses()->validList();
+        auto tileOf = [grid](const QString &title) {
+            const int row = rowOf(grid, title);
+            return row < 0 ? nullptr : grid->thumbnailModel()->itemAt(row);
+        };
+        QTRY_VERIFY(tileOf(QStringLiteral("2026临床执业医师精讲班"))
+                    && tileOf(QStringLiteral("2026临床执业医师精讲班"))->learnedText() == QStringLiteral("已学 1/4"));
+        QVERIFY(tileOf(QStringLiteral("2026临床执业医师精讲班"))->canContinue());
+        QCOMPARE(tileOf(QStringLiteral("2026护士资格考试冲刺班"))->learnedText(), QStringLiteral("已学 0/3"));
+        QVERIFY(!tileOf(QStringLiteral("2026护士资格考试冲刺班"))->canContinue());
+        for (const QSize &screen : {QSize(1366, 768), QSize(1024, 600)}) {
+            window()->resize(screen);
+            grab(window(), QStringLiteral("%1x%2-progress-mycourses").arg(screen.width()).arg(screen.height()));
+        }
+
+        // Here the student last opened 原发性高血压的诊断: that is where 继续学习 goes on.
+        QVERIFY(LearningJournal(state().userDataDir)
+                    .setLastLesson({QStringLiteral("101"), QStringLiteral("1016"), QStringLiteral("1"), QString()}));
+        QVERIFY(m_service.setFaults({{QStringLiteral("html"), QStringLiteral("GetKeysAndUrlByLid")}}));
+        const int asked = m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size();
+        const int row = rowOf(grid, QStringLiteral("2026临床执业医师精讲班"));
+        const QRect tile = grid->visualRect(grid->model()->index(row, 0));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, ThumbnailDelegate::continueRect(tile).center());
+        QTRY_COMPARE(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size(), asked + 1);
+        QVERIFY(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).last().value(QStringLiteral("query"))
+                    .toString().contains(QStringLiteral("lesson_id=1016")));
+        QCOMPARE(window()->currentPage(), 1);
+        QCOMPARE(coursePage()->tree()->currentIndex().data().toString(), QStringLiteral("原发性高血压的诊断"));
+        QTRY_COMPARE(m_answers->messages().size(), 1);
+
+        // The tree marks the watched lesson and tells how far the started one got.
+        CourseModel *model = coursePage()->model();
+        QCOMPARE(findNode(model, QStringLiteral("心力衰竭的病因与诱因")).siblingAtColumn(3).data().toString(),
+                 QStringLiteral("已学完"));
+        QCOMPARE(findNode(model, QStringLiteral("心力衰竭的临床表现")).siblingAtColumn(3).data().toString(),
+                 QStringLiteral("已学 41%"));
+        QCOMPARE(findNode(model, QStringLiteral("慢性阻塞性肺疾病")).siblingAtColumn(3).data().toString(), QString());
+        coursePage()->tree()->expandAll();
+        for (const QSize &screen : {QSize(1366, 768), QSize(1024, 600)}) {
+            window()->resize(screen);
+            grab(window(), QStringLiteral("%1x%2-progress-coursepage").arg(screen.width()).arg(screen.height()));
+        }
+
+        // Without a lesson played here, the course goes on where it was started elsewhere.
+        QVERIFY(QFile::remove(LearningJournal(state().userDataDir).filePath()));
+        QTest::mouseClick(coursePage()->backButton(), Qt::LeftButton);
+        const QRect again = grid->visualRect(grid->model()->index(row, 0));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, ThumbnailDelegate::continueRect(again).center());
+        QTRY_COMPARE(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size(), asked + 2);
+        QVERIFY(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).last().value(QStringLiteral("query"))
+                    .toString().contains(QStringLiteral("lesson_id=1014")));
+        QTRY_COMPARE(m_answers->messages().size(), 2);
+
+        // Watched to its end here: the tree and the tile follow before the service is asked again.
+        const int lists = m_service.requestLog(QStringLiteral("MyCourseList")).size();
+        const Courseware lesson = *state().findCourse(QStringLiteral("101"))->findCourseware(QStringLiteral("1014"));
+        m_env->progress()->reportWatched(lesson, 12);
+        QCOMPARE(findNode(coursePage()->model(), QStringLiteral("心力衰竭的临床表现")).siblingAtColumn(3).data().toString(),
+                 QStringLiteral("已学完"));
+        QCOMPARE(tileOf(QStringLiteral("2026临床执业医师精讲班"))->learnedText(), QStringLiteral("已学 2/4"));
+        QTRY_COMPARE(m_env->progress()->pendingCount(), 0);
+        QCOMPARE(m_service.requestLog(QStringLiteral("MyCourseList")).size(), lists);
     }
 };
 

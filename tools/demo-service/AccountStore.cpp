@@ -28,13 +28,20 @@ void AccountStore::loadSessions()
     QFile file(m_stateFile);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const QJsonObject sessions =
-        QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("sessions")).toObject();
+    const QJsonObject state = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonObject sessions = state.value(QStringLiteral("sessions")).toObject();
     for (auto it = sessions.begin(); it != sessions.end(); ++it) {
         // Sessions of accounts registered in an earlier run are gone with those accounts.
         if (m_accounts.contains(it.value().toString()))
             m_sessions.insert(it.key(), it.value().toString());
     }
+    // Learning progress outlives a restart, as a real service's does.
+    const QJsonObject statuses = state.value(QStringLiteral("learnStatus")).toObject();
+    for (auto it = statuses.begin(); it != statuses.end(); ++it)
+        m_learnStatus.insert(it.key(), it.value().toInt());
+    const QJsonObject watchTimes = state.value(QStringLiteral("watchTimes")).toObject();
+    for (auto it = watchTimes.begin(); it != watchTimes.end(); ++it)
+        m_watchTimes.insert(it.key(), it.value().toString());
 }
 
 void AccountStore::saveSessionsLocked() const
@@ -42,9 +49,18 @@ void AccountStore::saveSessionsLocked() const
     QJsonObject sessions;
     for (auto it = m_sessions.begin(); it != m_sessions.end(); ++it)
         sessions.insert(it.key(), it.value());
+    QJsonObject statuses;
+    for (auto it = m_learnStatus.begin(); it != m_learnStatus.end(); ++it)
+        statuses.insert(it.key(), it.value());
+    QJsonObject watchTimes;
+    for (auto it = m_watchTimes.begin(); it != m_watchTimes.end(); ++it)
+        watchTimes.insert(it.key(), it.value());
     QSaveFile file(m_stateFile);
     if (file.open(QIODevice::WriteOnly)) {
-        file.write(QJsonDocument(QJsonObject{{QStringLiteral("sessions"), sessions}}).toJson());
+        file.write(QJsonDocument(QJsonObject{{QStringLiteral("sessions"), sessions},
+                                             {QStringLiteral("learnStatus"), statuses},
+                                             {QStringLiteral("watchTimes"), watchTimes}})
+                       .toJson());
         file.commit();
     }
 }
@@ -159,6 +175,7 @@ bool AccountStore::setLearnStatus(const QString &uid, const QString &lessonId, i
     if (m_learnStatus.value(key, 0) == status && m_learnStatus.contains(key))
         return false;
     m_learnStatus.insert(key, status);
+    saveSessionsLocked();
     return true;
 }
 
@@ -172,4 +189,5 @@ void AccountStore::setWatchTime(const QString &uid, const QString &lessonId, con
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_watchTimes.insert(progressKey(uid, lessonId), value);
+    saveSessionsLocked();
 }

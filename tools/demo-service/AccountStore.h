@@ -8,7 +8,8 @@
 #include <mutex>
 
 // Accounts, sessions and learning progress. Registered accounts live as long as the process;
-// sessions are kept in the data folder so a client's stored session id survives a restart.
+// sessions and progress are kept in the data folder so a client's stored session id and its
+// learning survive a restart.
 class AccountStore
 {
 public:
@@ -33,7 +34,7 @@ public:
 
 private:
     void loadSessions();
-    void saveSessionsLocked() const;
+    void saveSessionsLocked() const; // sessions and progress
 
     QString m_stateFile;
     mutable std::mutex m_mutex;
