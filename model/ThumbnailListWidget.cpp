@@ -4,7 +4,9 @@
 #include "model/ThumbnailItem.h"
 #include "model/ThumbnailModel.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -93,6 +95,31 @@ void ThumbnailListWidget::keyPressEvent(QKeyEvent *event)
         return;
     }
     QListView::keyPressEvent(event);
+}
+
+void ThumbnailListWidget::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The menu key (or a right click) offers the tile's second action, so that the keyboard
+    // reaches "继续学习" as well as the mouse.
+    const bool byMouse = event->reason() == QContextMenuEvent::Mouse;
+    const QModelIndex index = byMouse ? indexAt(event->pos()) : currentIndex();
+    const ThumbnailItem *item = m_model->itemAt(index.row());
+    if (!index.isValid() || !item || item->editMode() || !item->canContinue())
+        return;
+    const QString courseId = item->courseId();
+    QMenu menu(this);
+    const QAction *goOn = menu.addAction(QStringLiteral("继续学习"));
+    const QPoint at = byMouse ? event->globalPos() : viewport()->mapToGlobal(visualRect(index).center());
+    if (menu.exec(at) != goOn)
+        return;
+    // The menu ran a loop of its own, in which the tiles may have been replaced.
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        ThumbnailItem *tile = m_model->itemAt(row);
+        if (tile && tile->courseId() == courseId && tile->canContinue()) {
+            tile->continueLearning();
+            return;
+        }
+    }
 }
 
 void ThumbnailListWidget::mouseReleaseEvent(QMouseEvent *event)

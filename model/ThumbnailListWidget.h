@@ -9,7 +9,8 @@ class ThumbnailModel;
 
 // A fixed grid of 230 by 210 tiles. Outside selection mode a click runs the tile's own
 // action; in selection mode it ticks or unticks the tile. The keyboard does the same: the
-// arrows move between tiles, Enter or Space acts on the one the frame is on.
+// arrows move between tiles, Enter or Space acts on the one the frame is on, the menu key
+// offers "继续学习" on a course with progress.
 class ThumbnailListWidget : public QListView
 {
     Q_OBJECT
@@ -33,6 +34,7 @@ public:
     void setFitsContents(bool fits);
 
 protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;

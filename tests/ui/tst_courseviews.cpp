@@ -27,6 +27,8 @@
 #include "widgets/LoadingWidget.h"
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QCursor>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -727,11 +729,24 @@ private slots:
             grab(window(), QStringLiteral("%1x%2-progress-coursepage").arg(screen.width()).arg(screen.height()));
         }
 
-        // Without a lesson played here, the course goes on where it was started elsewhere.
+        // Without a lesson played here, the course goes on where it was started elsewhere;
+        // this time from the keyboard: the menu key on the tile, then Enter.
         QVERIFY(QFile::remove(LearningJournal(state().userDataDir).filePath()));
         QTest::mouseClick(coursePage()->backButton(), Qt::LeftButton);
-        const QRect again = grid->visualRect(grid->model()->index(row, 0));
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, ThumbnailDelegate::continueRect(again).center());
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(row, 0));
+        bool menuShown = false;
+        QTimer::singleShot(100, this, [&menuShown] {
+            if (QWidget *menu = QApplication::activePopupWidget()) {
+                menuShown = true;
+                QTest::keyClick(menu, Qt::Key_Down);
+                QTest::keyClick(menu, Qt::Key_Return);
+            }
+        });
+        // The window system turns the menu key into this event for the widget with the focus.
+        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(), QCursor::pos());
+        QApplication::sendEvent(QApplication::focusWidget(), &menuKey);
+        QVERIFY(menuShown);
         QTRY_COMPARE(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size(), asked + 2);
         QVERIFY(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).last().value(QStringLiteral("query"))
                     .toString().contains(QStringLiteral("lesson_id=1014")));
