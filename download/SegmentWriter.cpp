@@ -50,8 +50,9 @@ bool flushAndRename(QFile &part, const QString &path)
 
 SegmentWriter::SegmentWriter(QObject *parent)
     : QObject(parent)
-    , m_thread([this] { run(); })
 {
+    for (Lane &lane : m_lanes)
+        lane.thread = std::thread([this, &lane] { run(lane); });
 }
 
 SegmentWriter::~SegmentWriter()
@@ -60,7 +61,8 @@ SegmentWriter::~SegmentWriter()
     Step stop;
     stop.kind = Stop;
     post(stop);
-    m_thread.join();
+    for (Lane &lane : m_lanes)
+        lane.thread.join();
 }
 
 void SegmentWriter::write(int segment, const QString &partPath, const QByteArray &bytes)
@@ -102,23 +104,28 @@ void SegmentWriter::abandon()
 void SegmentWriter::post(Step step)
 {
     step.round = m_round;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_steps.push_back(std::move(step));
+    for (int i = 0; i < Lanes; ++i) {
+        if (step.segment >= 0 && step.segment % Lanes != i)
+            continue;
+        Lane &lane = m_lanes[i];
+        {
+            const std::lock_guard<std::mutex> lock(lane.mutex);
+            lane.steps.push_back(step);
+        }
+        lane.wake.notify_one();
     }
-    m_wake.notify_one();
 }
 
-void SegmentWriter::run()
+void SegmentWriter::run(Lane &lane)
 {
     std::map<QString, PartFile> open;
     for (;;) {
         Step step;
         {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_wake.wait(lock, [this] { return !m_steps.empty(); });
-            step = std::move(m_steps.front());
-            m_steps.pop_front();
+            std::unique_lock<std::mutex> lock(lane.mutex);
+            lane.wake.wait(lock, [&lane] { return !lane.steps.empty(); });
+            step = std::move(lane.steps.front());
+            lane.steps.pop_front();
         }
         if (step.kind == Stop)
             break;

@@ -10,11 +10,13 @@
 #include <mutex>
 #include <thread>
 
-// Puts the segments of one lesson on disk on a thread of its own, so that a slow disk never
+// Puts the segments of one lesson on disk on threads of its own, so that a slow disk never
 // holds up the window: each segment is written to its ".part" file as its bytes arrive and,
-// once whole, flushed to the medium and renamed to its final name. Steps run in the order
-// they were asked for; each commit is answered through committed() on the owner's thread,
-// true only once the segment carries its final name.
+// once whole, flushed to the medium and renamed to its final name. The steps of a segment
+// run in the order they were asked for; segments are spread over a few threads, so that the
+// disk flushes several at once instead of one after the other. Each commit is answered
+// through committed() on the owner's thread, true only once the segment carries its final
+// name.
 //
 // abandon() drops everything asked for so far: what is still queued is not written, its
 // ".part" files are removed, and no answer to it arrives any more.
@@ -23,6 +25,8 @@ class SegmentWriter : public QObject
     Q_OBJECT
 
 public:
+    static constexpr int Lanes = 3;
+
     explicit SegmentWriter(QObject *parent = nullptr);
     // Drops what is still queued and waits for the step under way.
     ~SegmentWriter() override;
@@ -51,12 +55,18 @@ private:
         QByteArray bytes;
     };
 
-    void post(Step step);
-    void run();
+    struct Lane
+    {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::deque<Step> steps;
+        std::thread thread;
+    };
 
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<Step> m_steps;
+    // To the lane of the step's segment; a step for no segment goes to every lane.
+    void post(Step step);
+    void run(Lane &lane);
+
     std::atomic<int> m_round{0}; // steps of an earlier round were abandoned
-    std::thread m_thread;
+    Lane m_lanes[Lanes];
 };
