@@ -9,8 +9,8 @@
 #include "download/AesCipher.h"
 #include "download/FileStream.h"
 #include "download/M3u8Playlist.h"
+#include "download/SegmentWriter.h"
 #include "download/StoreFolders.h"
-#include "platform/AtomicFile.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -27,17 +27,15 @@
 #include <QTimerEvent>
 #include <QUrl>
 
-#include <cstdio>
 #include <memory>
-#ifdef Q_OS_LINUX
-#include <unistd.h>
-#endif
 
 namespace {
 
 const char *const kWriteFailed = "写入文件失败";
 const char *const kTooLarge = "课件过大，无法下载";
-const char *const kPartFile = "partFile";
+// Reply properties: bytes of the segment handed to the writer so far, and whether any were.
+const char *const kWritten = "written";
+const char *const kPartOpen = "partOpen";
 
 QString errorTextFor(int type)
 {
@@ -105,7 +103,9 @@ bool sameOrigin(const QUrl &a, const QUrl &b)
 M3u8Loader::M3u8Loader(QObject *parent)
     : QObject(parent)
     , m_network(new QNetworkAccessManager(this))
+    , m_writer(new SegmentWriter(this))
 {
+    connect(m_writer, &SegmentWriter::committed, this, &M3u8Loader::onSegmentCommitted);
 }
 
 M3u8Loader::~M3u8Loader() = default;
@@ -134,6 +134,8 @@ void M3u8Loader::start(const QString &playlistUrl, const QString &saveFolder,
     m_segmentEnciphered.clear();
     m_retrySegments.clear();
     m_inFlight = 0;
+    m_committing = 0;
+    m_writer->abandon();
     m_nextSegment = 0;
     m_bytesThisTick = 0;
     m_keyUrls.clear();
@@ -177,6 +179,9 @@ void M3u8Loader::cancel()
 
 void M3u8Loader::abortReplies()
 {
+    // What is still on its way to disk is of no use either.
+    m_writer->abandon();
+    m_committing = 0;
     const QList<QNetworkReply *> replies = m_network->findChildren<QNetworkReply *>();
     for (QNetworkReply *reply : replies) {
         if (reply->isRunning())
@@ -224,14 +229,17 @@ void M3u8Loader::loadSegList()
     if (isStopped() || isPaused())
         return;
     issueSegments();
-    if (m_nextSegment == m_segmentUrls.size() && m_inFlight == 0 && m_retrySegments.isEmpty())
+    // Done only when every segment carries its final name.
+    if (m_nextSegment == m_segmentUrls.size() && m_inFlight == 0 && m_committing == 0 && m_retrySegments.isEmpty())
         finish(false);
 }
 
 void M3u8Loader::issueSegments()
 {
     const int count = m_segmentUrls.size();
-    while (m_inFlight < MaxInFlight) {
+    // A disk slower than the network holds back new requests rather than piling up
+    // segments in memory.
+    while (m_inFlight < MaxInFlight && m_committing < MaxCommitting) {
         int segment = -1;
         if (!m_retrySegments.isEmpty()) {
             segment = m_retrySegments.takeFirst();
@@ -295,43 +303,31 @@ bool M3u8Loader::onSegmentData(QNetworkReply *reply)
     const QByteArray chunk = reply->readAll();
     if (chunk.isEmpty())
         return true;
-    auto *part = reply->findChild<QFile *>(QLatin1String(kPartFile));
-    if (!part) {
+    const int segment = reply->property("segment").toInt();
+    if (!reply->property(kPartOpen).toBool()) {
         if (looksLikeWebPage(reply, chunk)) {
             reply->setProperty("refused", true);
             return false;
         }
-        const int segment = reply->property("segment").toInt();
         if (segment < 0 || segment >= m_segmentFiles.size())
             return false;
-        part = new QFile(m_segmentFiles.at(segment) + QLatin1String(PartSuffix), reply);
-        part->setObjectName(QLatin1String(kPartFile));
-        if (!part->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            reply->setProperty("writeFailed", true);
-            return false;
-        }
+        reply->setProperty(kPartOpen, true);
     }
-    if (part->write(chunk) != chunk.size()) {
-        reply->setProperty("writeFailed", true);
-        return false;
-    }
+    // The writer's thread puts the bytes on disk; a failure there fails the segment's commit.
+    m_writer->write(segment, m_segmentFiles.at(segment) + QLatin1String(PartSuffix), chunk);
+    reply->setProperty(kWritten, reply->property(kWritten).toLongLong() + chunk.size());
     m_bytesThisTick += quint64(chunk.size());
     return true;
 }
 
-namespace {
-
-// Removes what a reply wrote of its segment.
-void discardPart(QNetworkReply *reply)
+void M3u8Loader::discardPart(QNetworkReply *reply)
 {
-    if (auto *part = reply->findChild<QFile *>(QLatin1String(kPartFile))) {
-        part->close();
-        part->remove();
-        delete part;
+    const int segment = reply->property("segment").toInt();
+    if (reply->property(kPartOpen).toBool() && segment >= 0 && segment < m_segmentFiles.size()) {
+        reply->setProperty(kPartOpen, false);
+        m_writer->discard(segment, m_segmentFiles.at(segment) + QLatin1String(PartSuffix));
     }
 }
-
-} // namespace
 
 void M3u8Loader::onHttpRequestFinished(QNetworkReply *reply)
 {
@@ -347,11 +343,6 @@ void M3u8Loader::onHttpRequestFinished(QNetworkReply *reply)
     if (type == SegmentRequest && reply->error() == QNetworkReply::NoError && !onSegmentData(reply))
         reply->setProperty("refused", true);
 
-    if (reply->property("writeFailed").toBool()) {
-        discardPart(reply);
-        raiseError(QString::fromUtf8(kWriteFailed));
-        return;
-    }
     // A reply past its kind's cap is not a passing fault: asking again gets the same. Only a
     // key (16 bytes) is asked for again, since what overflows it is some error page.
     if (HttpReplyTimeout::wasTooLarge(reply) && type != KeyRequest) {
@@ -540,8 +531,7 @@ void M3u8Loader::onLoadSegFinish(QNetworkReply *reply, int segment)
         --m_inFlight;
         return;
     }
-    auto *part = reply->findChild<QFile *>(QLatin1String(kPartFile));
-    const qint64 written = part ? part->size() : 0;
+    const qint64 written = reply->property(kWritten).toLongLong();
     qint64 announced = 0;
     QString refusal;
     if (reply->property("refused").toBool())
@@ -558,32 +548,24 @@ void M3u8Loader::onLoadSegFinish(QNetworkReply *reply, int segment)
     }
     m_errorCount = 0;
     --m_inFlight;
+    // Flushing waits for the disk, on the writer's thread: the window goes on, and the freed
+    // slot is refilled at once, so the network keeps five requests busy meanwhile. The
+    // segment counts as done only when the writer answers that its final name is there.
     const QString path = m_segmentFiles.at(segment);
-    // The freed slot is refilled before the data is flushed, which waits for the disk: the
-    // network keeps five requests busy meanwhile instead of idling behind every segment.
+    reply->setProperty(kPartOpen, false);
+    ++m_committing;
+    m_writer->commit(segment, path + QLatin1String(PartSuffix), path);
     if (!isPaused())
         issueSegments();
-    // Data on disk before the name is, or a power cut could leave a short file that counts
-    // as done. The rename itself needs no flush of the folder: if it is lost, the ".part"
-    // left behind is removed at the next start and the segment fetched again.
-    QFile empty(path + QLatin1String(PartSuffix));
-    if (!part) {
-        // An empty segment: nothing arrived to open the file with.
-        part = &empty;
-        part->open(QIODevice::WriteOnly | QIODevice::Truncate);
-    }
-    bool stored = part->isOpen() && part->flush();
-#ifdef Q_OS_LINUX
-    stored = stored && ::fdatasync(part->handle()) == 0;
-    part->close();
-    stored = stored
-             && std::rename(QFile::encodeName(part->fileName()).constData(), QFile::encodeName(path).constData()) == 0;
-#else
-    part->close();
-    stored = stored && AtomicFile::commit(part->fileName(), path);
-#endif
+}
+
+void M3u8Loader::onSegmentCommitted(int segment, bool stored)
+{
+    qDebug() << "OnSegmentCommitted" << segment << stored;
+    if (isStopped() || m_cancelRequested)
+        return;
+    --m_committing;
     if (!stored) {
-        QFile::remove(part->fileName());
         raiseError(QString::fromUtf8(kWriteFailed));
         return;
     }

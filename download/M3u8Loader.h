@@ -12,12 +12,14 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 class M3u8Playlist;
+class SegmentWriter;
 class QUrl;
 
 // Downloads one lesson: its HLS playlist, every AES key it names and every segment. Leaves
 // in the save folder the enciphered playlist rewritten to local paths ("00000.zs"), the
 // enciphered keys ("00000.zx", "00001.zx", ...) and the segment files, each written under a
-// temporary name as it arrives and renamed into place only when complete. Redirects are
+// temporary name as it arrives and renamed into place only when complete (on a writer
+// thread of its own, see SegmentWriter). Redirects are
 // followed (a few hops, never from https to http); only whole 2xx answers of the right
 // kind are kept. Runs on the GUI thread and never blocks.
 class M3u8Loader : public QObject
@@ -28,6 +30,7 @@ public:
     // Reply types, carried as the reply property "type".
     enum RequestKind { PlaylistRequest = 0, KeyRequest = 1, SegmentRequest = 2 };
     static constexpr int MaxInFlight = 5;
+    static constexpr int MaxCommitting = 8;   // whole segments waiting for the disk
     static constexpr int MaxRetries = 10;     // the failure after the 11th retry gives up
     static constexpr int RetryDelayMs = 100;
     static constexpr int TickMs = 1000;
@@ -78,6 +81,9 @@ private:
     void onPlaylistParsed(const M3u8Playlist &playlist, const QString &refused, bool written);
     void storeKey(const QByteArray &body);
     void onLoadSegFinish(QNetworkReply *reply, int segment);
+    void onSegmentCommitted(int segment, bool stored);
+    // Drops what a reply had written of its segment.
+    void discardPart(QNetworkReply *reply);
     void removeStrayParts();
     void abortReplies();
     void finish(bool isCancel);
@@ -85,6 +91,7 @@ private:
     double progress() const;
 
     QNetworkAccessManager *m_network = nullptr;
+    SegmentWriter *m_writer = nullptr;
     QString m_playlistUrl;
     QStringList m_keyUrls; // key i is stored as StoreFolders::keyFileNameAt(i)
     int m_nextKey = 0;
@@ -93,6 +100,7 @@ private:
     QByteArray m_keyCookie;
     QStringList m_segmentUrls;
     int m_inFlight = 0;
+    int m_committing = 0; // segments handed to the writer, not answered yet
     int m_nextSegment = 0;
     quint64 m_bytesThisTick = 0;
     int m_timerId = 0;

@@ -371,6 +371,16 @@ double LumraPlayer::Clock() const
     return value;
 }
 
+qint64 LumraPlayer::droppedFrames() const
+{
+    int64_t output = 0;
+    int64_t decoder = 0;
+    if (!m_mpv || m_library->getProperty(m_mpv, "frame-drop-count", MPV_FORMAT_INT64, &output) < 0
+        || m_library->getProperty(m_mpv, "decoder-frame-drop-count", MPV_FORMAT_INT64, &decoder) < 0)
+        return -1;
+    return qint64(output + decoder);
+}
+
 void LumraPlayer::Seek(double seconds)
 {
     if (!m_mpv)

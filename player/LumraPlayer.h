@@ -65,6 +65,8 @@ public:
 
     double Duration() const;
     double Clock() const;
+    // Frames dropped so far, by the decoder and at the output (-1 when unknown).
+    qint64 droppedFrames() const;
     // To 0 (or before): the lesson is loaded again from its start.
     void Seek(double seconds);
     void SetVolume(int volume);

@@ -73,7 +73,7 @@ void recordStep(QtMsgType, const QMessageLogContext &, const QString &message)
             g_steps.playlistDone = now;
         return;
     }
-    static const char *const quiet[] = {"OnLoadSegFinish", "LoadM3u8", "Finish:"};
+    static const char *const quiet[] = {"OnLoadSegFinish", "OnSegmentCommitted", "LoadM3u8", "Finish:"};
     for (const char *step : quiet) {
         if (message.startsWith(QLatin1String(step)))
             return;

@@ -4,7 +4,7 @@
 // an X display (Xvfb): the video goes to a real window.
 //
 //   lumra-bench-playback --mode online|offline [--plays 4] [--preload] [--root DIR] [--mpv-dir DIR]
-//                        [--cpu-seconds N]
+//                        [--cpu-seconds N] [--drops-seconds N [--download URL]]
 //
 // Without --preload the first play of the process pays for loading libmpv. With it, libmpv
 // is preloaded as the client does (1.5 s after its start) and the first play waits until
@@ -21,6 +21,11 @@
 // video from its 2nd second is printed as "cpu SECONDS raster SECONDS video SECONDS wall
 // SECONDS", raster being the part the software OpenGL's rasteriser threads spent.
 //
+// With --drops-seconds, one more play after those: the lesson plays on for N seconds of video
+// from its 2nd second and the frames the player dropped meanwhile are printed as "drops N
+// video SECONDS downloads M"; with --download URL, a loader in this process fetches the
+// lesson at URL over and over at full speed during that play (M: lessons fetched whole).
+//
 // Needs LUMRA_DEMO_SERVICE (the demo service binary); --root keeps the store between runs, so
 // the offline lesson is downloaded once.
 #include "api/APIHandler.h"
@@ -28,6 +33,7 @@
 #include "app/Accessors.h"
 #include "download/AesCipher.h"
 #include "download/FileStream.h"
+#include "download/M3u8Loader.h"
 #include "download/StoreFolders.h"
 #include "model/Course.h"
 #include "model/M3u8Context.h"
@@ -51,7 +57,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextStream>
+#include <QThreadPool>
 #include <QTimer>
+
+#include <memory>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -151,6 +160,81 @@ struct CpuStretch
     }
 };
 
+// Frames dropped over a stretch of video, polled while the lesson plays.
+struct DropStretch
+{
+    double seconds = 0;
+    double clockFrom = -1, video = 0;
+    qint64 dropsFrom = 0, drops = -1;
+    bool done = false;
+
+    void poll()
+    {
+        FFPlayer *window = FFPlayer::current();
+        LumraPlayer *player = window ? window->player() : nullptr;
+        if (done || !player || !window->controlBar()->isVisible())
+            return;
+        const double clock = player->Clock();
+        if (clockFrom < 0 && clock >= 2) {
+            clockFrom = clock;
+            dropsFrom = player->droppedFrames();
+        } else if (clockFrom >= 0 && clock >= clockFrom + seconds) {
+            drops = player->droppedFrames() - dropsFrom;
+            video = clock - clockFrom;
+            done = true;
+            window->stopPlayback();
+        }
+    }
+};
+
+// A lesson fetched again and again by a loader in this process, as the queue runs one: a
+// download at full speed for as long as this lives. Each round writes into a new folder;
+// the previous one is removed off the GUI thread, which is no work of the client's.
+class BackgroundDownload
+{
+public:
+    BackgroundDownload(const QString &url, const QString &folder)
+        : m_url(url)
+        , m_folder(folder)
+    {
+        m_loader.setPauseCheck([] { return false; });
+        QObject::connect(&m_loader, &M3u8Loader::FinishedSignal, &m_loader, [this](bool isCancel) {
+            if (!isCancel) {
+                ++m_rounds;
+                QTimer::singleShot(0, &m_loader, [this] { next(); });
+            }
+        });
+        QObject::connect(&m_loader, &M3u8Loader::ErrorSignal, &m_loader,
+                         [this](const QString &text) { m_error = text; });
+        next();
+    }
+    ~BackgroundDownload()
+    {
+        m_loader.cancel();
+        QThreadPool::globalInstance()->waitForDone();
+        QDir(m_folder).removeRecursively();
+    }
+    int rounds() const { return m_rounds; }
+    QString error() const { return m_error; }
+
+private:
+    void next()
+    {
+        const QString previous = roundFolder(m_rounds - 1);
+        QThreadPool::globalInstance()->start([previous] { QDir(previous).removeRecursively(); });
+        const QString folder = roundFolder(m_rounds);
+        QDir().mkpath(folder);
+        m_loader.start(m_url, folder, QByteArray());
+    }
+    QString roundFolder(int round) const { return m_folder + QStringLiteral("/%1").arg(round); }
+
+    QString m_url;
+    QString m_folder;
+    M3u8Loader m_loader;
+    int m_rounds = 0;
+    QString m_error;
+};
+
 bool writeFile(const QString &path, const QByteArray &data)
 {
     QFile file(path);
@@ -186,6 +270,8 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("root"), QStringLiteral("the client's folders (kept)"), QStringLiteral("dir")});
     parser.addOption({QStringLiteral("mpv-dir"), QStringLiteral("where the offline copy goes"), QStringLiteral("dir")});
     parser.addOption({QStringLiteral("cpu-seconds"), QStringLiteral("CPU time over this much video"), QStringLiteral("n")});
+    parser.addOption({QStringLiteral("drops-seconds"), QStringLiteral("dropped frames over this much video"), QStringLiteral("n")});
+    parser.addOption({QStringLiteral("download"), QStringLiteral("a lesson fetched meanwhile"), QStringLiteral("url")});
     parser.process(app);
     const bool offline = parser.value(QStringLiteral("mode")) == QLatin1String("offline");
     const int plays = std::max(1, parser.value(QStringLiteral("plays")).toInt());
@@ -279,6 +365,35 @@ int main(int argc, char **argv)
         out() << "cpu " << QString::number(stretch.cpu, 'f', 3) << " raster " << QString::number(stretch.raster, 'f', 3)
               << " video " << QString::number(stretch.video, 'f', 3)
               << " wall " << QString::number(stretch.wall, 'f', 3) << "\n";
+    }
+
+    const double dropSeconds = parser.value(QStringLiteral("drops-seconds")).toDouble();
+    if (dropSeconds > 0) {
+        app.removeEventFilter(&watch);
+        DropStretch stretch;
+        stretch.seconds = dropSeconds;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&stretch] { stretch.poll(); });
+        poll.start(20);
+        std::unique_ptr<BackgroundDownload> download;
+        if (parser.isSet(QStringLiteral("download")))
+            download = std::make_unique<BackgroundDownload>(parser.value(QStringLiteral("download")),
+                                                            state.dataDir + QStringLiteral("/background"));
+        Courseware lesson = DemoLessons::lesson(QLatin1String(kCourse), QLatin1String(kLesson), Courseware::NotDownloaded);
+        QTimer::singleShot(0, [&] { session.playFromCourse(&lesson); });
+        const bool measured = QTest::qWaitFor([&] { return stretch.done; }, int(dropSeconds * 3000) + 30000);
+        const int rounds = download ? download->rounds() : 0;
+        const QString error = download ? download->error() : QString();
+        download.reset();
+        if (FFPlayer *window = FFPlayer::current(); window && !measured)
+            window->stopPlayback();
+        if (!measured || stretch.drops < 0) {
+            out() << "error the stretch did not play: " << messages.join(QLatin1String("; ")) << "\n";
+            return 1;
+        }
+        (void)QTest::qWaitFor([] { return FFPlayer::current() == nullptr; }, 10000);
+        out() << "drops " << stretch.drops << " video " << QString::number(stretch.video, 'f', 3) << " downloads "
+              << rounds << (error.isEmpty() ? QString() : QStringLiteral(" error ") + error) << "\n";
     }
 
     out() << "surface " << watch.surface.width() << "x" << watch.surface.height() << "\n";

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -655,6 +656,66 @@ private slots:
         noFolder.start(QStringLiteral("http://%1/x/index.m3u8").arg(server.hostPort()), QString(), "c");
         QCOMPARE(noFolder.errors.count(), 1);
         QCOMPARE(server.requests().size(), 1); // the run without a folder asked for nothing
+    }
+
+    // A disk that refuses a segment's bytes half-way through the lesson (its temporary file
+    // leads to /dev/full, as a full stick does) fails the lesson with the write error, never
+    // with success; every segment that carries its final name is whole, no temporary file
+    // stays, and the next run completes the lesson.
+    void diskFullHalfWay()
+    {
+        const QList<QByteArray> names{"a.ts", "b.ts", "c.ts", "d.ts", "e.ts", "f.ts", "g.ts"};
+        QByteArray playlist = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n";
+        QHash<QByteArray, QByteArray> bodies;
+        for (int i = 0; i < names.size(); ++i) {
+            playlist += "#EXTINF:1,\n" + names.at(i) + "\n";
+            QByteArray body(300000, Qt::Uninitialized);
+            for (int k = 0; k < body.size(); ++k)
+                body[k] = char((k * 31 + i * 7) & 0xff);
+            bodies.insert(names.at(i), body);
+        }
+        playlist += "#EXT-X-ENDLIST\n";
+        QTemporaryDir folder;
+        bool full = true;
+        MiniHttpServer server([&](const MiniHttpServer::Request &request) {
+            const QByteArray name = request.target.mid(request.target.lastIndexOf('/') + 1);
+            if (name == "index.m3u8")
+                return MiniHttpServer::json(playlist);
+            if (full && name == "d.ts")
+                QFile::link(QStringLiteral("/dev/full"), folder.path() + QStringLiteral("/d.ts.part"));
+            MiniHttpServer::Response response;
+            response.body = bodies.value(name);
+            response.contentType = "video/mp2t";
+            return response;
+        });
+        const QString url = server.url("/x/index.m3u8");
+        const auto leftovers = [&] {
+            return QDir(folder.path()).entryList({QStringLiteral("*.part")}, QDir::Files | QDir::System | QDir::Hidden);
+        };
+
+        LoaderRun run;
+        run.start(url, folder.path(), "c");
+        QVERIFY(run.wait(20000));
+        QCOMPARE(run.finished.count(), 0);
+        QCOMPARE(run.errors.count(), 1);
+        QCOMPARE(run.errors.first().at(0).toString(), QStringLiteral("写入文件失败"));
+        QVERIFY(QTest::qWaitFor([&] { return leftovers().isEmpty(); }, 5000));
+        QVERIFY(!QFileInfo::exists(folder.path() + QStringLiteral("/d.ts")));
+        for (const QByteArray &name : names) {
+            const QString path = folder.path() + QLatin1Char('/') + QString::fromLatin1(name);
+            if (QFileInfo::exists(path))
+                QCOMPARE(readFile(path), bodies.value(name));
+        }
+
+        full = false;
+        LoaderRun second;
+        second.start(url, folder.path(), "c");
+        QVERIFY(second.wait(20000));
+        QCOMPARE(second.errors.count(), 0);
+        QCOMPARE(second.finished.count(), 1);
+        for (const QByteArray &name : names)
+            QCOMPARE(readFile(folder.path() + QLatin1Char('/') + QString::fromLatin1(name)), bodies.value(name));
+        QVERIFY(leftovers().isEmpty());
     }
 };
 
