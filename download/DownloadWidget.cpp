@@ -120,7 +120,7 @@ DownloadWidget::DownloadWidget(QWidget *parent)
             // Told after the change that failed to save has run its course.
             QTimer::singleShot(0, this, [text] {
                 if (MainWidget *window = mainWidget())
-                    window->showMessage(text, 1);
+                    window->showMessage(text, Message::OkOnly);
             });
         });
     }

@@ -1,6 +1,7 @@
 #include "download/FileStream.h"
 
 #include "api/APIHandler.h"
+#include "api/RequestType.h"
 #include "app/Accessors.h"
 #include "app/AppInfo.h"
 #include "app/AppState.h"
@@ -372,7 +373,7 @@ void FileStream::advance(bool afterCompletion)
     if (lesson) {
         m_stoppedByError = false;
         if (m_api)
-            m_api->getKeysAndUrl(lesson, LessonAddressType);
+            m_api->getKeysAndUrl(lesson, ReqDownloadKeys);
         emit DownloadingStateChangeSignal(0);
         return;
     }
@@ -442,7 +443,7 @@ Courseware *FileStream::pickNextMission()
 
 void FileStream::onHttpResponse(int type, int result, const QVariant &info)
 {
-    if (type != LessonAddressType)
+    if (type != ReqDownloadKeys)
         return;
     Courseware *lesson = currentLesson();
     if (!lesson || m_paused)
@@ -493,7 +494,7 @@ void FileStream::retryAddress(const QString &courseId, const QString &lessonId)
     if (m_busy || m_paused || !lesson || courseId != m_currentCourseId || lessonId != m_currentLessonId
         || lesson->downloadState != Courseware::Queued || !m_api)
         return;
-    m_api->getKeysAndUrl(lesson, LessonAddressType);
+    m_api->getKeysAndUrl(lesson, ReqDownloadKeys);
 }
 
 void FileStream::onLoaderFinished(bool isCancel)

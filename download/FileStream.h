@@ -31,7 +31,6 @@ class FileStream : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int LessonAddressType = 9; // the download's lesson address request
     static constexpr int MaxAddressRetries = 3;
     static constexpr int AddressRetryDelayMs = 1000;
 

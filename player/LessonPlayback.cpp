@@ -1,6 +1,7 @@
 #include "player/LessonPlayback.h"
 
 #include "api/APIHandler.h"
+#include "api/RequestType.h"
 #include "api/ServiceSettings.h"
 #include "app/Accessors.h"
 #include "app/AppState.h"
@@ -46,7 +47,7 @@ void LessonPlayback::playFromCourse(Courseware *node)
     m_asked.append(*node);
     while (m_asked.size() > MaxAsked)
         m_asked.removeFirst();
-    m_api->getKeysAndUrl(node, AddressRequestType);
+    m_api->getKeysAndUrl(node, ReqPlayKeys);
 }
 
 Courseware LessonPlayback::askedLesson(const QString &courseId, const QString &lessonId)
@@ -79,7 +80,7 @@ void LessonPlayback::playDownloaded(Courseware *lesson)
 
 void LessonPlayback::onHttpResponse(int type, int result, const QVariant &info)
 {
-    if (type != AddressRequestType)
+    if (type != ReqPlayKeys)
         return;
     if (result == 0) {
         showMessage(info.toString());
@@ -143,5 +144,5 @@ void LessonPlayback::showMessage(const QString &text)
         main->restore();
     main->raise();
     main->activateWindow();
-    main->showMessage(text, 1);
+    main->showMessage(text, Message::OkOnly);
 }

@@ -103,7 +103,7 @@ void AlterPwdWidget::onSaveClicked()
     const QString problem = checkInput(oldPassword, newPassword, confirmation);
     if (!problem.isEmpty()) {
         if (MainWidget *window = mainWidget())
-            window->showMessage(problem, 1);
+            window->showMessage(problem, Message::OkOnly);
         return;
     }
     m_saveButton->setText(QStringLiteral("正在请求..."));

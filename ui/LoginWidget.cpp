@@ -108,12 +108,12 @@ void LoginWidget::onLoginClicked()
     MainWidget *window = mainWidget();
     if (name.isEmpty()) {
         if (window)
-            window->showMessage(QStringLiteral("请输入用户名！"), 1);
+            window->showMessage(QStringLiteral("请输入用户名！"), Message::OkOnly);
         return;
     }
     if (password.isEmpty()) {
         if (window)
-            window->showMessage(QStringLiteral("请输入密码！"), 1);
+            window->showMessage(QStringLiteral("请输入密码！"), Message::OkOnly);
         return;
     }
     setWaiting(true);
@@ -139,7 +139,7 @@ void LoginWidget::onHttpResponse(int type, int result, const QVariant &info)
     const QString text = info.toString();
     if (!result && !text.isEmpty()) {
         if (MainWidget *window = mainWidget())
-            window->showMessage(text, 1);
+            window->showMessage(text, Message::OkOnly);
     }
 }
 

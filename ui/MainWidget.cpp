@@ -441,7 +441,7 @@ void MainWidget::signInAgain(const QString &message)
     const QString account = appState()->user.loginName;
     QPointer<MainWidget> self(this);
     if (!message.isEmpty())
-        showMessage(message, 1);
+        showMessage(message, Message::OkOnly);
     if (!self)
         return;
     // Signing out saves the download list and puts it away; signing in opens it again.
@@ -469,12 +469,12 @@ void MainWidget::openCourse(Course *course)
     if (!course)
         return;
     if (course->isExpired != QLatin1String("0")) {
-        showMessage(course->endInfo, 1);
+        showMessage(course->endInfo, Message::OkOnly);
         return;
     }
     // A course whose id the list did not give as text cannot be asked for.
     if (course->id.isEmpty()) {
-        showMessage(unreadableReplyText(), 1);
+        showMessage(unreadableReplyText(), Message::OkOnly);
         return;
     }
     // The overlay ends with the detail reply, whatever it says (a failure included).
@@ -509,7 +509,7 @@ void MainWidget::onHttpResponse(int type, int result, const QVariant &info)
         break;
     case ReqChangePassword:
         if (!result) {
-            showMessage(info.toString(), 1);
+            showMessage(info.toString(), Message::OkOnly);
         } else {
             setPasswordDialogVisible(false);
             setReLoginVisible(true);
@@ -521,7 +521,7 @@ void MainWidget::onHttpResponse(int type, int result, const QVariant &info)
             signInAgain(info.toString());
         // Not reached at all: the page itself says so and offers the downloaded lessons.
         else if (!result && !isNetworkErrorText(info.toString()))
-            showMessage(info.toString(), 1);
+            showMessage(info.toString(), Message::OkOnly);
         break;
     case ReqMyCourseInfo:
         // The reply has just refilled the course's lesson list, which the page's previous
@@ -532,7 +532,7 @@ void MainWidget::onHttpResponse(int type, int result, const QVariant &info)
         if (sessionExpired(result, info))
             signInAgain(info.toString());
         else if (!result)
-            showMessage(info.toString(), 1);
+            showMessage(info.toString(), Message::OkOnly);
         else
             m_pages->setCurrentWidget(m_courseInfo);
         break;
@@ -583,7 +583,7 @@ void MainWidget::closeEvent(QCloseEvent *event)
             showMinimized();
         return;
     }
-    if (showMessage(QStringLiteral("确定退出？"), 0) != 0) {
+    if (showMessage(QStringLiteral("确定退出？"), Message::OkCancel) != Message::Ok) {
         event->ignore();
         return;
     }

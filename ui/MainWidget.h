@@ -7,6 +7,8 @@
 #include <QVariant>
 #include <QWidget>
 
+#include "widgets/MessageMode.h"
+
 #include <functional>
 
 class AboutWidget;

@@ -99,7 +99,7 @@ void RegistWidget::onRegisterClicked()
     const QString problem = checkInput(name, password, confirmation);
     if (!problem.isEmpty()) {
         if (MainWidget *window = mainWidget())
-            window->showMessage(problem, 1);
+            window->showMessage(problem, Message::OkOnly);
         return;
     }
     setWaiting(true);
@@ -117,9 +117,9 @@ void RegistWidget::onHttpResponse(int type, int result, const QVariant &info)
     if (!window)
         return;
     if (result)
-        window->showMessage(QStringLiteral("已成功注册，请登录"), 1);
+        window->showMessage(QStringLiteral("已成功注册，请登录"), Message::OkOnly);
     else if (!info.toString().isEmpty())
-        window->showMessage(info.toString(), 1);
+        window->showMessage(info.toString(), Message::OkOnly);
 }
 
 void RegistWidget::showEvent(QShowEvent *event)

@@ -193,7 +193,7 @@ void SettingWidget::onBtnPathClick()
     const QString problem = refusal(path);
     if (!problem.isEmpty()) {
         if (MainWidget *window = mainWidget())
-            window->showMessage(problem, 1);
+            window->showMessage(problem, Message::OkOnly);
         return;
     }
     if (FileStream *stream = fileStream()) {
@@ -207,7 +207,7 @@ void SettingWidget::onBtnPathClick()
             window->setLoading(false);
         if (!moved) {
             if (window)
-                window->showMessage(error, 1);
+                window->showMessage(error, Message::OkOnly);
             return;
         }
     } else {
@@ -241,7 +241,7 @@ void SettingWidget::onCkLastPositionCheck(bool checked)
 void SettingWidget::onBtnRemoveTemp()
 {
     MainWidget *window = mainWidget();
-    if (!window || window->showMessage(QStringLiteral("确定删除全部缓存？（将删除所有已下载课程）"), 0) != 0)
+    if (!window || window->showMessage(QStringLiteral("确定删除全部缓存？（将删除所有已下载课程）"), Message::OkCancel) != Message::Ok)
         return;
     if (FileStream *stream = fileStream())
         stream->clearAll();

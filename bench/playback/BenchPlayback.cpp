@@ -24,6 +24,7 @@
 // Needs LUMRA_DEMO_SERVICE (the demo service binary); --root keeps the store between runs, so
 // the offline lesson is downloaded once.
 #include "api/APIHandler.h"
+#include "api/RequestType.h"
 #include "api/ServiceSettings.h"
 #include "app/Accessors.h"
 #include "download/AesCipher.h"
@@ -216,7 +217,7 @@ int main(int argc, char **argv)
     session.setMessageSink([&messages](const QString &text) { messages << text; });
     QByteArray keys;
     QObject::connect(&client.api(), &APIHandler::HttpResponseSignal, [&keys](int type, int result, const QVariant &info) {
-        if (type == LessonPlayback::AddressRequestType && result != 0)
+        if (type == ReqPlayKeys && result != 0)
             keys = info.value<M3u8Context>().keys;
     });
 
