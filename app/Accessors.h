@@ -4,7 +4,7 @@ class AppState;
 class AesCipher;
 class APIHandler;
 class FileStream;
-class MainWidget;
+class MainWindow;
 
 // The process-wide objects, registered by start-up in this order and valid until
 // the entry function returns. Tests register their own instances.
@@ -12,10 +12,10 @@ AppState *appState();
 AesCipher *localCipher();
 APIHandler *apiHandler();
 FileStream *fileStream();
-MainWidget *mainWidget();
+MainWindow *mainWidget();
 
 void registerAppState(AppState *state);
 void registerLocalCipher(AesCipher *cipher);
 void registerApiHandler(APIHandler *handler);
 void registerFileStream(FileStream *stream);
-void registerMainWidget(MainWidget *widget);
+void registerMainWidget(MainWindow *widget);

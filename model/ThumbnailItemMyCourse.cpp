@@ -1,8 +1,8 @@
 #include "model/ThumbnailItemMyCourse.h"
 
 #include "app/Accessors.h"
+#include "app/MainWindow.h"
 #include "model/Course.h"
-#include "ui/MainWidget.h"
 
 ThumbnailItemMyCourse::ThumbnailItemMyCourse(Course *course, QObject *parent)
     : ThumbnailItem(MyCourseKind, course, parent)
@@ -20,6 +20,6 @@ void ThumbnailItemMyCourse::activate()
 {
     // The course list's records live for the whole run, so the pointer stays good (the id
     // would not do: a course whose id came as a number has none, and is told so on opening).
-    if (MainWidget *main = mainWidget())
+    if (MainWindow *main = mainWidget())
         main->openCourse(m_course);
 }

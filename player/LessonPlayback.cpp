@@ -5,11 +5,11 @@
 #include "api/ServiceSettings.h"
 #include "app/Accessors.h"
 #include "app/AppState.h"
+#include "app/MainWindow.h"
 #include "download/FileStream.h"
 #include "model/Course.h"
 #include "model/M3u8Context.h"
 #include "player/FFPlayer.h"
-#include "ui/MainWidget.h"
 
 #include <QDebug>
 
@@ -136,13 +136,10 @@ void LessonPlayback::showMessage(const QString &text)
         m_messageSink(text);
         return;
     }
-    MainWidget *main = mainWidget();
+    MainWindow *main = mainWidget();
     if (!main)
         return;
     // In front of a player window that may still be open.
-    if (main->isMinimized() || !main->isVisible())
-        main->restore();
-    main->raise();
-    main->activateWindow();
+    main->bringToFront();
     main->showMessage(text, Message::OkOnly);
 }

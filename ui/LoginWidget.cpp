@@ -3,7 +3,7 @@
 #include "api/APIHandler.h"
 #include "api/RequestType.h"
 #include "app/Accessors.h"
-#include "ui/MainWidget.h"
+#include "app/MainWindow.h"
 #include "widgets/StyleButton.h"
 
 #include <QHBoxLayout>
@@ -105,7 +105,7 @@ void LoginWidget::onLoginClicked()
 {
     const QString name = m_nameEdit->text().trimmed();
     const QString password = m_passwordEdit->text().trimmed();
-    MainWidget *window = mainWidget();
+    MainWindow *window = mainWidget();
     if (name.isEmpty()) {
         if (window)
             window->showMessage(QStringLiteral("请输入用户名！"), Message::OkOnly);
@@ -138,7 +138,7 @@ void LoginWidget::onHttpResponse(int type, int result, const QVariant &info)
     }
     const QString text = info.toString();
     if (!result && !text.isEmpty()) {
-        if (MainWidget *window = mainWidget())
+        if (MainWindow *window = mainWidget())
             window->showMessage(text, Message::OkOnly);
     }
 }

@@ -597,6 +597,14 @@ void MainWidget::restore()
     show();
 }
 
+void MainWidget::bringToFront()
+{
+    if (isMinimized() || !isVisible())
+        restore();
+    raise();
+    activateWindow();
+}
+
 void MainWidget::activateFromOtherInstance()
 {
     writeLog(QStringLiteral("activated by another start"));

@@ -7,7 +7,7 @@
 #include <QVariant>
 #include <QWidget>
 
-#include "widgets/MessageMode.h"
+#include "app/MainWindow.h"
 
 #include <functional>
 
@@ -40,7 +40,7 @@ struct Course;
 // The program's one top-level window: frameless with its own shadow and title bar, five
 // pages, a navigation bar, menus, the tray icon, the update banner, and every dialog as
 // an overlay child.
-class MainWidget : public QWidget
+class MainWidget : public QWidget, public MainWindow
 {
     Q_OBJECT
 
@@ -54,28 +54,29 @@ public:
     // that centres it there: the title bar and the navigation bar are always on the screen.
     static QRect windowGeometryFor(const QRect &available);
 
-    int showMessage(const QString &text, int mode);
-    void showTip(const QString &text);
-    void setLoading(bool visible);
-    void showCourses();
-    void showDownloads();
+    int showMessage(const QString &text, int mode) override;
+    void showTip(const QString &text) override;
+    void setLoading(bool visible) override;
+    void showCourses() override;
+    void showDownloads() override;
     // The downloads page on its 已缓存 tab: the lessons that play without the service.
-    void showDownloadedLessons();
-    void showUser();
+    void showDownloadedLessons() override;
+    void showUser() override;
     // The session is over (the service no longer knows it, or the password changed): after
     // the message, if any, the user is signed out and lands on the sign-in form with the
     // account name filled in. The downloads stay where they are.
-    void signInAgain(const QString &message);
-    void openCourse(Course *course);
-    void showLessonPage(const QString &courseId);
-    void showUpdateBanner();
+    void signInAgain(const QString &message) override;
+    void openCourse(Course *course) override;
+    void showLessonPage(const QString &courseId) override;
+    void showUpdateBanner() override;
     void showAllDoneTip();
     void showShutdown();
     bool installUpdate();
-    void setPasswordDialogVisible(bool visible);
-    void setReLoginVisible(bool visible);
+    void setPasswordDialogVisible(bool visible) override;
+    void setReLoginVisible(bool visible) override;
     // Brings the window back from the tray or the task bar.
-    void restore();
+    void restore() override;
+    void bringToFront() override;
     // A later start of the program asked for this window.
     void activateFromOtherInstance();
 

@@ -3,7 +3,7 @@
 #include "api/APIHandler.h"
 #include "api/RequestType.h"
 #include "app/Accessors.h"
-#include "ui/MainWidget.h"
+#include "app/MainWindow.h"
 #include "ui/PasswordRules.h"
 #include "widgets/StyleButton.h"
 
@@ -98,7 +98,7 @@ void RegistWidget::onRegisterClicked()
     const QString confirmation = m_confirmEdit->text().trimmed();
     const QString problem = checkInput(name, password, confirmation);
     if (!problem.isEmpty()) {
-        if (MainWidget *window = mainWidget())
+        if (MainWindow *window = mainWidget())
             window->showMessage(problem, Message::OkOnly);
         return;
     }
@@ -113,7 +113,7 @@ void RegistWidget::onHttpResponse(int type, int result, const QVariant &info)
     if (type != ReqRegister)
         return;
     setWaiting(false);
-    MainWidget *window = mainWidget();
+    MainWindow *window = mainWidget();
     if (!window)
         return;
     if (result)
