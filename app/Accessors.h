@@ -16,6 +16,8 @@ MainWindow *mainWidget();
 
 void registerAppState(AppState *state);
 void registerLocalCipher(AesCipher *cipher);
+// Also hands the client's sign-in steps on the user's store to whichever download queue is
+// registered when they happen.
 void registerApiHandler(APIHandler *handler);
 void registerFileStream(FileStream *stream);
 void registerMainWidget(MainWindow *widget);

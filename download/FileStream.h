@@ -89,9 +89,8 @@ public:
     Course *findDownloadCourse(const QString &courseId);
     Courseware *findDownloadLesson(const QString &courseId, const QString &lessonId);
 
-    // The enciphered index of a user store file ("kecheng.zg" + "c").
+    // UserIndex::fileFor and UserIndex::read, by their older names.
     static QString indexFileFor(const QString &userStoreFile);
-    // Reads a user record from an enciphered index; false when the file is missing or empty.
     static bool readIndexFile(const QString &indexFile, UserSession &user);
 
 signals:
