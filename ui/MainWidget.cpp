@@ -102,6 +102,7 @@ MainWidget::MainWidget(QWidget *parent)
     column->addWidget(new ColorHLine(QStringLiteral("#e0e0e0"), 1, content));
     QWidget *pageArea = styledArea(QStringLiteral("f8Widget"), content);
     m_pages = new QStackedLayout(pageArea);
+    m_pages->setObjectName(QStringLiteral("stackPages"));
     m_myCourses = new MyCourseWidget(pageArea);
     m_courseInfo = new MyCourseInfoWidget(pageArea);
     m_downloads = new DownloadWidget(pageArea);
@@ -279,6 +280,7 @@ QWidget *MainWidget::buildBanner()
 void MainWidget::buildMenus()
 {
     m_mainMenu = new QMenu(this);
+    m_mainMenu->setObjectName(QStringLiteral("menuMain"));
     QAction *lines = m_mainMenu->addAction(QStringLiteral("切换线路"));
     QAction *settings = m_mainMenu->addAction(QStringLiteral("设置"));
     connect(lines, &QAction::triggered, this, [this] { showOverlay(m_toggleHost); });
@@ -301,6 +303,7 @@ void MainWidget::buildMenus()
             [this] { openAddress(siteAddress() + QStringLiteral("/help/index/from/pc")); });
 
     m_userMenu = new QMenu(this);
+    m_userMenu->setObjectName(QStringLiteral("menuUser"));
     connect(m_userMenu->addAction(QStringLiteral("个人中心")), &QAction::triggered, this,
             &MainWidget::showUser);
     m_userMenu->addSeparator();
@@ -457,11 +460,6 @@ void MainWidget::showUser()
 {
     m_pages->setCurrentIndex(3);
     m_userButton->setChecked(true);
-}
-
-int MainWidget::currentPage() const
-{
-    return m_pages->currentIndex();
 }
 
 void MainWidget::openCourse(Course *course)

@@ -88,29 +88,6 @@ public:
         m_trayNotifier = std::move(notifier);
     }
 
-    int currentPage() const;
-    QMenu *mainMenu() const { return m_mainMenu; }
-    QMenu *userMenu() const { return m_userMenu; }
-    QWidget *banner() const { return m_banner; }
-    StyleButton *greetingButton() const { return m_greetingButton; }
-    XMessageWidget *messageBox() const { return m_messageBox; }
-    LoadingWidget *loadingWidget() const { return m_loading; }
-    UserWidget *userPage() const { return m_userPage; }
-    AboutWidget *aboutWidget() const { return m_about; }
-    UpdateWidget *updateWidget() const { return m_update; }
-    SettingWidget *settingWidget() const { return m_setting; }
-    AlterPwdWidget *alterPwdWidget() const { return m_alterPwd; }
-    ReLoginWidget *reLoginWidget() const { return m_reLogin; }
-    ShutdownWidget *shutdownWidget() const { return m_shutdown; }
-    DownloadPathSettingWidget *downloadPathWidget() const { return m_downloadPath; }
-    ToggleHostWidget *toggleHostWidget() const { return m_toggleHost; }
-    MyCourseWidget *myCoursesPage() const { return m_myCourses; }
-    MyCourseInfoWidget *courseInfoPage() const { return m_courseInfo; }
-    DownloadWidget *downloadPage() const { return m_downloads; }
-    CoursewarePage *lessonPage() const { return m_lessonPage; }
-    QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
-    QString siteAddress() const;
-    QString feedbackAddress() const;
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -121,6 +98,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    QString siteAddress() const;
+    QString feedbackAddress() const;
     QWidget *buildTitleBar();
     QWidget *buildNavigationBar();
     QWidget *buildBanner();

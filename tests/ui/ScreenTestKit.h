@@ -10,6 +10,7 @@
 #include "support/DemoService.h"
 #include "support/TestAppState.h"
 #include "ui/MainWidget.h"
+#include "ui/WindowParts.h"
 #include "widgets/ResourceInit.h"
 #include "widgets/StyleButton.h"
 #include "widgets/XMessageWidget.h"
@@ -25,6 +26,8 @@
 #include <memory>
 
 namespace ScreenTestKit {
+
+using namespace WindowParts;
 
 inline void applyTheme()
 {
@@ -93,7 +96,7 @@ public:
 private:
     void answerIfAsked()
     {
-        XMessageWidget *box = m_window->messageBox();
+        XMessageWidget *box = messageBox(m_window);
         if (!box->isVisible() || !box->okButton()->isVisible())
             return;
         m_messages << box->messageLabel()->text();
