@@ -41,6 +41,7 @@
 #include "support/DemoLessons.h"
 #include "support/DemoService.h"
 #include "support/DemoStudent.h"
+#include "support/PlayerParts.h"
 #include "widgets/ResourceInit.h"
 
 #include <QApplication>
@@ -83,9 +84,9 @@ protected:
     {
         if (event->type() == QEvent::Show && startedMs < 0) {
             FFPlayer *window = FFPlayer::current();
-            if (window && watched == window->controlBar()) {
+            if (window && watched == PlayerParts::controlBar(window)) {
                 startedMs = clock.nsecsElapsed() / 1e6;
-                surface = window->videoSurface()->size();
+                surface = PlayerParts::videoSurface(window)->size();
                 source = window->source();
                 QTimer::singleShot(0, window, &FFPlayer::stopPlayback);
             }
@@ -133,7 +134,7 @@ struct CpuStretch
     {
         FFPlayer *window = FFPlayer::current();
         LumraPlayer *player = window ? window->player() : nullptr;
-        if (done || !player || !window->controlBar()->isVisible())
+        if (done || !player || !PlayerParts::controlBar(window)->isVisible())
             return;
         const double clock = player->Clock();
         if (cpuFrom < 0 && clock >= 2) {

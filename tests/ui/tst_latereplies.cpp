@@ -15,6 +15,7 @@
 #include "support/ChildProcess.h"
 #include "support/DemoLessons.h"
 #include "support/MiniHttpServer.h"
+#include "support/PlayerParts.h"
 #include "ui/LoginWidget.h"
 #include "ui/MyCourseInfoWidget.h"
 #include "ui/MyCourseWidget.h"
@@ -228,7 +229,7 @@ private slots:
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
             FFPlayer *player = FFPlayer::current();
-            if (!player || !player->controlBar()->isVisible())
+            if (!player || !PlayerParts::controlBar(player)->isVisible())
                 return;
             poll.stop();
             title = player->windowTitle();
