@@ -9,14 +9,13 @@
 #include "api/RequestType.h"
 #include "api/ServiceSettings.h"
 #include "app/Accessors.h"
+#include "app/AppFolders.h"
 #include "app/AppInfo.h"
 #include "app/AppState.h"
 #include "app/Log.h"
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
 #include "app/Version.h"
-#include "download/FileStream.h"
-#include "download/StoreFolders.h"
 #include "model/Course.h"
 #include "model/M3u8Context.h"
 #include "model/MetaTypes.h"
@@ -403,11 +402,6 @@ QString APIHandler::mapToLine(const QString &address)
     return mapped;
 }
 
-QString APIHandler::localPathForUrl(const QString &folder, const QString &url)
-{
-    return folder + QLatin1Char('/') + url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 bool APIHandler::isNewerVersion(const QString &a, const QString &b)
 {
     return ::isNewerVersion(a, b);
@@ -420,15 +414,14 @@ void APIHandler::finishSignIn()
     AppState *state = appState();
     state->signedIn = true;
     const QString loginName = state->user.loginName;
-    state->userDataDir = state->userDir + QLatin1Char('/') + StoreFolders::userFolderName(loginName);
+    state->userDataDir = state->userDir + QLatin1Char('/') + AppFolders::userFolderName(loginName);
     if (QFileInfo(state->userDataDir).isDir())
-        state->avatarPath = state->userDataDir + QLatin1Char('/') + StoreFolders::userFolderName(loginName)
+        state->avatarPath = state->userDataDir + QLatin1Char('/') + AppFolders::userFolderName(loginName)
                             + QStringLiteral(".jpg");
     else
         PrivateFiles::makeFolder(state->userDataDir);
     state->userStoreFile = state->userDataDir + QLatin1Char('/') + AppInfo::userStoreName();
-    if (FileStream *stream = fileStream())
-        stream->openUserStore();
+    emit OpenUserStoreSignal();
     emit HttpResponseSignal(ReqLogin, 1);
 }
 
@@ -439,8 +432,7 @@ void APIHandler::signOut()
     state->user.loginTime = QDateTime::currentDateTime().addYears(-1000);
     // The list is saved and put away before the screens hear of the sign-out, so that none
     // of them shows it to whoever comes to the sign-in form.
-    if (FileStream *stream = fileStream())
-        stream->closeUserStore();
+    emit CloseUserStoreSignal();
     emit HttpResponseSignal(ReqLogin, 0);
 }
 
@@ -488,16 +480,15 @@ void APIHandler::parseLogin(const QJsonObject &reply)
     user.version = AppInfo::programVersion();
     Settings::setText(state->settings.get(), SettingKeys::LastUser, user.loginName);
 
-    state->avatarPath = state->userDir + QLatin1Char('/') + StoreFolders::userFolderName(user.loginName)
-                        + QLatin1Char('/') + StoreFolders::userFolderName(user.loginName)
+    state->avatarPath = state->userDir + QLatin1Char('/') + AppFolders::userFolderName(user.loginName)
+                        + QLatin1Char('/') + AppFolders::userFolderName(user.loginName)
                         + QStringLiteral(".jpg");
     const bool avatarMissing = !isPicture(state->avatarPath);
     finishSignIn();
     // Asked for after the user folder exists, so the picture has somewhere to go.
     if (avatarMissing)
         fetchAvatar();
-    if (FileStream *stream = fileStream())
-        stream->saveIndex();
+    emit SaveUserStoreSignal();
 }
 
 void APIHandler::parseAvatar(const QByteArray &body, const HttpRequestContext &context)

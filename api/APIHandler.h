@@ -69,6 +69,7 @@ public:
     // lines are asked for again first, except within a minute of a pass that failed: then
     // the lines in use stay.
     QString mapToLine(const QString &url);
+    // Forwards to StoreFolders::localPathForUrl (defined with the store).
     static QString localPathForUrl(const QString &folder, const QString &url);
     static bool isNewerVersion(const QString &a, const QString &b);
 
@@ -80,6 +81,13 @@ signals:
     void HttpResponseSignal(int type, int result, QVariant info = QVariant());
     // outcome: a ProgressReport::Outcome.
     void ProgressAnswered(qint64 reportId, int outcome);
+    // The sign-in's steps on the user's download store, taken by the registered download
+    // queue (registerApiHandler connects them): open the signed-in user's store (before
+    // ReqLogin 1 is reported), put it away (before ReqLogin 0), and save the record once a
+    // sign-in has filled it.
+    void OpenUserStoreSignal();
+    void CloseUserStoreSignal();
+    void SaveUserStoreSignal();
 
 private:
     void onReplyFinished(QNetworkReply *reply);

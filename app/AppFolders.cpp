@@ -6,6 +6,7 @@
 #include "app/Settings.h"
 #include "platform/PrivateFiles.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QSettings>
 
@@ -44,4 +45,21 @@ QString AppFolders::chooseDownloadDir(const QStringList &roots)
             return candidate;
     }
     return QString();
+}
+
+bool AppFolders::isSafeFolderName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    return !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
+           && !name.contains(QChar(0));
+}
+
+QString AppFolders::userFolderName(const QString &loginName)
+{
+    if (isSafeFolderName(loginName))
+        return loginName;
+    return QStringLiteral("user-")
+           + QString::fromLatin1(
+               QCryptographicHash::hash(loginName.toUtf8(), QCryptographicHash::Md5).toHex());
 }

@@ -4,6 +4,7 @@
 #include "api/RequestType.h"
 #include "app/Accessors.h"
 #include "app/AppState.h"
+#include "app/MainWindow.h"
 #include "app/SettingKeys.h"
 #include "download/FileStream.h"
 #include "model/Course.h"
@@ -12,7 +13,6 @@
 #include "model/ThumbnailListWidget.h"
 #include "model/ThumbnailModel.h"
 #include "platform/DiskSpace.h"
-#include "ui/MainWidget.h"
 #include "widgets/ColorHLine.h"
 #include "widgets/ImageLabel.h"
 #include "widgets/StyleButton.h"
@@ -119,8 +119,8 @@ DownloadWidget::DownloadWidget(QWidget *parent)
         connect(queue, &FileStream::IndexSaveFailedSignal, this, [this](const QString &text) {
             // Told after the change that failed to save has run its course.
             QTimer::singleShot(0, this, [text] {
-                if (MainWidget *window = mainWidget())
-                    window->showMessage(text, 1);
+                if (MainWindow *window = mainWidget())
+                    window->showMessage(text, Message::OkOnly);
             });
         });
     }

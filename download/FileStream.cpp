@@ -1,24 +1,24 @@
 #include "download/FileStream.h"
 
 #include "api/APIHandler.h"
+#include "api/RequestType.h"
 #include "app/Accessors.h"
 #include "app/AppInfo.h"
 #include "app/AppState.h"
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
-#include "app/Version.h"
 #include "app/Log.h"
 #include "download/AesCipher.h"
 #include "download/IndexWriter.h"
 #include "download/M3u8Loader.h"
 #include "download/StoreFolders.h"
 #include "download/StoreMover.h"
+#include "download/UserIndex.h"
 #include "model/Course.h"
 #include "model/M3u8Context.h"
 #include "model/UserSession.h"
 
 #include <QBuffer>
-#include <QDataStream>
 #include <QDebug>
 #include <QDir>
 #include <QEventLoop>
@@ -32,7 +32,6 @@
 
 namespace {
 
-constexpr qint64 kSignInDays = 7;
 const char *const kAddressFailed = "获取下载地址失败";
 // A lesson whose ids cannot name a folder of the store is never downloaded.
 const char *const kInvalidId = "课程或课件编号无效，无法下载";
@@ -81,7 +80,7 @@ FileStream::~FileStream() = default;
 
 QString FileStream::indexFileFor(const QString &userStoreFile)
 {
-    return userStoreFile + QLatin1Char('c');
+    return UserIndex::fileFor(userStoreFile);
 }
 
 void FileStream::adoptStore()
@@ -111,15 +110,7 @@ bool FileStream::saveIndex()
 
 bool FileStream::readIndexFile(const QString &indexFile, UserSession &user)
 {
-    AesCipher *cipher = localCipher();
-    if (!cipher)
-        return false;
-    QByteArray plain = cipher->decryptFileToBytes(indexFile);
-    if (plain.isEmpty())
-        return false;
-    QDataStream in(&plain, QIODevice::ReadOnly);
-    in >> user;
-    return true;
+    return UserIndex::read(indexFile, user);
 }
 
 bool FileStream::loadIndex()
@@ -143,9 +134,7 @@ bool FileStream::loadIndex()
     // The folder names the owner; an older version could store another name in the record.
     state->user.loginName = lastUser;
 
-    const QDateTime loginTime = state->user.loginTime;
-    if (isNewerVersion(QStringLiteral("2.0.0.0"), state->user.version) || !loginTime.isValid()
-        || loginTime.msecsTo(QDateTime::currentDateTime()) >= kSignInDays * 24 * 3600 * 1000) {
+    if (!UserIndex::signsInAgain(state->user)) {
         // Nobody is signed in: the list waits for its owner, as after a sign-out.
         const bool autoStart = Settings::isOn(state->settings.get(), SettingKeys::AutoDownload);
         m_putAway.insert(lastUser, {state->user.downloads, autoStart});
@@ -372,7 +361,7 @@ void FileStream::advance(bool afterCompletion)
     if (lesson) {
         m_stoppedByError = false;
         if (m_api)
-            m_api->getKeysAndUrl(lesson, LessonAddressType);
+            m_api->getKeysAndUrl(lesson, ReqDownloadKeys);
         emit DownloadingStateChangeSignal(0);
         return;
     }
@@ -442,7 +431,7 @@ Courseware *FileStream::pickNextMission()
 
 void FileStream::onHttpResponse(int type, int result, const QVariant &info)
 {
-    if (type != LessonAddressType)
+    if (type != ReqDownloadKeys)
         return;
     Courseware *lesson = currentLesson();
     if (!lesson || m_paused)
@@ -493,7 +482,7 @@ void FileStream::retryAddress(const QString &courseId, const QString &lessonId)
     if (m_busy || m_paused || !lesson || courseId != m_currentCourseId || lessonId != m_currentLessonId
         || lesson->downloadState != Courseware::Queued || !m_api)
         return;
-    m_api->getKeysAndUrl(lesson, LessonAddressType);
+    m_api->getKeysAndUrl(lesson, ReqDownloadKeys);
 }
 
 void FileStream::onLoaderFinished(bool isCancel)

@@ -31,7 +31,6 @@ class FileStream : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int LessonAddressType = 9; // the download's lesson address request
     static constexpr int MaxAddressRetries = 3;
     static constexpr int AddressRetryDelayMs = 1000;
 
@@ -90,9 +89,8 @@ public:
     Course *findDownloadCourse(const QString &courseId);
     Courseware *findDownloadLesson(const QString &courseId, const QString &lessonId);
 
-    // The enciphered index of a user store file ("kecheng.zg" + "c").
+    // UserIndex::fileFor and UserIndex::read, by their older names.
     static QString indexFileFor(const QString &userStoreFile);
-    // Reads a user record from an enciphered index; false when the file is missing or empty.
     static bool readIndexFile(const QString &indexFile, UserSession &user);
 
 signals:

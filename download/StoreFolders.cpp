@@ -1,5 +1,8 @@
 #include "download/StoreFolders.h"
 
+#include "api/APIHandler.h"
+#include "app/AppFolders.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
@@ -63,10 +66,7 @@ void deleteRecursively(const QString &path, const QString &boundary)
 
 bool isSafeName(const QString &name)
 {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
-    return !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
-           && !name.contains(QChar(0));
+    return AppFolders::isSafeFolderName(name);
 }
 
 QString keyFileNameAt(int index)
@@ -90,11 +90,12 @@ bool isReservedInLesson(const QString &name)
 
 QString userFolderName(const QString &loginName)
 {
-    if (isSafeName(loginName))
-        return loginName;
-    return QStringLiteral("user-")
-           + QString::fromLatin1(
-               QCryptographicHash::hash(loginName.toUtf8(), QCryptographicHash::Md5).toHex());
+    return AppFolders::userFolderName(loginName);
+}
+
+QString localPathForUrl(const QString &folder, const QString &url)
+{
+    return folder + QLatin1Char('/') + url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 QString childFolder(const QString &parent, const QString &name)
@@ -105,3 +106,9 @@ QString childFolder(const QString &parent, const QString &name)
 }
 
 } // namespace StoreFolders
+
+// The service client's name for it, defined here so that the client needs nothing of the store.
+QString APIHandler::localPathForUrl(const QString &folder, const QString &url)
+{
+    return StoreFolders::localPathForUrl(folder, url);
+}

@@ -26,6 +26,9 @@ bool isSafeName(const QString &name);
 // The folder name of a user's own folder: the account name itself, or, for a name that
 // could reach outside the user folder ("..", "a/b", ...), a digest of it.
 QString userFolderName(const QString &loginName);
+// folder + "/" + the URL's text after its last "/" (the whole URL when it has none): where
+// a segment or a cover picture of that URL is kept.
+QString localPathForUrl(const QString &folder, const QString &url);
 // parent + "/" + name, or empty when the parent is empty or the name is not safe.
 QString childFolder(const QString &parent, const QString &name);
 }

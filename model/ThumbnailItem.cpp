@@ -1,8 +1,8 @@
 #include "model/ThumbnailItem.h"
 
-#include "api/APIHandler.h"
 #include "app/Accessors.h"
 #include "app/AppState.h"
+#include "download/StoreFolders.h"
 #include "model/Course.h"
 #include "model/ThumbnailImageFetcher.h"
 
@@ -37,7 +37,7 @@ QString ThumbnailItem::cachePathFor(const QString &imageUrl)
     const AppState *state = appState();
     if (!state || state->userDataDir.isEmpty() || imageUrl.isEmpty())
         return QString();
-    const QString path = APIHandler::localPathForUrl(state->userDataDir, imageUrl);
+    const QString path = StoreFolders::localPathForUrl(state->userDataDir, imageUrl);
     // An address ending in "/" or in a dot name would name a folder, not a file.
     const QString name = QFileInfo(path).fileName();
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))

@@ -3,8 +3,8 @@
 #include "api/APIHandler.h"
 #include "app/Accessors.h"
 #include "app/AppState.h"
+#include "app/MainWindow.h"
 #include "model/Course.h"
-#include "ui/MainWidget.h"
 #include "widgets/ImageStyle.h"
 
 ThumbnailItemAddMore::ThumbnailItemAddMore(Course *course, QObject *parent)
@@ -18,7 +18,7 @@ void ThumbnailItemAddMore::activate()
     AppState *state = appState();
     Course *known = state ? state->findCourse(m_courseId) : nullptr;
     if (known) {
-        if (MainWidget *main = mainWidget())
+        if (MainWindow *main = mainWidget())
             main->openCourse(known);
     } else if (APIHandler *api = apiHandler()) {
         // The course list has not arrived (yet): ask for it again.

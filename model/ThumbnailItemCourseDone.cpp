@@ -1,8 +1,8 @@
 #include "model/ThumbnailItemCourseDone.h"
 
 #include "app/Accessors.h"
+#include "app/MainWindow.h"
 #include "model/Course.h"
-#include "ui/MainWidget.h"
 
 ThumbnailItemCourseDone::ThumbnailItemCourseDone(Course *course, QObject *parent)
     : ThumbnailItem(CourseDoneKind, course, parent)
@@ -22,6 +22,6 @@ ThumbnailItemCourseDone::ThumbnailItemCourseDone(Course *course, QObject *parent
 
 void ThumbnailItemCourseDone::activate()
 {
-    if (MainWidget *main = mainWidget())
+    if (MainWindow *main = mainWidget())
         main->showLessonPage(m_courseId);
 }

@@ -2,8 +2,8 @@
 
 #include "api/LearningProgress.h"
 #include "app/Accessors.h"
+#include "app/MainWindow.h"
 #include "model/Course.h"
-#include "ui/MainWidget.h"
 
 ThumbnailItemMyCourse::ThumbnailItemMyCourse(Course *course, QObject *parent)
     : ThumbnailItem(MyCourseKind, course, parent)
@@ -32,7 +32,7 @@ void ThumbnailItemMyCourse::showProgress()
 
 void ThumbnailItemMyCourse::continueLearning()
 {
-    if (MainWidget *main = mainWidget())
+    if (MainWindow *main = mainWidget())
         main->continueCourse(m_course);
 }
 
@@ -40,6 +40,6 @@ void ThumbnailItemMyCourse::activate()
 {
     // The course list's records live for the whole run, so the pointer stays good (the id
     // would not do: a course whose id came as a number has none, and is told so on opening).
-    if (MainWidget *main = mainWidget())
+    if (MainWindow *main = mainWidget())
         main->openCourse(m_course);
 }

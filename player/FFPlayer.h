@@ -66,18 +66,6 @@ public:
     LumraPlayer *player() const { return m_player; }
     QString message() const { return m_message; }
     QString source() const { return m_source; }
-    QWidget *videoSurface() const { return m_videoSurface; }
-    QWidget *controlBar() const { return m_controlBar; }
-    ClickableSlider *progressSlider() const { return m_progressSlider; }
-    ClickableSlider *volumeSlider() const { return m_volumeSlider; }
-    QLabel *titleLabel() const { return m_titleLabel; }
-    QLabel *positionLabel() const { return m_positionLabel; }
-    QLabel *lengthLabel() const { return m_lengthLabel; }
-    ImageCheckButton *playButton() const { return m_playButton; }
-    ImageCheckButton *muteButton() const { return m_muteButton; }
-    ImageButton *fullScreenButton() const { return m_fullScreenButton; }
-    QPushButton *speedButton() const { return m_speedButton; }
-    QMenu *speedMenu() const { return m_speedMenu; }
     // The passing line over the video (the speed just chosen); empty when none shows.
     QString notice() const { return m_notice; }
     // The deciphered (first) key of an offline lesson while it plays; empty otherwise.

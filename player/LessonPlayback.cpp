@@ -1,14 +1,15 @@
 #include "player/LessonPlayback.h"
 
 #include "api/APIHandler.h"
+#include "api/RequestType.h"
 #include "api/ServiceSettings.h"
 #include "app/Accessors.h"
 #include "app/AppState.h"
+#include "app/MainWindow.h"
 #include "download/FileStream.h"
 #include "model/Course.h"
 #include "model/M3u8Context.h"
 #include "player/FFPlayer.h"
-#include "ui/MainWidget.h"
 
 #include <QDebug>
 
@@ -51,7 +52,7 @@ void LessonPlayback::playFromCourse(Courseware *node)
     m_asked.append(*node);
     while (m_asked.size() > MaxAsked)
         m_asked.removeFirst();
-    m_api->getKeysAndUrl(node, AddressRequestType);
+    m_api->getKeysAndUrl(node, ReqPlayKeys);
 }
 
 Courseware LessonPlayback::askedLesson(const QString &courseId, const QString &lessonId)
@@ -84,7 +85,7 @@ void LessonPlayback::playDownloaded(Courseware *lesson)
 
 void LessonPlayback::onHttpResponse(int type, int result, const QVariant &info)
 {
-    if (type != AddressRequestType)
+    if (type != ReqPlayKeys)
         return;
     if (result == 0) {
         showMessage(info.toString());
@@ -143,13 +144,10 @@ void LessonPlayback::showMessage(const QString &text)
         m_messageSink(text);
         return;
     }
-    MainWidget *main = mainWidget();
+    MainWindow *main = mainWidget();
     if (!main)
         return;
     // In front of a player window that may still be open.
-    if (main->isMinimized() || !main->isVisible())
-        main->restore();
-    main->raise();
-    main->activateWindow();
-    main->showMessage(text, 1);
+    main->bringToFront();
+    main->showMessage(text, Message::OkOnly);
 }

@@ -23,8 +23,6 @@ class LessonPlayback : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int AddressRequestType = 8;
-
     // Listens to this client's lesson address replies.
     explicit LessonPlayback(APIHandler *api, QObject *parent = nullptr);
 

@@ -3,7 +3,7 @@
 #include "api/APIHandler.h"
 #include "app/Accessors.h"
 #include "app/AppState.h"
-#include "ui/MainWidget.h"
+#include "app/MainWindow.h"
 
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -57,6 +57,6 @@ void ToggleHostWidget::setLoading(bool visible)
 {
     if (m_loadingHandler)
         m_loadingHandler(visible);
-    else if (MainWidget *main = mainWidget())
+    else if (MainWindow *main = mainWidget())
         main->setLoading(visible);
 }

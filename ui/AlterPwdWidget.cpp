@@ -4,7 +4,7 @@
 #include "api/RequestType.h"
 #include "app/Accessors.h"
 #include "app/AppState.h"
-#include "ui/MainWidget.h"
+#include "app/MainWindow.h"
 #include "ui/PasswordRules.h"
 #include "widgets/StyleButton.h"
 
@@ -102,8 +102,8 @@ void AlterPwdWidget::onSaveClicked()
     const QString confirmation = m_confirmEdit->text().trimmed();
     const QString problem = checkInput(oldPassword, newPassword, confirmation);
     if (!problem.isEmpty()) {
-        if (MainWidget *window = mainWidget())
-            window->showMessage(problem, 1);
+        if (MainWindow *window = mainWidget())
+            window->showMessage(problem, Message::OkOnly);
         return;
     }
     m_saveButton->setText(QStringLiteral("正在请求..."));

@@ -1,12 +1,12 @@
 #include "ui/CoursewarePage.h"
 
 #include "app/Accessors.h"
+#include "app/MainWindow.h"
 #include "download/FileStream.h"
 #include "model/Course.h"
 #include "model/ThumbnailItemAddMore.h"
 #include "model/ThumbnailItemCourseware.h"
 #include "model/ThumbnailListWidget.h"
-#include "ui/MainWidget.h"
 #include "widgets/ColorHLine.h"
 #include "widgets/ImageButton.h"
 #include "widgets/StyleButton.h"
@@ -67,7 +67,7 @@ CoursewarePage::CoursewarePage(QWidget *parent)
     connect(m_selectAll, &QCheckBox::toggled, m_lessonList, &ThumbnailListWidget::setAllChecked);
     connect(m_deleteButton, &QPushButton::clicked, this, &CoursewarePage::deleteSelected);
     connect(m_backButton, &QPushButton::clicked, this, [] {
-        if (MainWidget *main = mainWidget())
+        if (MainWindow *main = mainWidget())
             main->showDownloads();
     });
 }
@@ -140,7 +140,7 @@ void CoursewarePage::deleteSelected()
     }
     setEditMode(false);
     if (m_lessonList->count() == 1) {
-        if (MainWidget *main = mainWidget())
+        if (MainWindow *main = mainWidget())
             main->showDownloads();
     }
 }

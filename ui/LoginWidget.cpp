@@ -3,7 +3,7 @@
 #include "api/APIHandler.h"
 #include "api/RequestType.h"
 #include "app/Accessors.h"
-#include "ui/MainWidget.h"
+#include "app/MainWindow.h"
 #include "widgets/StyleButton.h"
 
 #include <QHBoxLayout>
@@ -105,15 +105,15 @@ void LoginWidget::onLoginClicked()
 {
     const QString name = m_nameEdit->text().trimmed();
     const QString password = m_passwordEdit->text().trimmed();
-    MainWidget *window = mainWidget();
+    MainWindow *window = mainWidget();
     if (name.isEmpty()) {
         if (window)
-            window->showMessage(QStringLiteral("请输入用户名！"), 1);
+            window->showMessage(QStringLiteral("请输入用户名！"), Message::OkOnly);
         return;
     }
     if (password.isEmpty()) {
         if (window)
-            window->showMessage(QStringLiteral("请输入密码！"), 1);
+            window->showMessage(QStringLiteral("请输入密码！"), Message::OkOnly);
         return;
     }
     setWaiting(true);
@@ -138,8 +138,8 @@ void LoginWidget::onHttpResponse(int type, int result, const QVariant &info)
     }
     const QString text = info.toString();
     if (!result && !text.isEmpty()) {
-        if (MainWidget *window = mainWidget())
-            window->showMessage(text, 1);
+        if (MainWindow *window = mainWidget())
+            window->showMessage(text, Message::OkOnly);
     }
 }
 

@@ -102,6 +102,7 @@ MainWidget::MainWidget(QWidget *parent)
     column->addWidget(new ColorHLine(QStringLiteral("#e0e0e0"), 1, content));
     QWidget *pageArea = styledArea(QStringLiteral("f8Widget"), content);
     m_pages = new QStackedLayout(pageArea);
+    m_pages->setObjectName(QStringLiteral("stackPages"));
     m_myCourses = new MyCourseWidget(pageArea);
     m_courseInfo = new MyCourseInfoWidget(pageArea);
     m_downloads = new DownloadWidget(pageArea);
@@ -279,6 +280,7 @@ QWidget *MainWidget::buildBanner()
 void MainWidget::buildMenus()
 {
     m_mainMenu = new QMenu(this);
+    m_mainMenu->setObjectName(QStringLiteral("menuMain"));
     QAction *lines = m_mainMenu->addAction(QStringLiteral("切换线路"));
     QAction *settings = m_mainMenu->addAction(QStringLiteral("设置"));
     connect(lines, &QAction::triggered, this, [this] { showOverlay(m_toggleHost); });
@@ -301,6 +303,7 @@ void MainWidget::buildMenus()
             [this] { openAddress(siteAddress() + QStringLiteral("/help/index/from/pc")); });
 
     m_userMenu = new QMenu(this);
+    m_userMenu->setObjectName(QStringLiteral("menuUser"));
     connect(m_userMenu->addAction(QStringLiteral("个人中心")), &QAction::triggered, this,
             &MainWidget::showUser);
     m_userMenu->addSeparator();
@@ -441,7 +444,7 @@ void MainWidget::signInAgain(const QString &message)
     const QString account = appState()->user.loginName;
     QPointer<MainWidget> self(this);
     if (!message.isEmpty())
-        showMessage(message, 1);
+        showMessage(message, Message::OkOnly);
     if (!self)
         return;
     // Signing out saves the download list and puts it away; signing in opens it again.
@@ -459,22 +462,17 @@ void MainWidget::showUser()
     m_userButton->setChecked(true);
 }
 
-int MainWidget::currentPage() const
-{
-    return m_pages->currentIndex();
-}
-
 void MainWidget::openCourse(Course *course)
 {
     if (!course)
         return;
     if (course->isExpired != QLatin1String("0")) {
-        showMessage(course->endInfo, 1);
+        showMessage(course->endInfo, Message::OkOnly);
         return;
     }
     // A course whose id the list did not give as text cannot be asked for.
     if (course->id.isEmpty()) {
-        showMessage(unreadableReplyText(), 1);
+        showMessage(unreadableReplyText(), Message::OkOnly);
         return;
     }
     // The overlay ends with the detail reply, whatever it says (a failure included).
@@ -533,7 +531,7 @@ void MainWidget::onHttpResponse(int type, int result, const QVariant &info)
         break;
     case ReqChangePassword:
         if (!result) {
-            showMessage(info.toString(), 1);
+            showMessage(info.toString(), Message::OkOnly);
         } else {
             setPasswordDialogVisible(false);
             setReLoginVisible(true);
@@ -545,7 +543,7 @@ void MainWidget::onHttpResponse(int type, int result, const QVariant &info)
             signInAgain(info.toString());
         // Not reached at all: the page itself says so and offers the downloaded lessons.
         else if (!result && !isNetworkErrorText(info.toString()))
-            showMessage(info.toString(), 1);
+            showMessage(info.toString(), Message::OkOnly);
         break;
     case ReqMyCourseInfo:
         // The reply has just refilled the course's lesson list, which the page's previous
@@ -559,7 +557,7 @@ void MainWidget::onHttpResponse(int type, int result, const QVariant &info)
         if (sessionExpired(result, info))
             signInAgain(info.toString());
         else if (!result)
-            showMessage(info.toString(), 1);
+            showMessage(info.toString(), Message::OkOnly);
         else
             m_pages->setCurrentWidget(m_courseInfo);
         break;
@@ -610,7 +608,7 @@ void MainWidget::closeEvent(QCloseEvent *event)
             showMinimized();
         return;
     }
-    if (showMessage(QStringLiteral("确定退出？"), 0) != 0) {
+    if (showMessage(QStringLiteral("确定退出？"), Message::OkCancel) != Message::Ok) {
         event->ignore();
         return;
     }
@@ -622,6 +620,14 @@ void MainWidget::restore()
 {
     setWindowState(Qt::WindowActive);
     show();
+}
+
+void MainWidget::bringToFront()
+{
+    if (isMinimized() || !isVisible())
+        restore();
+    raise();
+    activateWindow();
 }
 
 void MainWidget::activateFromOtherInstance()

@@ -7,6 +7,8 @@
 #include <QVariant>
 #include <QWidget>
 
+#include "app/MainWindow.h"
+
 #include <functional>
 
 class AboutWidget;
@@ -38,7 +40,7 @@ struct Course;
 // The program's one top-level window: frameless with its own shadow and title bar, five
 // pages, a navigation bar, menus, the tray icon, the update banner, and every dialog as
 // an overlay child.
-class MainWidget : public QWidget
+class MainWidget : public QWidget, public MainWindow
 {
     Q_OBJECT
 
@@ -52,30 +54,31 @@ public:
     // that centres it there: the title bar and the navigation bar are always on the screen.
     static QRect windowGeometryFor(const QRect &available);
 
-    int showMessage(const QString &text, int mode);
-    void showTip(const QString &text);
-    void setLoading(bool visible);
-    void showCourses();
-    void showDownloads();
+    int showMessage(const QString &text, int mode) override;
+    void showTip(const QString &text) override;
+    void setLoading(bool visible) override;
+    void showCourses() override;
+    void showDownloads() override;
     // The downloads page on its 已缓存 tab: the lessons that play without the service.
-    void showDownloadedLessons();
-    void showUser();
+    void showDownloadedLessons() override;
+    void showUser() override;
     // The session is over (the service no longer knows it, or the password changed): after
     // the message, if any, the user is signed out and lands on the sign-in form with the
     // account name filled in. The downloads stay where they are.
-    void signInAgain(const QString &message);
-    void openCourse(Course *course);
+    void signInAgain(const QString &message) override;
+    void openCourse(Course *course) override;
     // "继续学习": opens the course and, once its lessons are in, plays the one to go on with.
-    void continueCourse(Course *course);
-    void showLessonPage(const QString &courseId);
-    void showUpdateBanner();
+    void continueCourse(Course *course) override;
+    void showLessonPage(const QString &courseId) override;
+    void showUpdateBanner() override;
     void showAllDoneTip();
     void showShutdown();
     bool installUpdate();
-    void setPasswordDialogVisible(bool visible);
-    void setReLoginVisible(bool visible);
+    void setPasswordDialogVisible(bool visible) override;
+    void setReLoginVisible(bool visible) override;
     // Brings the window back from the tray or the task bar.
-    void restore();
+    void restore() override;
+    void bringToFront() override;
     // A later start of the program asked for this window.
     void activateFromOtherInstance();
 
@@ -87,29 +90,6 @@ public:
         m_trayNotifier = std::move(notifier);
     }
 
-    int currentPage() const;
-    QMenu *mainMenu() const { return m_mainMenu; }
-    QMenu *userMenu() const { return m_userMenu; }
-    QWidget *banner() const { return m_banner; }
-    StyleButton *greetingButton() const { return m_greetingButton; }
-    XMessageWidget *messageBox() const { return m_messageBox; }
-    LoadingWidget *loadingWidget() const { return m_loading; }
-    UserWidget *userPage() const { return m_userPage; }
-    AboutWidget *aboutWidget() const { return m_about; }
-    UpdateWidget *updateWidget() const { return m_update; }
-    SettingWidget *settingWidget() const { return m_setting; }
-    AlterPwdWidget *alterPwdWidget() const { return m_alterPwd; }
-    ReLoginWidget *reLoginWidget() const { return m_reLogin; }
-    ShutdownWidget *shutdownWidget() const { return m_shutdown; }
-    DownloadPathSettingWidget *downloadPathWidget() const { return m_downloadPath; }
-    ToggleHostWidget *toggleHostWidget() const { return m_toggleHost; }
-    MyCourseWidget *myCoursesPage() const { return m_myCourses; }
-    MyCourseInfoWidget *courseInfoPage() const { return m_courseInfo; }
-    DownloadWidget *downloadPage() const { return m_downloads; }
-    CoursewarePage *lessonPage() const { return m_lessonPage; }
-    QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
-    QString siteAddress() const;
-    QString feedbackAddress() const;
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -121,6 +101,8 @@ protected:
 
 private:
     void playLessonToContinue(const QString &courseId);
+    QString siteAddress() const;
+    QString feedbackAddress() const;
     QWidget *buildTitleBar();
     QWidget *buildNavigationBar();
     QWidget *buildBanner();

@@ -2,12 +2,12 @@
 
 #include "api/LearningProgress.h"
 #include "app/Accessors.h"
+#include "app/MainWindow.h"
 #include "download/FileStream.h"
 #include "model/Course.h"
 #include "model/CourseModel.h"
 #include "model/CourseTreeItem.h"
 #include "player/LessonPlayback.h"
-#include "ui/MainWidget.h"
 #include "widgets/ImageButton.h"
 #include "widgets/StyleButton.h"
 
@@ -73,7 +73,7 @@ MyCourseInfoWidget::MyCourseInfoWidget(QWidget *parent)
     setTabOrder(m_downloadButton, m_cancelButton);
 
     auto back = [] {
-        if (MainWidget *main = mainWidget())
+        if (MainWindow *main = mainWidget())
             main->showCourses();
     };
     connect(m_backButton, &QPushButton::clicked, this, back);
@@ -160,7 +160,7 @@ void MyCourseInfoWidget::downloadSelected()
 {
     if (!m_course || !m_model)
         return;
-    MainWidget *main = mainWidget();
+    MainWindow *main = mainWidget();
     // Taken before the overlay paints: painting handles events, and a course detail
     // handled then would replace the tree and the lesson list it points into.
     if (markCheckedLessons(QModelIndex()) == 0) {

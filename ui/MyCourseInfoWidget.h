@@ -19,8 +19,6 @@ class MyCourseInfoWidget : public StyleWidget
     Q_OBJECT
 
 public:
-    static constexpr int PlayRequestType = 8;
-
     explicit MyCourseInfoWidget(QWidget *parent = nullptr);
     ~MyCourseInfoWidget() override;
 

@@ -6,11 +6,11 @@
 #include "api/RequestType.h"
 #include "app/Accessors.h"
 #include "app/AppState.h"
+#include "app/MainWindow.h"
 #include "model/Course.h"
 #include "model/ThumbnailItemMyCourse.h"
 #include "model/ThumbnailListWidget.h"
 #include "model/ThumbnailModel.h"
-#include "ui/MainWidget.h"
 #include "widgets/StyleButton.h"
 
 #include <QApplication>
@@ -83,7 +83,7 @@ MyCourseWidget::MyCourseWidget(QWidget *parent)
     connect(m_showExpiredButton, &QPushButton::clicked, this, &MyCourseWidget::toggleExpired);
     connect(m_retryButton, &QPushButton::clicked, this, &MyCourseWidget::retry);
     connect(m_viewDownloadsButton, &QPushButton::clicked, this, [] {
-        if (MainWidget *main = mainWidget())
+        if (MainWindow *main = mainWidget())
             main->showDownloadedLessons();
     });
     if (APIHandler *api = apiHandler())
@@ -177,7 +177,7 @@ void MyCourseWidget::rebuild()
 
 void MyCourseWidget::retry()
 {
-    if (MainWidget *main = mainWidget())
+    if (MainWindow *main = mainWidget())
         main->setLoading(true);
     if (APIHandler *api = apiHandler())
         api->getMyCourseList();

@@ -2,7 +2,7 @@
 
 #include "api/APIHandler.h"
 #include "app/Accessors.h"
-#include "ui/MainWidget.h"
+#include "app/MainWindow.h"
 #include "widgets/ImageLabel.h"
 #include "widgets/StyleButton.h"
 
@@ -30,7 +30,7 @@ ReLoginWidget::ReLoginWidget(QWidget *parent)
 
 void ReLoginWidget::onReLoginClicked()
 {
-    MainWidget *window = mainWidget();
+    MainWindow *window = mainWidget();
     if (!window) {
         if (APIHandler *api = apiHandler())
             api->signOut();

@@ -3,7 +3,7 @@
 #include "api/APIHandler.h"
 #include "api/RequestType.h"
 #include "app/Accessors.h"
-#include "ui/MainWidget.h"
+#include "app/MainWindow.h"
 #include "ui/PasswordRules.h"
 #include "widgets/StyleButton.h"
 
@@ -98,8 +98,8 @@ void RegistWidget::onRegisterClicked()
     const QString confirmation = m_confirmEdit->text().trimmed();
     const QString problem = checkInput(name, password, confirmation);
     if (!problem.isEmpty()) {
-        if (MainWidget *window = mainWidget())
-            window->showMessage(problem, 1);
+        if (MainWindow *window = mainWidget())
+            window->showMessage(problem, Message::OkOnly);
         return;
     }
     setWaiting(true);
@@ -113,13 +113,13 @@ void RegistWidget::onHttpResponse(int type, int result, const QVariant &info)
     if (type != ReqRegister)
         return;
     setWaiting(false);
-    MainWidget *window = mainWidget();
+    MainWindow *window = mainWidget();
     if (!window)
         return;
     if (result)
-        window->showMessage(QStringLiteral("已成功注册，请登录"), 1);
+        window->showMessage(QStringLiteral("已成功注册，请登录"), Message::OkOnly);
     else if (!info.toString().isEmpty())
-        window->showMessage(info.toString(), 1);
+        window->showMessage(info.toString(), Message::OkOnly);
 }
 
 void RegistWidget::showEvent(QShowEvent *event)

@@ -3,13 +3,13 @@
 #include "app/Accessors.h"
 #include "app/AppState.h"
 #include "app/Log.h"
+#include "app/MainWindow.h"
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
 #include "download/DownloadFolderRule.h"
 #include "download/FileStream.h"
 #include "platform/Autostart.h"
 #include "ui/FolderDialog.h"
-#include "ui/MainWidget.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -192,13 +192,13 @@ void SettingWidget::onBtnPathClick()
         return;
     const QString problem = refusal(path);
     if (!problem.isEmpty()) {
-        if (MainWidget *window = mainWidget())
-            window->showMessage(problem, 1);
+        if (MainWindow *window = mainWidget())
+            window->showMessage(problem, Message::OkOnly);
         return;
     }
     if (FileStream *stream = fileStream()) {
         // The lessons already downloaded go along, with the loading overlay while they move.
-        MainWidget *window = mainWidget();
+        MainWindow *window = mainWidget();
         if (window)
             window->setLoading(true);
         QString error;
@@ -207,7 +207,7 @@ void SettingWidget::onBtnPathClick()
             window->setLoading(false);
         if (!moved) {
             if (window)
-                window->showMessage(error, 1);
+                window->showMessage(error, Message::OkOnly);
             return;
         }
     } else {
@@ -240,8 +240,8 @@ void SettingWidget::onCkLastPositionCheck(bool checked)
 
 void SettingWidget::onBtnRemoveTemp()
 {
-    MainWidget *window = mainWidget();
-    if (!window || window->showMessage(QStringLiteral("确定删除全部缓存？（将删除所有已下载课程）"), 0) != 0)
+    MainWindow *window = mainWidget();
+    if (!window || window->showMessage(QStringLiteral("确定删除全部缓存？（将删除所有已下载课程）"), Message::OkCancel) != Message::Ok)
         return;
     if (FileStream *stream = fileStream())
         stream->clearAll();

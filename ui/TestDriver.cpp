@@ -171,6 +171,10 @@ QString TestDriver::run(const QString &line)
         const AppState *state = appState();
         FileStream *stream = fileStream();
         FFPlayer *player = FFPlayer::current();
+        // The control bar's two times, as it shows them: the position left, the length right.
+        QList<QLabel *> times;
+        if (player)
+            times = player->findChildren<QLabel *>(QStringLiteral("lblContent12_FFF"));
         return QStringLiteral("ok signedIn=%1 line=%2 lines=%3 paused=%4 busy=%5 player=%6 length=%7 position=%8")
             .arg(state && state->signedIn)
             .arg(state ? state->currentLine : -1)
@@ -178,8 +182,8 @@ QString TestDriver::run(const QString &line)
             .arg(stream && stream->isPaused())
             .arg(stream && stream->isBusy())
             .arg(player != nullptr)
-            .arg(player ? player->lengthLabel()->text() : QString())
-            .arg(player ? player->positionLabel()->text() : QString());
+            .arg(times.value(1) ? times.value(1)->text() : QString())
+            .arg(times.value(0) ? times.value(0)->text() : QString());
     }
     if (command == QLatin1String("focus")) {
         QWidget *focus = QApplication::focusWidget();

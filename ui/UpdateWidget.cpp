@@ -7,9 +7,9 @@
 #include "app/Accessors.h"
 #include "app/AppState.h"
 #include "app/Log.h"
+#include "app/MainWindow.h"
 #include "platform/AtomicFile.h"
 #include "platform/PlatformPaths.h"
-#include "ui/MainWidget.h"
 #include "widgets/StyleButton.h"
 
 #include <QDebug>
@@ -227,6 +227,6 @@ void UpdateWidget::onFinished(QNetworkReply *reply)
         QFile::remove(partial);
         return;
     }
-    if (MainWidget *window = mainWidget())
+    if (MainWindow *window = mainWidget())
         window->showUpdateBanner();
 }

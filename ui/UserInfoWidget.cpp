@@ -4,7 +4,7 @@
 #include "api/RequestType.h"
 #include "app/Accessors.h"
 #include "app/AppState.h"
-#include "ui/MainWidget.h"
+#include "app/MainWindow.h"
 #include "widgets/BorderImageLabel.h"
 #include "widgets/ImageButton.h"
 #include "widgets/StyleButton.h"
@@ -86,7 +86,7 @@ UserInfoWidget::UserInfoWidget(QWidget *parent)
             api->signOut();
     });
     connect(m_passwordButton, &QPushButton::clicked, this, [] {
-        if (MainWidget *window = mainWidget())
+        if (MainWindow *window = mainWidget())
             window->setPasswordDialogVisible(true);
     });
     if (APIHandler *api = apiHandler())

@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int kOk = 0;
-constexpr int kCancel = 1;
+constexpr int kOk = Message::Ok;
+constexpr int kCancel = Message::Cancel;
 }
 
 XMessageWidget::XMessageWidget(QWidget *parent)
@@ -70,7 +70,7 @@ int XMessageWidget::showMessage(const QString &message, int mode)
     m_tipTimer.stop();
 
     m_messageLabel->setText(message);
-    m_cancelButton->setVisible(mode != 1);
+    m_cancelButton->setVisible(mode != Message::OkOnly);
     m_okButton->show();
     m_showingTip = false;
     show();

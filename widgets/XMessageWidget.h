@@ -1,5 +1,6 @@
 #pragma once
 
+#include "widgets/MessageMode.h"
 #include "widgets/PopWidget.h"
 
 #include <QTimer>
@@ -17,8 +18,8 @@ public:
     explicit XMessageWidget(QWidget *parent = nullptr);
     ~XMessageWidget() override;
 
-    // Mode 1 asks with OK only; any other mode adds Cancel.
-    // Returns 0 for OK, 1 for Cancel, the close button or a box taken over.
+    // Message::OkOnly asks with OK only; any other mode adds Cancel.
+    // Returns a Message::Answer.
     int showMessage(const QString &message, int mode);
     void showTip(const QString &message, int msec);
 

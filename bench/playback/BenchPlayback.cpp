@@ -29,6 +29,7 @@
 // Needs LUMRA_DEMO_SERVICE (the demo service binary); --root keeps the store between runs, so
 // the offline lesson is downloaded once.
 #include "api/APIHandler.h"
+#include "api/RequestType.h"
 #include "api/ServiceSettings.h"
 #include "app/Accessors.h"
 #include "download/AesCipher.h"
@@ -46,6 +47,7 @@
 #include "support/DemoLessons.h"
 #include "support/DemoService.h"
 #include "support/DemoStudent.h"
+#include "support/PlayerParts.h"
 #include "widgets/ResourceInit.h"
 
 #include <QApplication>
@@ -91,9 +93,9 @@ protected:
     {
         if (event->type() == QEvent::Show && startedMs < 0) {
             FFPlayer *window = FFPlayer::current();
-            if (window && watched == window->controlBar()) {
+            if (window && watched == PlayerParts::controlBar(window)) {
                 startedMs = clock.nsecsElapsed() / 1e6;
-                surface = window->videoSurface()->size();
+                surface = PlayerParts::videoSurface(window)->size();
                 source = window->source();
                 QTimer::singleShot(0, window, &FFPlayer::stopPlayback);
             }
@@ -141,7 +143,7 @@ struct CpuStretch
     {
         FFPlayer *window = FFPlayer::current();
         LumraPlayer *player = window ? window->player() : nullptr;
-        if (done || !player || !window->controlBar()->isVisible())
+        if (done || !player || !PlayerParts::controlBar(window)->isVisible())
             return;
         const double clock = player->Clock();
         if (cpuFrom < 0 && clock >= 2) {
@@ -302,7 +304,7 @@ int main(int argc, char **argv)
     session.setMessageSink([&messages](const QString &text) { messages << text; });
     QByteArray keys;
     QObject::connect(&client.api(), &APIHandler::HttpResponseSignal, [&keys](int type, int result, const QVariant &info) {
-        if (type == LessonPlayback::AddressRequestType && result != 0)
+        if (type == ReqPlayKeys && result != 0)
             keys = info.value<M3u8Context>().keys;
     });
 

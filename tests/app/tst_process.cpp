@@ -224,7 +224,7 @@ private slots:
         };
         const QByteArray installed = stringsOf(prefix.path() + QStringLiteral("/bin/lumra"));
         QVERIFY(installed.contains("LUMRA_WEB_HOST")); // it did read the program
-        for (const QByteArray hook : {QByteArray("LUMRA_TEST_DRIVER"), QByteArray("LUMRA_TEST_CRASH"),
+        for (const QByteArray &hook : {QByteArray("LUMRA_TEST_DRIVER"), QByteArray("LUMRA_TEST_CRASH"),
                                       QByteArray("TestDriver"), QByteArray("crashForTest")})
             QVERIFY2(!installed.contains(hook), hook.constData());
         // The test build the end-to-end tests start does have them.

@@ -306,7 +306,7 @@ private slots:
 
         auto toolTipAt = [&grid](int row) {
             QToolTip::hideText();
-            QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000);
+            (void)QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000);
             const QPoint at = grid.visualRect(grid.model()->index(row, 0)).center();
             QHelpEvent help(QEvent::ToolTip, at, grid.viewport()->mapToGlobal(at));
             QApplication::sendEvent(grid.viewport(), &help);

@@ -24,6 +24,7 @@
 #include "support/DemoLessons.h"
 #include "support/DemoService.h"
 #include "support/DemoStudent.h"
+#include "support/PlayerParts.h"
 #include "widgets/ImageButton.h"
 #include "widgets/ImageCheckButton.h"
 #include "widgets/ResourceInit.h"
@@ -125,7 +126,7 @@ private:
         connect(timer, &QTimer::timeout, this, [=] {
             *waited += 20;
             FFPlayer *window = FFPlayer::current();
-            if (window && window->player() && window->controlBar()->isVisible()) {
+            if (window && window->player() && PlayerParts::controlBar(window)->isVisible()) {
                 timer->stop();
                 timer->deleteLater();
                 m_scriptRan = true;
@@ -198,22 +199,22 @@ private slots:
         whenPlaying([&](FFPlayer *w) {
             LumraPlayer *p = w->player();
             seen.duration = p->Duration();
-            seen.lengthText = w->lengthLabel()->text();
+            seen.lengthText = PlayerParts::lengthLabel(w)->text();
             seen.title = w->windowTitle();
             (void)QTest::qWaitFor([&] { return p->Clock() > 1.0; }, 5000);
             seen.advanced = p->Clock();
             QTest::qWait(1100);
-            seen.positionText = w->positionLabel()->text();
+            seen.positionText = PlayerParts::positionLabel(w)->text();
 
             QTest::keyClick(w, Qt::Key_Space);
             seen.paused = p->isPaused();
             seen.pausedA = p->Clock();
             QTest::qWait(400);
             seen.pausedB = p->Clock();
-            QTest::mouseClick(w->playButton(), Qt::LeftButton);
+            QTest::mouseClick(PlayerParts::playButton(w), Qt::LeftButton);
             seen.resumed = !p->isPaused();
 
-            ClickableSlider *progress = w->progressSlider();
+            ClickableSlider *progress = PlayerParts::progressSlider(w);
             QTest::mouseClick(progress, Qt::LeftButton, {}, QPoint(progress->width() * 2 / 3 + 1, progress->height() / 2));
             (void)QTest::qWaitFor([&] { return p->Clock() >= 7.5; }, 3000);
             seen.afterSeek = p->Clock();
@@ -222,18 +223,18 @@ private slots:
             seen.wheelTarget = progress->value();
             (void)QTest::qWaitFor([&] { return p->Clock() < seen.wheelTarget + 1.5; }, 3000);
             seen.afterWheel = p->Clock();
-            QTest::mouseClick(w->volumeSlider(), Qt::LeftButton, {}, QPoint(50, w->volumeSlider()->height() / 2));
+            QTest::mouseClick(PlayerParts::volumeSlider(w), Qt::LeftButton, {}, QPoint(50, PlayerParts::volumeSlider(w)->height() / 2));
             seen.volume = p->volume();
-            turnWheel(w->volumeSlider(), 1);
-            seen.wheelVolume = w->volumeSlider()->value();
+            turnWheel(PlayerParts::volumeSlider(w), 1);
+            seen.wheelVolume = PlayerParts::volumeSlider(w)->value();
             seen.volumeAfterWheel = p->volume();
-            QTest::mouseClick(w->muteButton(), Qt::LeftButton);
+            QTest::mouseClick(PlayerParts::muteButton(w), Qt::LeftButton);
             seen.muted = p->isMuted();
-            seen.muteShown = w->muteButton()->isChecked();
+            seen.muteShown = PlayerParts::muteButton(w)->isChecked();
             // The whole window, control bar included, is on the (800 x 600) screen.
             const QRect available = w->screen()->availableGeometry();
             seen.windowOnScreen = available.contains(w->frameGeometry());
-            seen.barOnScreen = available.contains(QRect(w->controlBar()->mapToGlobal(QPoint()), w->controlBar()->size()));
+            seen.barOnScreen = available.contains(QRect(PlayerParts::controlBar(w)->mapToGlobal(QPoint()), PlayerParts::controlBar(w)->size()));
 
             // While this window plays, another lesson's address is asked for but opens nothing,
             // and a downloaded one is not opened either.
@@ -406,8 +407,8 @@ private slots:
             (void)QTest::qWaitFor([&] { return p->Clock() >= duration - 0.3; }, 15000);
             QTest::qWait(1000);
             atEnd = p->Clock();
-            stayed = FFPlayer::current() == w && w->player() == p && w->controlBar()->isVisible()
-                     && !w->playButton()->isChecked();
+            stayed = FFPlayer::current() == w && w->player() == p && PlayerParts::controlBar(w)->isVisible()
+                     && !PlayerParts::playButton(w)->isChecked();
             // Play starts the lesson again from its beginning.
             QTest::keyClick(w, Qt::Key_Space);
             QTest::qWait(300);
@@ -510,7 +511,7 @@ private slots:
         double resumedAt = 0;
         int sliderAt = 0;
         whenPlaying([&](FFPlayer *w) {
-            sliderAt = w->progressSlider()->value();
+            sliderAt = PlayerParts::progressSlider(w)->value();
             QTest::qWait(300);
             resumedAt = w->player()->Clock();
             w->close();
@@ -554,7 +555,7 @@ private slots:
             const int mark = logMark();
             int sentWhilePlaying = 0;
             whenPlaying([&](FFPlayer *w) {
-                ClickableSlider *progress = w->progressSlider();
+                ClickableSlider *progress = PlayerParts::progressSlider(w);
                 QTest::mouseClick(progress, Qt::LeftButton, {}, QPoint(progress->width() / 3, progress->height() / 2));
                 (void)QTest::qWaitFor([&] { return w->player()->Clock() >= 62; }, 15000);
                 QTest::keyClick(w, Qt::Key_Space);
@@ -705,7 +706,7 @@ private slots:
             for (int i = 0; i < 3; ++i)
                 QTest::keyClick(w, Qt::Key_BracketRight);
             seen.notice = w->notice();
-            seen.speedLabel = w->speedButton()->text();
+            seen.speedLabel = PlayerParts::speedButton(w)->text();
             QTest::qWait(300);
             // Ten seconds of the lesson against the monotonic clock.
             QElapsedTimer wall;
@@ -726,17 +727,17 @@ private slots:
             (void)QTest::qWaitFor([&] { return p->Clock() <= before - 7; }, 3000);
             seen.back = before - p->Clock();
 
-            turnWheel(w->volumeSlider(), -2);
+            turnWheel(PlayerParts::volumeSlider(w), -2);
             seen.volume = p->volume();
 
             // Full screen: the control bar goes, a mouse move brings it back, and it goes
             // again once the mouse has rested a while.
-            QTest::mouseDClick(w->videoSurface(), Qt::LeftButton);
-            seen.fullScreenBarHidden = w->isFullScreen() && w->controlBar()->isHidden();
-            QTest::mouseMove(w->windowHandle(), w->videoSurface()->mapTo(w, QPoint(w->videoSurface()->width() / 2, 40)));
+            QTest::mouseDClick(PlayerParts::videoSurface(w), Qt::LeftButton);
+            seen.fullScreenBarHidden = w->isFullScreen() && PlayerParts::controlBar(w)->isHidden();
+            QTest::mouseMove(w->windowHandle(), PlayerParts::videoSurface(w)->mapTo(w, QPoint(PlayerParts::videoSurface(w)->width() / 2, 40)));
             QTest::qWait(50);
-            seen.barBack = w->controlBar()->isVisible();
-            seen.barHidesAgain = QTest::qWaitFor([&] { return w->controlBar()->isHidden(); }, 6000);
+            seen.barBack = PlayerParts::controlBar(w)->isVisible();
+            seen.barHidesAgain = QTest::qWaitFor([&] { return PlayerParts::controlBar(w)->isHidden(); }, 6000);
             QTest::keyClick(w, Qt::Key_Escape);
             seen.left = p->Clock();
             w->close();
@@ -775,7 +776,7 @@ private slots:
         whenPlaying([&](FFPlayer *w) {
             LumraPlayer *p = w->player();
             nextVolume = p->volume();
-            nextSlider = w->volumeSlider()->value();
+            nextSlider = PlayerParts::volumeSlider(w)->value();
             nextMuted = p->isMuted();
             nextSpeed = p->speed();
             QElapsedTimer wall;
@@ -784,13 +785,13 @@ private slots:
             (void)QTest::qWaitFor([&] { return p->Clock() >= from + 2; }, 10000);
             nextSpeedWall = wall.elapsed() / 1000.0;
             // Back to normal speed from the control's menu.
-            QTest::mouseClick(w->speedButton(), Qt::LeftButton);
-            menuShown = QTest::qWaitFor([&] { return w->speedMenu()->isVisible(); }, 2000);
-            for (QAction *action : w->speedMenu()->actions()) {
+            QTest::mouseClick(PlayerParts::speedButton(w), Qt::LeftButton);
+            menuShown = QTest::qWaitFor([&] { return PlayerParts::speedMenu(w)->isVisible(); }, 2000);
+            for (QAction *action : PlayerParts::speedMenu(w)->actions()) {
                 if (action->text() == QStringLiteral("1.0×"))
                     action->trigger();
             }
-            w->speedMenu()->hide();
+            PlayerParts::speedMenu(w)->hide();
             chosenSpeed = p->speed();
             w->close();
         });

@@ -11,6 +11,7 @@
 #include "player/LumraPlayer.h"
 #include "support/DemoClient.h"
 #include "support/DemoService.h"
+#include "support/PlayerParts.h"
 #include "support/TestAppState.h"
 #include "widgets/ImageCheckButton.h"
 #include "widgets/ResourceInit.h"
@@ -156,16 +157,16 @@ private slots:
         connect(&poll, &QTimer::timeout, this, [&] {
             waited += 50;
             FFPlayer *w = FFPlayer::current();
-            if (w && w->player() && w->controlBar()->isVisible()) {
+            if (w && w->player() && PlayerParts::controlBar(w)->isVisible()) {
                 poll.stop();
                 scriptRan = true;
                 // Let a few pictures and a position tick arrive.
                 QTest::qWait(2500);
                 seen.frame = w->frameGeometry();
                 seen.mainFrame = main.frameGeometry();
-                seen.titleText = w->titleLabel()->text();
-                seen.video = QRect(w->videoSurface()->mapTo(w, QPoint(0, 0)), w->videoSurface()->size());
-                seen.bar = QRect(w->controlBar()->mapTo(w, QPoint(0, 0)), w->controlBar()->size());
+                seen.titleText = PlayerParts::titleLabel(w)->text();
+                seen.video = QRect(PlayerParts::videoSurface(w)->mapTo(w, QPoint(0, 0)), PlayerParts::videoSurface(w)->size());
+                seen.bar = QRect(PlayerParts::controlBar(w)->mapTo(w, QPoint(0, 0)), PlayerParts::controlBar(w)->size());
                 seen.playing = grabScreen(w);
                 saveShot(seen.playing, QStringLiteral("player") + shots);
                 QTest::keyClick(w, Qt::Key_Space);
@@ -178,7 +179,7 @@ private slots:
                     seen.paused = grabScreen(w);
                     return lightPixels(seen.paused, text) >= before + 30;
                 }, 6000);
-                seen.playButtonOff = !w->playButton()->isChecked();
+                seen.playButtonOff = !PlayerParts::playButton(w)->isChecked();
                 // The whole screen: where the window opened shows as well.
                 saveShot(w->screen()->grabWindow(0).toImage(), QStringLiteral("player-paused") + shots);
 
@@ -186,18 +187,18 @@ private slots:
                 QTest::keyClick(w, Qt::Key_Space);
                 QTest::keyClick(w, Qt::Key_BracketRight);
                 QTest::keyClick(w, Qt::Key_BracketRight);
-                QTest::mouseClick(w->speedButton(), Qt::LeftButton);
-                seen.speedMenuShown = QTest::qWaitFor([&] { return w->speedMenu()->isVisible(); }, 2000);
+                QTest::mouseClick(PlayerParts::speedButton(w), Qt::LeftButton);
+                seen.speedMenuShown = QTest::qWaitFor([&] { return PlayerParts::speedMenu(w)->isVisible(); }, 2000);
                 QTest::qWait(400);
                 saveShot(grabScreen(w), QStringLiteral("player-speed") + shots);
-                w->speedMenu()->hide();
+                PlayerParts::speedMenu(w)->hide();
 
                 // Near the end, and played out: the window stays with the last picture.
                 w->player()->Seek(w->player()->Duration() - 3);
                 seen.ended = QTest::qWaitFor([&] { return w->player()->isAtEnd(); }, 15000);
                 QTest::qWait(700);
                 seen.end = grabScreen(w);
-                seen.endBarShown = w->controlBar()->isVisible() && FFPlayer::current() == w;
+                seen.endBarShown = PlayerParts::controlBar(w)->isVisible() && FFPlayer::current() == w;
                 saveShot(seen.end, QStringLiteral("player-end") + shots);
                 w->close();
             } else if (waited > 40000) {

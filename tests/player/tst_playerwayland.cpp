@@ -8,6 +8,7 @@
 #include "player/LumraPlayer.h"
 #include "support/DemoClient.h"
 #include "support/DemoService.h"
+#include "support/PlayerParts.h"
 #include "support/TestAppState.h"
 #include "widgets/ResourceInit.h"
 
@@ -78,14 +79,14 @@ private slots:
         connect(&poll, &QTimer::timeout, this, [&] {
             waited += 50;
             FFPlayer *w = FFPlayer::current();
-            if (w && w->player() && w->controlBar()->isVisible()) {
+            if (w && w->player() && PlayerParts::controlBar(w)->isVisible()) {
                 poll.stop();
                 scriptRan = true;
                 QTest::qWait(500);
                 first = w->player()->Clock();
                 QTest::qWait(2000);
                 later = w->player()->Clock();
-                picture = w->videoSurface()->grab().toImage();
+                picture = PlayerParts::videoSurface(w)->grab().toImage();
                 w->close();
             } else if (waited > 40000) {
                 poll.stop();

@@ -8,6 +8,7 @@
 #include "player/LumraPlayer.h"
 #include "player/OfflinePlaylist.h"
 #include "player/WatchPositionStore.h"
+#include "support/PlayerParts.h"
 #include "support/TestAppState.h"
 #include "widgets/ImageButton.h"
 #include "widgets/ResourceInit.h"
@@ -86,7 +87,7 @@ private slots:
         // 900 x 650 where it fits; the offscreen screen (800 x 600) holds all of it.
         QVERIFY(window.screen()->availableGeometry().contains(window.frameGeometry()));
         QCOMPARE(window.size(), QSize(900, 650).boundedTo(window.screen()->availableGeometry().size()));
-        QVERIFY(window.controlBar()->isHidden());
+        QVERIFY(PlayerParts::controlBar(&window)->isHidden());
 
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         escape.ignore();
@@ -104,14 +105,14 @@ private slots:
         QVERIFY(window.player()->isPaused());
         QCOMPARE(window.message(), QStringLiteral("暂停中"));
         QCOMPARE(window.windowTitle(), QStringLiteral("[暂停中]-心力衰竭的临床表现"));
-        QCOMPARE(window.titleLabel()->text(), window.windowTitle());
-        QVERIFY(!window.playButton()->isChecked());
+        QCOMPARE(PlayerParts::titleLabel(&window)->text(), window.windowTitle());
+        QVERIFY(!PlayerParts::playButton(&window)->isChecked());
 
         QTest::keyClick(&window, Qt::Key_Space);
         QVERIFY(!window.player()->isPaused());
         QCOMPARE(window.message(), QString());
         QCOMPARE(window.windowTitle(), lesson.title);
-        QVERIFY(window.playButton()->isChecked());
+        QVERIFY(PlayerParts::playButton(&window)->isChecked());
     }
 
     void fullScreenToggleHidesBars()
@@ -119,16 +120,16 @@ private slots:
         TestAppState env;
         FFPlayer window;
         window.show();
-        QTest::mouseDClick(window.videoSurface(), Qt::LeftButton);
+        QTest::mouseDClick(PlayerParts::videoSurface(&window), Qt::LeftButton);
         QVERIFY(window.isFullScreen());
         QVERIFY(window.titleBar()->isHidden());
-        QVERIFY(window.controlBar()->isHidden());
-        QVERIFY(window.fullScreenButton()->isChecked());
+        QVERIFY(PlayerParts::controlBar(&window)->isHidden());
+        QVERIFY(PlayerParts::fullScreenButton(&window)->isChecked());
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!window.isFullScreen());
         QVERIFY(window.titleBar()->isVisible());
-        QVERIFY(window.controlBar()->isVisible());
-        QVERIFY(!window.fullScreenButton()->isChecked());
+        QVERIFY(PlayerParts::controlBar(&window)->isVisible());
+        QVERIFY(!PlayerParts::fullScreenButton(&window)->isChecked());
     }
 
     void oneWindowRecordAndStopper()
@@ -199,7 +200,7 @@ private slots:
         const QString missing = QStringLiteral("视频文件不存在 ") + folder;
         QCOMPARE(window.failureText(), missing);
         window.OnPlayStartedHandler();
-        QVERIFY(window.controlBar()->isHidden());
+        QVERIFY(PlayerParts::controlBar(&window)->isHidden());
         QCOMPARE(window.message(), missing);
         // Whatever else arrives late does nothing without a player.
         QTest::keyClick(&window, Qt::Key_Space);

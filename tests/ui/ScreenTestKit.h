@@ -11,6 +11,7 @@
 #include "support/DemoService.h"
 #include "support/TestAppState.h"
 #include "ui/MainWidget.h"
+#include "ui/WindowParts.h"
 #include "widgets/ResourceInit.h"
 #include "widgets/StyleButton.h"
 #include "widgets/XMessageWidget.h"
@@ -26,6 +27,8 @@
 #include <memory>
 
 namespace ScreenTestKit {
+
+using namespace WindowParts;
 
 inline void applyTheme()
 {
@@ -100,7 +103,7 @@ public:
 private:
     void answerIfAsked()
     {
-        XMessageWidget *box = m_window->messageBox();
+        XMessageWidget *box = messageBox(m_window);
         if (!box->isVisible() || !box->okButton()->isVisible())
             return;
         m_messages << box->messageLabel()->text();

@@ -32,8 +32,8 @@ private:
     int m_accountCounter = 0;
 
     MainWidget *window() { return m_env->window(); }
-    UserInfoWidget *info() { return window()->userPage()->userInfoForm(); }
-    AlterPwdWidget *alterPwd() { return window()->alterPwdWidget(); }
+    UserInfoWidget *info() { return userPage(window())->userInfoForm(); }
+    AlterPwdWidget *alterPwd() { return alterPwdWidget(window()); }
 
     bool ready()
     {
@@ -45,7 +45,7 @@ private:
 
     bool signIn(const QString &name, const QString &password)
     {
-        LoginWidget *login = window()->userPage()->loginForm();
+        LoginWidget *login = userPage(window())->loginForm();
         login->nameEdit()->setText(name);
         login->passwordEdit()->setText(password);
         QTest::mouseClick(login->loginButton(), Qt::LeftButton);
@@ -239,7 +239,7 @@ private slots:
         QVERIFY2(isOrange(first), qPrintable(first.name()));
 
         signOutThroughExitButton();
-        LoginWidget *login = window()->userPage()->loginForm();
+        LoginWidget *login = userPage(window())->loginForm();
         QVERIFY(login->isVisible());
         QCOMPARE(login->passwordEdit()->text(), QString());
         QTest::mouseClick(login->loginButton(), Qt::LeftButton);
@@ -385,7 +385,7 @@ private slots:
         QVERIFY(!alterPwd()->saveButton()->isEnabled());
         QCOMPARE(m_env->state().user.password, QStringLiteral("first1"));
 
-        QVERIFY(waitFor([this] { return window()->reLoginWidget()->isVisible(); }));
+        QVERIFY(waitFor([this] { return reLoginWidget(window())->isVisible(); }));
         QVERIFY(alterPwd()->isHidden());
         QCOMPARE(alterPwd()->saveButton()->text(), QStringLiteral("保存"));
         QVERIFY(alterPwd()->saveButton()->isEnabled());
@@ -404,11 +404,11 @@ private slots:
             QVERIFY(saveScreenshot(window(), QStringLiteral("relogin")));
 
         // The prompt signs out and leads back to the sign-in form.
-        QTest::mouseClick(window()->reLoginWidget()->reLoginButton(), Qt::LeftButton);
+        QTest::mouseClick(reLoginWidget(window())->reLoginButton(), Qt::LeftButton);
         QVERIFY(!m_env->state().signedIn);
-        QVERIFY(window()->reLoginWidget()->isHidden());
-        QVERIFY(window()->userPage()->loginForm()->isVisible());
-        QCOMPARE(window()->currentPage(), 3);
+        QVERIFY(reLoginWidget(window())->isHidden());
+        QVERIFY(userPage(window())->loginForm()->isVisible());
+        QCOMPARE(currentPage(window()), 3);
 
         // Only the new password opens the account now.
         QVERIFY(signIn(name, newPassword));
@@ -427,7 +427,7 @@ private slots:
         QVERIFY(alterPwd()->isVisible());
         QVERIFY(alterPwd()->oldEdit()->text().isEmpty());
         QVERIFY(alterPwd()->saveButton()->isEnabled());
-        QVERIFY(window()->reLoginWidget()->isHidden());
+        QVERIFY(reLoginWidget(window())->isHidden());
         QVERIFY(m_env->state().signedIn);
     }
 

@@ -50,10 +50,10 @@ private:
     std::unique_ptr<MessageAnswerer> m_answers;
 
     MainWidget *window() { return m_env->window(); }
-    MyCourseWidget *myCourses() { return window()->myCoursesPage(); }
-    MyCourseInfoWidget *coursePage() { return window()->courseInfoPage(); }
-    DownloadWidget *downloads() { return window()->downloadPage(); }
-    CoursewarePage *lessonPage() { return window()->lessonPage(); }
+    MyCourseWidget *myCourses() { return myCoursesPage(window()); }
+    MyCourseInfoWidget *coursePage() { return courseInfoPage(window()); }
+    DownloadWidget *downloads() { return downloadPage(window()); }
+    CoursewarePage *lessonPage() { return WindowParts::lessonPage(window()); }
     AppState &state() { return m_env->state(); }
 
     bool signIn()
@@ -62,7 +62,7 @@ private:
         m_env->api()->getSessionId();
         if (!waitFor([this] { return !state().user.sid.isEmpty(); }))
             return false;
-        LoginWidget *login = window()->userPage()->loginForm();
+        LoginWidget *login = userPage(window())->loginForm();
         login->nameEdit()->setText(QStringLiteral("13800138000"));
         login->passwordEdit()->setText(QStringLiteral("lumra2026"));
         QTest::mouseClick(login->loginButton(), Qt::LeftButton);
@@ -107,7 +107,7 @@ private:
             return false;
         clickTile(myCourses()->validList(), row);
         return waitFor([this, title] {
-            return window()->currentPage() == 1 && coursePage()->titleLabel()->text() == title;
+            return currentPage(window()) == 1 && coursePage()->titleLabel()->text() == title;
         });
     }
 
@@ -137,7 +137,7 @@ private:
     void grab(QWidget *widget, const QString &name)
     {
         // The download tip closes by itself; the picture is taken without it.
-        QTRY_VERIFY_WITH_TIMEOUT(!window()->messageBox()->isVisible(), 4000);
+        QTRY_VERIFY_WITH_TIMEOUT(!messageBox(window())->isVisible(), 4000);
         QCoreApplication::processEvents();
         QVERIFY(saveScreenshot(widget, name));
     }
@@ -172,7 +172,7 @@ private slots:
     void myCoursesSplitsValidAndExpired()
     {
         QVERIFY(signIn());
-        QCOMPARE(window()->currentPage(), 0);
+        QCOMPARE(currentPage(window()), 0);
         QCOMPARE(myCourses()->expiredList()->count(), 1);
         QVERIFY(myCourses()->showExpiredButton()->isVisible());
         QVERIFY(!myCourses()->expiredList()->isVisible());
@@ -213,7 +213,7 @@ private slots:
         clickTile(myCourses()->expiredList(), expiredRow);
         QTRY_COMPARE(m_answers->messages(),
                      QStringList() << QStringLiteral("该课程已于2025-06-30到期，如需继续学习请联系客服续费。"));
-        QCOMPARE(window()->currentPage(), 0);
+        QCOMPARE(currentPage(window()), 0);
     }
 
     void failedListOffersRetryWithoutDuplicates()
@@ -265,10 +265,10 @@ private slots:
         QSignalSpy appended(m_queue.get(), &FileStream::AppendMissionSignal);
         QTest::mouseClick(coursePage()->downloadButton(), Qt::LeftButton);
         QCOMPARE(appended.size(), 0);
-        QCOMPARE(window()->currentPage(), 1);
-        QVERIFY(window()->messageBox()->isVisible());
-        QCOMPARE(window()->messageBox()->messageLabel()->text(), QStringLiteral("没有选中要下载的课程"));
-        QTRY_VERIFY_WITH_TIMEOUT(!window()->messageBox()->isVisible(), 4000);
+        QCOMPARE(currentPage(window()), 1);
+        QVERIFY(messageBox(window())->isVisible());
+        QCOMPARE(messageBox(window())->messageLabel()->text(), QStringLiteral("没有选中要下载的课程"));
+        QTRY_VERIFY_WITH_TIMEOUT(!messageBox(window())->isVisible(), 4000);
 
         // Select all, then untick one chapter: only the other chapter's lessons go.
         QTest::mouseClick(coursePage()->selectAllBox(), Qt::LeftButton);
@@ -279,7 +279,7 @@ private slots:
         QTest::mouseClick(coursePage()->downloadButton(), Qt::LeftButton);
         QCOMPARE(appended.size(), 1);
         // The page stays as it was, its chapters open, the lesson now marked as queued.
-        QCOMPARE(window()->currentPage(), 1);
+        QCOMPARE(currentPage(window()), 1);
         QVERIFY(coursePage()->tree()->isExpanded(findNode(model, QStringLiteral("心血管系统"))));
         QVERIFY(coursePage()->tree()->isExpanded(findNode(model, QStringLiteral("心力衰竭"))));
         QCOMPARE(coursePage()->tree()->verticalScrollBar()->value(), scrolled);
@@ -287,8 +287,8 @@ private slots:
         const QModelIndex queued = findNode(model, QStringLiteral("慢性阻塞性肺疾病"));
         QVERIFY(!queued.data(Qt::CheckStateRole).isValid());
         QVERIFY(!coursePage()->selectAllBox()->isChecked());
-        QVERIFY(window()->messageBox()->isVisible());
-        QCOMPARE(window()->messageBox()->messageLabel()->text(), QStringLiteral("已添加至下载列表"));
+        QVERIFY(messageBox(window())->isVisible());
+        QCOMPARE(messageBox(window())->messageLabel()->text(), QStringLiteral("已添加至下载列表"));
         QVERIFY(!m_queue->isPaused());
         const Course *stored = m_queue->findDownloadCourse(QStringLiteral("101"));
         QVERIFY(stored);
@@ -296,12 +296,12 @@ private slots:
         QCOMPARE(stored->findCourseware(QStringLiteral("1013"))->downloadState, int(Courseware::NotDownloaded));
         // Chapters and sections are never marked, even when checked.
         QCOMPARE(stored->findCourseware(QStringLiteral("1017"))->downloadState, int(Courseware::NotDownloaded));
-        QTRY_VERIFY_WITH_TIMEOUT(!window()->messageBox()->isVisible(), 4000);
+        QTRY_VERIFY_WITH_TIMEOUT(!messageBox(window())->isVisible(), 4000);
 
         // Back on the course page the queued or downloaded lesson has no check box.
         QVERIFY(downloaded(QStringLiteral("101"), QStringLiteral("1018")));
         QTest::mouseClick(coursePage()->backButton(), Qt::LeftButton);
-        QCOMPARE(window()->currentPage(), 0);
+        QCOMPARE(currentPage(window()), 0);
         QVERIFY(openCourse(QStringLiteral("2026临床执业医师精讲班")));
         const QModelIndex lesson = findNode(coursePage()->model(), QStringLiteral("慢性阻塞性肺疾病"));
         QCOMPARE(lesson.siblingAtColumn(1).data().toString(), QStringLiteral("已下载"));
@@ -310,7 +310,7 @@ private slots:
 
         // The cancel button returns to my courses.
         QTest::mouseClick(coursePage()->cancelButton(), Qt::LeftButton);
-        QCOMPARE(window()->currentPage(), 0);
+        QCOMPARE(currentPage(window()), 0);
     }
 
     void doubleClickPlaysOnlyLessons()
@@ -347,7 +347,7 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size(), before + 1);
         QCOMPARE(m_answers->messages().size(), 1);
-        QCOMPARE(window()->currentPage(), 1);
+        QCOMPARE(currentPage(window()), 1);
 
         // The keyboard: Enter opens and closes a chapter, the arrows walk and open the tree,
         // Space ticks a lesson, Enter plays it.
@@ -497,7 +497,7 @@ private slots:
         window()->showDownloads();
         QTRY_COMPARE(downloads()->cachedGrid()->count(), 1);
         clickTile(downloads()->cachedGrid(), 0);
-        QCOMPARE(window()->currentPage(), 4);
+        QCOMPARE(currentPage(window()), 4);
         QCOMPARE(lessonPage()->titleLabel()->text(), QStringLiteral("2026临床执业医师精讲班"));
         ThumbnailListWidget *list = lessonPage()->lessonList();
         QCOMPARE(list->count(), 3); // two lessons and the add-more tile
@@ -528,7 +528,7 @@ private slots:
         QTest::mouseClick(lessonPage()->deleteButton(), Qt::LeftButton);
         QCOMPARE(removed.size(), 1);
         QCOMPARE(list->count(), 2);
-        QCOMPARE(window()->currentPage(), 4);
+        QCOMPARE(currentPage(window()), 4);
         QCOMPARE(downloads()->cachedGrid()->thumbnailModel()->itemAt(0)->cachedCount(), 1);
 
         // The rest: only the add-more tile would be left, so back to the download page.
@@ -537,14 +537,14 @@ private slots:
         QTest::mouseClick(lessonPage()->deleteButton(), Qt::LeftButton);
         QCOMPARE(removed.size(), 2);
         QCOMPARE(list->count(), 1);
-        QCOMPARE(window()->currentPage(), 2);
+        QCOMPARE(currentPage(window()), 2);
         QCOMPARE(downloads()->cachedGrid()->count(), 0);
         QCOMPARE(downloads()->cachedTab()->text(), QStringLiteral("已缓存"));
 
         // The add-more tile opens its course again.
         window()->showLessonPage(QStringLiteral("101"));
         clickTile(list, 0);
-        QVERIFY(waitFor([this] { return window()->currentPage() == 1; }));
+        QVERIFY(waitFor([this] { return currentPage(window()) == 1; }));
         QCOMPARE(coursePage()->course()->id, QStringLiteral("101"));
 
         // Opening the page again leaves a selection that was left open.
@@ -580,10 +580,10 @@ private slots:
         // Any request now: the user opens another course.
         clickTile(myCourses()->validList(), rowOf(myCourses()->validList(), QStringLiteral("2026护士资格考试冲刺班")));
         QTRY_COMPARE_WITH_TIMEOUT(m_answers->messages(), QStringList() << QStringLiteral("登录已失效，请重新登录"), 10000);
-        LoginWidget *login = window()->userPage()->loginForm();
+        LoginWidget *login = userPage(window())->loginForm();
         QTRY_VERIFY(login->isVisible());
         QVERIFY(!state().signedIn);
-        QCOMPARE(window()->currentPage(), 3);
+        QCOMPARE(currentPage(window()), 3);
         QCOMPARE(login->nameEdit()->text(), QStringLiteral("13800138000"));
         QCOMPARE(login->passwordEdit()->text(), QString());
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(login->passwordEdit()));
@@ -621,7 +621,7 @@ private slots:
         m_env->api()->getMyCourseList();
         QVERIFY(waitFor([this] { return myCourses()->offlineLabel()->isVisible(); }));
         QCOMPARE(myCourses()->offlineLabel()->text(), QStringLiteral("无法连接到服务器，已下载的课程仍可离线观看"));
-        QVERIFY(window()->loadingWidget()->isHidden());
+        QVERIFY(loadingWidget(window())->isHidden());
         QTest::qWait(200);
         QCOMPARE(m_answers->messages(), QStringList());
         QVERIFY(myCourses()->viewDownloadsButton()->isVisible());
@@ -630,7 +630,7 @@ private slots:
         QList<Courseware *> played;
         ThumbnailItemCourseware::setOfflinePlayer([&played](Courseware *lesson) { played << lesson; });
         QTest::keyClick(myCourses()->viewDownloadsButton(), Qt::Key_Return);
-        QCOMPARE(window()->currentPage(), 2);
+        QCOMPARE(currentPage(window()), 2);
         QVERIFY(downloads()->findChild<ThumbnailListWidget *>() != nullptr);
         ThumbnailListWidget *cached = nullptr;
         for (auto *grid : downloads()->findChildren<ThumbnailListWidget *>()) {
@@ -642,7 +642,7 @@ private slots:
         QCOMPARE(cached->thumbnailModel()->itemAt(0)->kind(), int(ThumbnailItem::CourseDoneKind));
         cached->setCurrentIndex(cached->model()->index(0, 0));
         QTest::keyClick(cached, Qt::Key_Return);
-        QCOMPARE(window()->currentPage(), 4);
+        QCOMPARE(currentPage(window()), 4);
         ThumbnailListWidget *lessons = lessonPage()->findChild<ThumbnailListWidget *>();
         QVERIFY(lessons);
         lessons->setCurrentIndex(lessons->model()->index(0, 0));
@@ -666,7 +666,7 @@ private slots:
 
     void downloadPathOverlay()
     {
-        DownloadPathSettingWidget *overlay = window()->downloadPathWidget();
+        DownloadPathSettingWidget *overlay = downloadPathWidget(window());
         QVERIFY(!overlay->isVisible());
         QCOMPARE(overlay->titleLabel()->text(), QStringLiteral("默认下载地址"));
         QVERIFY(!overlay->pathEdit()->isEnabled());
@@ -712,7 +712,7 @@ private slots:
         QTRY_COMPARE(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size(), asked + 1);
         QVERIFY(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).last().value(QStringLiteral("query"))
                     .toString().contains(QStringLiteral("lesson_id=1016")));
-        QCOMPARE(window()->currentPage(), 1);
+        QCOMPARE(currentPage(window()), 1);
         QCOMPARE(coursePage()->tree()->currentIndex().data().toString(), QStringLiteral("原发性高血压的诊断"));
         QTRY_COMPARE(m_answers->messages().size(), 1);
 

@@ -72,7 +72,7 @@ public:
     AppState &state() { return m_env.state(); }
     FileStream &queue() { return *m_queue; }
     MainWidget *window() { return m_window.get(); }
-    DownloadWidget *downloads() { return m_window->downloadPage(); }
+    DownloadWidget *downloads() { return downloadPage(m_window.get()); }
     MessageAnswerer &answers() { return *m_answers; }
 
     // Types the account into the sign-in form; true when the service accepted it.
@@ -81,7 +81,7 @@ public:
         if (!waitFor([this] { return !state().user.sid.isEmpty(); }))
             return false;
         QSignalSpy replies(&m_api, &APIHandler::HttpResponseSignal);
-        LoginWidget *form = m_window->userPage()->loginForm();
+        LoginWidget *form = userPage(m_window.get())->loginForm();
         form->nameEdit()->setText(name);
         form->passwordEdit()->setText(password);
         QTest::mouseClick(form->loginButton(), Qt::LeftButton);
@@ -98,7 +98,7 @@ public:
     // "退出" of the user menu.
     void signOut()
     {
-        for (QAction *action : m_window->userMenu()->actions()) {
+        for (QAction *action : userMenu(m_window.get())->actions()) {
             if (action->text() == QStringLiteral("退出"))
                 action->trigger();
         }
@@ -125,7 +125,7 @@ public:
     // The settings overlay's push button with this text ("更改目录", "清除缓存").
     QPushButton *settingsButton(const QString &text)
     {
-        const auto buttons = m_window->settingWidget()->findChildren<QPushButton *>();
+        const auto buttons = settingWidget(m_window.get())->findChildren<QPushButton *>();
         for (QPushButton *button : buttons) {
             if (button->text() == text)
                 return button;
@@ -136,8 +136,8 @@ public:
     // The settings overlay's "更改目录" answered with this folder.
     void changeFolder(const QString &folder)
     {
-        m_window->mainMenu()->actions().at(1)->trigger(); // "设置"
-        m_window->settingWidget()->setFolderChooser([folder](QWidget *) { return folder; });
+        mainMenu(m_window.get())->actions().at(1)->trigger(); // "设置"
+        settingWidget(m_window.get())->setFolderChooser([folder](QWidget *) { return folder; });
         QTest::mouseClick(settingsButton(QStringLiteral("更改目录")), Qt::LeftButton);
     }
 
@@ -345,7 +345,7 @@ private slots:
         const QString after = otherVolumeFolder(home());
         bool overlayShown = false;
         QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout, [&] { overlayShown |= run.window()->loadingWidget()->isVisible(); });
+        QObject::connect(&watch, &QTimer::timeout, [&] { overlayShown |= loadingWidget(run.window())->isVisible(); });
         watch.start(0);
         run.changeFolder(after);
         watch.stop();
@@ -353,7 +353,7 @@ private slots:
                                       QStringLiteral("101/1014")})
             QCOMPARE(playableAt(after + QLatin1Char('/') + lesson), QString());
         QVERIFY(overlayShown);
-        QVERIFY(!run.window()->loadingWidget()->isVisible());
+        QVERIFY(!loadingWidget(run.window())->isVisible());
         QCOMPARE(run.answers().messages(), QStringList());
         QCOMPARE(Settings::text(run.state().settings.get(), SettingKeys::VideoPath), after);
         QCOMPARE(run.state().downloadDir, after);
@@ -419,7 +419,7 @@ private slots:
             for (const QString &lesson : {QStringLiteral("101/1013"), QStringLiteral("101/1016"), QStringLiteral("102/1021")})
                 QCOMPARE(playableAt(before + QLatin1Char('/') + lesson), QString());
             QCOMPARE(lessonFilesUnder(after), QStringList());
-            QVERIFY(!run.window()->loadingWidget()->isVisible());
+            QVERIFY(!loadingWidget(run.window())->isVisible());
 
             // One lesson is in the new folder when the program stops; the settings still
             // name the old one.

@@ -15,6 +15,7 @@
 #include "support/ChildProcess.h"
 #include "support/DemoLessons.h"
 #include "support/MiniHttpServer.h"
+#include "support/PlayerParts.h"
 #include "ui/LoginWidget.h"
 #include "ui/MyCourseInfoWidget.h"
 #include "ui/MyCourseWidget.h"
@@ -86,8 +87,8 @@ private:
     std::unique_ptr<MessageAnswerer> m_answers;
 
     MainWidget *window() { return m_env->window(); }
-    MyCourseWidget *myCourses() { return window()->myCoursesPage(); }
-    MyCourseInfoWidget *coursePage() { return window()->courseInfoPage(); }
+    MyCourseWidget *myCourses() { return myCoursesPage(window()); }
+    MyCourseInfoWidget *coursePage() { return courseInfoPage(window()); }
     AppState &state() { return m_env->state(); }
 
     bool signIn()
@@ -95,7 +96,7 @@ private:
         m_env->api()->getSessionId();
         if (!waitFor([this] { return !state().user.sid.isEmpty(); }))
             return false;
-        LoginWidget *login = window()->userPage()->loginForm();
+        LoginWidget *login = userPage(window())->loginForm();
         login->nameEdit()->setText(QStringLiteral("13800138000"));
         login->passwordEdit()->setText(QStringLiteral("lumra2026"));
         QTest::mouseClick(login->loginButton(), Qt::LeftButton);
@@ -118,8 +119,8 @@ private:
     {
         clickTile(myCourses()->validList(), title);
         return waitFor([this, title] {
-            return window()->currentPage() == 1 && coursePage()->titleLabel()->text() == title
-                   && !window()->loadingWidget()->isVisible();
+            return currentPage(window()) == 1 && coursePage()->titleLabel()->text() == title
+                   && !loadingWidget(window())->isVisible();
         });
     }
 
@@ -219,7 +220,7 @@ private slots:
         QTest::qWait(300); // the address request is on its way (the log shows it only once answered)
 
         QTest::mouseClick(coursePage()->backButton(), Qt::LeftButton);
-        QCOMPARE(window()->currentPage(), 0);
+        QCOMPARE(currentPage(window()), 0);
         QVERIFY(openCourse(course));
         QVERIFY(FFPlayer::current() == nullptr); // the address is still held back
 
@@ -228,7 +229,7 @@ private slots:
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
             FFPlayer *player = FFPlayer::current();
-            if (!player || !player->controlBar()->isVisible())
+            if (!player || !PlayerParts::controlBar(player)->isVisible())
                 return;
             poll.stop();
             title = player->windowTitle();
@@ -264,20 +265,20 @@ private slots:
         state().user.sid = QStringLiteral("sid");
         m_env->api()->getMyCourseList();
         QVERIFY(waitFor([this] { return myCourses()->validList()->count() == 2; }));
-        QVERIFY(waitFor([this] { return !window()->loadingWidget()->isVisible(); }));
+        QVERIFY(waitFor([this] { return !loadingWidget(window())->isVisible(); }));
         window()->showCourses();
 
         clickTile(myCourses()->validList(), QStringLiteral("内科"));
         QVERIFY(waitFor([this] { return !m_answers->messages().isEmpty(); }));
-        QVERIFY(!window()->loadingWidget()->isVisible());
+        QVERIFY(!loadingWidget(window())->isVisible());
         QCOMPARE(m_answers->messages(), QStringList{QString::fromUtf8(kUnreadableReply)});
-        QCOMPARE(window()->currentPage(), 0);
+        QCOMPARE(currentPage(window()), 0);
 
         clickTile(myCourses()->validList(), QStringLiteral("外科"));
         QVERIFY(waitFor([this] { return m_answers->messages().size() == 2; }));
         QCOMPARE(m_answers->messages().last(), QString::fromUtf8(kUnreadableReply));
-        QVERIFY(!window()->loadingWidget()->isVisible());
-        QCOMPARE(window()->currentPage(), 0);
+        QVERIFY(!loadingWidget(window())->isVisible());
+        QCOMPARE(currentPage(window()), 0);
         QVERIFY(!coursePage()->model() || !findNode(coursePage()->model(), QStringLiteral("别人的课件")).isValid());
     }
 

@@ -9,6 +9,7 @@
 #include "api/ServiceSettings.h"
 #include "ui/MainWidget.h"
 #include "ui/ShutdownWidget.h"
+#include "ui/WindowParts.h"
 #include "widgets/ResourceInit.h"
 #include "widgets/StyleButton.h"
 #include "widgets/XMessageWidget.h"
@@ -27,6 +28,8 @@
 
 #include <memory>
 
+using namespace WindowParts;
+
 class TestMainWidget : public QObject
 {
     Q_OBJECT
@@ -43,7 +46,7 @@ private:
     static void answerSoon(MainWidget &window, int answer, QString *seen = nullptr)
     {
         QTimer::singleShot(50, &window, [&window, answer, seen] {
-            XMessageWidget *box = window.messageBox();
+            XMessageWidget *box = messageBox(&window);
             if (seen)
                 *seen = box->messageLabel()->text();
             QAbstractButton *button = answer == 0 ? static_cast<QAbstractButton *>(box->okButton())
@@ -99,14 +102,14 @@ private slots:
     void menus()
     {
         MainWidget window;
-        QCOMPARE(actionTexts(window.mainMenu()),
+        QCOMPARE(actionTexts(mainMenu(&window)),
                  QStringList() << "切换线路" << "设置" << "|" << "帮助");
-        QMenu *help = window.mainMenu()->actions().last()->menu();
+        QMenu *help = mainMenu(&window)->actions().last()->menu();
         QVERIFY(help);
         QCOMPARE(actionTexts(help), QStringList() << "官方网站" << "|" << "意见反馈" << "|" << "关于"
                                                   << "|" << "检查新版本" << "|" << "使用帮助");
-        QCOMPARE(actionTexts(window.userMenu()), QStringList() << "个人中心" << "|" << "退出");
-        QCOMPARE(window.trayIcon()->toolTip(), QStringLiteral("Lumra医考网校"));
+        QCOMPARE(actionTexts(userMenu(&window)), QStringList() << "个人中心" << "|" << "退出");
+        QCOMPARE(trayIcon(&window)->toolTip(), QStringLiteral("Lumra医考网校"));
 
         QList<QUrl> opened;
         window.setUrlOpener([&opened](const QUrl &url) { opened << url; });
@@ -115,7 +118,7 @@ private slots:
         help->actions().at(2)->trigger();
         help->actions().last()->trigger();
         QCOMPARE(opened.size(), 3);
-        const QString site = window.siteAddress();
+        const QString site = QStringLiteral("http://") + ServiceSettings::webHost();
         QVERIFY(!site.endsWith(QLatin1Char('/')));
         QCOMPARE(opened.at(0).toString(),
                  site + "/suggest/index/feedback_type/1/is_from/5/uid/1/version/3.4.3.0");
@@ -127,17 +130,17 @@ private slots:
     void signedOutNavigationLandsOnUserPage()
     {
         MainWidget window;
-        QCOMPARE(window.currentPage(), 3); // construction ends on the user page
+        QCOMPARE(currentPage(&window), 3); // construction ends on the user page
         window.showCourses();
-        QCOMPARE(window.currentPage(), 3);
+        QCOMPARE(currentPage(&window), 3);
         window.showDownloads();
-        QCOMPARE(window.currentPage(), 3);
+        QCOMPARE(currentPage(&window), 3);
 
         m_env->state().signedIn = true;
         window.showDownloads();
-        QCOMPARE(window.currentPage(), 2);
+        QCOMPARE(currentPage(&window), 2);
         window.showCourses();
-        QCOMPARE(window.currentPage(), 0);
+        QCOMPARE(currentPage(&window), 0);
     }
 
     void signInAndOutNotifications()
@@ -147,18 +150,18 @@ private slots:
         state.signedIn = true;
         state.user.loginName = QStringLiteral("13800138000");
         emit m_api->HttpResponseSignal(ReqLogin, 1);
-        QCOMPARE(window.greetingButton()->text(), QStringLiteral("欢迎您，13800138000"));
-        QVERIFY(!window.greetingButton()->isHidden());
-        QCOMPARE(window.currentPage(), 0);
+        QCOMPARE(greetingButton(&window)->text(), QStringLiteral("欢迎您，13800138000"));
+        QVERIFY(!greetingButton(&window)->isHidden());
+        QCOMPARE(currentPage(&window), 0);
 
         state.user.nickname = QStringLiteral("演示学员");
         emit m_api->HttpResponseSignal(ReqLogin, 1);
-        QCOMPARE(window.greetingButton()->text(), QStringLiteral("欢迎您，演示学员"));
+        QCOMPARE(greetingButton(&window)->text(), QStringLiteral("欢迎您，演示学员"));
 
         // Sign-out from the user menu.
-        window.userMenu()->actions().last()->trigger();
-        QVERIFY(window.greetingButton()->isHidden());
-        QCOMPARE(window.currentPage(), 3);
+        userMenu(&window)->actions().last()->trigger();
+        QVERIFY(greetingButton(&window)->isHidden());
+        QCOMPARE(currentPage(&window), 3);
         QVERIFY(!state.signedIn);
     }
 
@@ -171,17 +174,17 @@ private slots:
         window.setLoading(true);
         emit m_api->HttpResponseSignal(ReqMyCourseList, 0, QStringLiteral("服务器维护中"));
         QCOMPARE(seen, QStringLiteral("服务器维护中"));
-        QVERIFY(window.loadingWidget()->isHidden());
+        QVERIFY(loadingWidget(&window)->isHidden());
 
         // Not reached at all: the page says so itself, no box is put in front of it.
-        window.messageBox()->messageLabel()->clear();
+        messageBox(&window)->messageLabel()->clear();
         seen = QStringLiteral("unread");
         answerSoon(window, 0, &seen);
         window.setLoading(true);
         emit m_api->HttpResponseSignal(ReqMyCourseList, 0, QStringLiteral("网络超时"));
         QTRY_VERIFY(seen != QStringLiteral("unread"));
         QCOMPARE(seen, QString());
-        QVERIFY(window.loadingWidget()->isHidden());
+        QVERIFY(loadingWidget(&window)->isHidden());
     }
 
     void expiredCourseShowsItsMessage()
@@ -247,14 +250,14 @@ private slots:
         window.restore();
         // Closing only hides the window and no tray would bring it back: the main menu
         // offers the tray menu's 退出, so the program can still be quit from its window.
-        window.mainMenu()->popup(window.mapToGlobal(QPoint(20, 60)));
-        QCOMPARE(actionTexts(window.mainMenu()).mid(4), QStringList() << "|" << "退出");
-        window.mainMenu()->hide();
+        mainMenu(&window)->popup(window.mapToGlobal(QPoint(20, 60)));
+        QCOMPARE(actionTexts(mainMenu(&window)).mid(4), QStringList() << "|" << "退出");
+        mainMenu(&window)->hide();
 
         tray = true; // a panel appeared later
-        window.mainMenu()->popup(window.mapToGlobal(QPoint(20, 60)));
-        QCOMPARE(actionTexts(window.mainMenu()), QStringList() << "切换线路" << "设置" << "|" << "帮助");
-        window.mainMenu()->hide();
+        mainMenu(&window)->popup(window.mapToGlobal(QPoint(20, 60)));
+        QCOMPARE(actionTexts(mainMenu(&window)), QStringList() << "切换线路" << "设置" << "|" << "帮助");
+        mainMenu(&window)->hide();
         close.setAccepted(true);
         QApplication::sendEvent(&window, &close);
         QVERIFY(!window.isVisible());
@@ -301,7 +304,7 @@ private slots:
         Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition, QStringLiteral("1"));
         QTest::mouseClick(window.findChild<QAbstractButton *>(QStringLiteral("btnClose")), Qt::LeftButton);
         QVERIFY(!window.isVisible());
-        window.trayIcon()->contextMenu()->actions().first()->trigger(); // "显示"
+        trayIcon(&window)->contextMenu()->actions().first()->trigger(); // "显示"
         QVERIFY(window.isVisible());
         QTRY_VERIFY(!(window.windowState() & Qt::WindowMaximized));
         QVERIFY(!maximise->isChecked());
@@ -338,7 +341,7 @@ private slots:
         QVERIFY(window.isVisible());
         QVERIFY(!window.isMinimized());
         QTRY_VERIFY(window.isActiveWindow());
-        QWidget *countdown = window.shutdownWidget();
+        QWidget *countdown = shutdownWidget(&window);
         QVERIFY(countdown->isVisible());
         auto *cancel = countdown->findChild<QAbstractButton *>(QStringLiteral("btnCancel"));
         QVERIFY(cancel);
@@ -360,14 +363,14 @@ private slots:
         MainWidget window;
         window.resize(1000, 700);
         window.show();
-        QCOMPARE(window.banner()->height(), 0);
+        QCOMPARE(banner(&window)->height(), 0);
         window.showUpdateBanner();
-        QTRY_COMPARE_WITH_TIMEOUT(window.banner()->height(), 35, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(banner(&window)->height(), 35, 3000);
         QTest::qWait(50);
-        QCOMPARE(window.banner()->height(), 35);
+        QCOMPARE(banner(&window)->height(), 35);
         window.repaint();
-        QCOMPARE(window.banner()->width(), 600);
-        QCOMPARE(window.banner()->x(), 200);
+        QCOMPARE(banner(&window)->width(), 600);
+        QCOMPARE(banner(&window)->x(), 200);
     }
 };
 

@@ -38,7 +38,7 @@ private:
     QTemporaryDir m_config;
     QTemporaryDir m_folders;
 
-    SettingWidget *dialog() { return m_env->window()->settingWidget(); }
+    SettingWidget *dialog() { return settingWidget(m_env->window()); }
     QSettings *settings() { return m_env->state().settings.get(); }
     QString stored(const char *key) { return Settings::text(settings(), key); }
 
@@ -70,7 +70,7 @@ private:
     {
         m_env->buildWindow();
         m_answers = std::make_unique<MessageAnswerer>(m_env->window());
-        m_env->window()->mainMenu()->actions().at(1)->trigger(); // "设置"
+        mainMenu(m_env->window())->actions().at(1)->trigger(); // "设置"
     }
 
 private slots:

@@ -47,7 +47,7 @@ private:
     }
 
     MainWidget *window() { return m_env->window(); }
-    UserWidget *page() { return window()->userPage(); }
+    UserWidget *page() { return userPage(window()); }
     LoginWidget *login() { return page()->loginForm(); }
     RegistWidget *regist() { return page()->registForm(); }
 
@@ -98,7 +98,7 @@ private slots:
     void opensOnSignInForm()
     {
         QVERIFY(ready());
-        QCOMPARE(window()->currentPage(), 3);
+        QCOMPARE(currentPage(window()), 3);
         QVERIFY(login()->isVisible());
         QVERIFY(!regist()->isVisible());
         QVERIFY(!page()->userInfoForm()->isVisible());
@@ -142,9 +142,9 @@ private slots:
         QCOMPARE(login()->loginButton()->text(), QStringLiteral("登录"));
         QVERIFY(login()->loginButton()->isEnabled());
         QVERIFY(login()->nameEdit()->isEnabled());
-        QCOMPARE(window()->greetingButton()->text(), QStringLiteral("欢迎您，演示学员"));
-        QVERIFY(window()->greetingButton()->isVisible());
-        QCOMPARE(window()->currentPage(), 0);
+        QCOMPARE(greetingButton(window())->text(), QStringLiteral("欢迎您，演示学员"));
+        QVERIFY(greetingButton(window())->isVisible());
+        QCOMPARE(currentPage(window()), 0);
         QVERIFY(!page()->userInfoForm()->isHidden());
         QVERIFY(login()->isHidden());
         QVERIFY(waitFor([this] { return !logged(QStringLiteral("MyCourseList")).isEmpty(); }));
@@ -166,7 +166,7 @@ private slots:
         QVERIFY(login()->isVisible());
         QVERIFY(login()->loginButton()->isEnabled());
         QCOMPARE(login()->loginButton()->text(), QStringLiteral("登录"));
-        QVERIFY(!window()->greetingButton()->isVisible());
+        QVERIFY(!greetingButton(window())->isVisible());
 
         // A reply that is no answer of the service at all (a portal page, a proxy's error)
         // still says something.
@@ -240,7 +240,7 @@ private slots:
 
         // The answer comes as a question that waits in its own loop: the user's keys are
         // pressed from within it, the way they arrive while it is open.
-        XMessageWidget *box = window()->messageBox();
+        XMessageWidget *box = messageBox(window());
         QString asked;
         bool focusInBox = false;
         QTimer poll;
@@ -387,7 +387,7 @@ private slots:
         QVERIFY(ready());
         signIn(QStringLiteral("13800138000"), QStringLiteral("lumra2026"));
         QVERIFY(waitFor([this] { return m_env->state().signedIn; }));
-        const QList<QAction *> actions = window()->userMenu()->actions();
+        const QList<QAction *> actions = userMenu(window())->actions();
         QAction *exit = nullptr;
         for (QAction *action : actions) {
             if (action->text() == QStringLiteral("退出"))
@@ -396,8 +396,8 @@ private slots:
         QVERIFY(exit);
         exit->trigger();
         QVERIFY(!m_env->state().signedIn);
-        QVERIFY(!window()->greetingButton()->isVisible());
-        QCOMPARE(window()->currentPage(), 3);
+        QVERIFY(!greetingButton(window())->isVisible());
+        QCOMPARE(currentPage(window()), 3);
         QVERIFY(login()->isVisible());
         QVERIFY(page()->userInfoForm()->isHidden());
     }
@@ -413,7 +413,7 @@ private slots:
         QVERIFY(!m_env->state().signedIn);
         QVERIFY(login()->isVisible());
         QVERIFY(page()->userInfoForm()->isHidden());
-        QVERIFY(!window()->greetingButton()->isVisible());
+        QVERIFY(!greetingButton(window())->isVisible());
     }
 
     void screenshots()

@@ -77,7 +77,7 @@ private:
     QTemporaryDir m_scratch;
 
     MainWidget *window() { return m_env->window(); }
-    UpdateWidget *update() { return window()->updateWidget(); }
+    UpdateWidget *update() { return updateWidget(window()); }
     QString installer(const QString &version)
     {
         return m_env->state().dataDir + QLatin1Char('/') + version + PlatformPaths::installerExtension();
@@ -96,7 +96,7 @@ private:
 
     QAction *helpEntry(const QString &text)
     {
-        for (QAction *action : window()->mainMenu()->actions()) {
+        for (QAction *action : mainMenu(window())->actions()) {
             if (!action->menu())
                 continue;
             for (QAction *entry : action->menu()->actions()) {
@@ -148,7 +148,7 @@ private slots:
         QAction *about = helpEntry(QStringLiteral("关于"));
         QVERIFY(about);
         about->trigger();
-        AboutWidget *box = window()->aboutWidget();
+        AboutWidget *box = aboutWidget(window());
         QVERIFY(box->isVisible());
         QCOMPARE(box->titleLabel()->text(), AboutWidget::titleText());
         QCOMPARE(clippedTexts(box), QStringList());
@@ -185,7 +185,7 @@ private slots:
         QCOMPARE(update()->statusLabel()->text(), QStringLiteral("已有新版本：3.5.0.0"));
         QVERIFY(update()->notesLabel()->text().contains(QStringLiteral("优化课程下载速度")));
         QVERIFY(!update()->progressTrack()->isHidden());
-        QVERIFY(waitFor([this] { return window()->banner()->height() == 35; }, 3000));
+        QVERIFY(waitFor([this] { return banner(window())->height() == 35; }, 3000));
 
         // Opened later from the menu, the overlay shows where the download got to.
         helpEntry(QStringLiteral("检查新版本"))->trigger();
@@ -204,7 +204,7 @@ private slots:
             old.write("\x7f" "ELF installer downloaded before");
         }
         m_env->api()->getPcUpdate();
-        QVERIFY(waitFor([this] { return window()->banner()->height() > 0; }));
+        QVERIFY(waitFor([this] { return banner(window())->height() > 0; }));
         QVERIFY(!QFile::exists(target + QStringLiteral(".download")));
         QFile kept(target);
         QVERIFY(kept.open(QIODevice::ReadOnly));
@@ -242,7 +242,7 @@ private slots:
         QVERIFY(waitFor([&] { return !QFile::exists(partial); }));
         QTest::qWait(300);
         QVERIFY(!QFile::exists(installer(QStringLiteral("3.7.0.0"))));
-        QCOMPARE(window()->banner()->height(), 0);
+        QCOMPARE(banner(window())->height(), 0);
     }
 
     // Through redirects to a mirror the installer arrives byte for byte as served directly.
@@ -260,7 +260,7 @@ private slots:
                                      {QStringLiteral("redirect-hops"), QStringLiteral("2")}}));
         offer(QStringLiteral("3.8.0.0"), url);
         const QString target = installer(QStringLiteral("3.8.0.0"));
-        QVERIFY(waitFor([this] { return window()->banner()->height() > 0; }, 10000));
+        QVERIFY(waitFor([this] { return banner(window())->height() > 0; }, 10000));
         QVERIFY(m_service.clearFaults());
         QFile file(target);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -332,7 +332,7 @@ private slots:
         QVERIFY(ended);
         QVERIFY(!QFile::exists(installer(version)));
         QVERIFY(!QFile::exists(partial));
-        QCOMPARE(window()->banner()->height(), 0);
+        QCOMPARE(banner(window())->height(), 0);
     }
 
     void versionCannotLeaveTheDataFolder()
@@ -359,7 +359,7 @@ private slots:
 
     void countdownCancelledAndReopened()
     {
-        ShutdownWidget *countdown = window()->shutdownWidget();
+        ShutdownWidget *countdown = shutdownWidget(window());
         window()->showShutdown();
         QVERIFY(countdown->isVisible());
         QCOMPARE(countdown->messageLabel()->text(), QStringLiteral("将在30秒后关机"));
@@ -388,7 +388,7 @@ private slots:
 
     void countdownGoesOnWhileWindowIsInTray()
     {
-        ShutdownWidget *countdown = window()->shutdownWidget();
+        ShutdownWidget *countdown = shutdownWidget(window());
         window()->hide();
         window()->showShutdown();
         QVERIFY(countdown->timerId() != 0);
@@ -405,7 +405,7 @@ private slots:
     // Last: quitting the application ends every nested event loop that follows.
     void countdownRunsCommandOnceAtZero()
     {
-        ShutdownWidget *countdown = window()->shutdownWidget();
+        ShutdownWidget *countdown = shutdownWidget(window());
         window()->showShutdown();
         QStringList labels{countdown->messageLabel()->text()};
         for (int i = 0; i < 30; ++i) {
