@@ -380,9 +380,18 @@ private slots:
         QVERIFY(alterPwd()->isVisible());
         QCOMPARE(alterPwd()->saveButton()->text(), QStringLiteral("保存"));
         fillPasswords(QStringLiteral(" first1 "), QLatin1Char(' ') + newPassword, newPassword + QLatin1Char(' '));
-        QTest::mouseClick(alterPwd()->saveButton(), Qt::LeftButton);
+        const int asked = m_service.requestLog(QStringLiteral("doforget")).size();
+        // Enter in a field saves as the button does; pressed again while the answer is on its
+        // way it sends nothing more.
+        const bool byKeyboard = QTest::currentDataTag() == QLatin1String("20");
+        if (byKeyboard)
+            QTest::keyClick(alterPwd()->confirmEdit(), Qt::Key_Return);
+        else
+            QTest::mouseClick(alterPwd()->saveButton(), Qt::LeftButton);
         QCOMPARE(alterPwd()->saveButton()->text(), QStringLiteral("正在请求..."));
         QVERIFY(!alterPwd()->saveButton()->isEnabled());
+        if (byKeyboard)
+            QTest::keyClick(alterPwd()->newEdit(), Qt::Key_Return);
         QCOMPARE(m_env->state().user.password, QStringLiteral("first1"));
 
         QVERIFY(waitFor([this] { return reLoginWidget(window())->isVisible(); }));
@@ -393,6 +402,7 @@ private slots:
         QVERIFY(alterPwd()->newEdit()->text().isEmpty());
         QVERIFY(m_answers->messages().isEmpty());
 
+        QCOMPARE(m_service.requestLog(QStringLiteral("doforget")).size(), asked + 1);
         const QUrlQuery sent(m_service.requestLog(QStringLiteral("doforget")).last()
                                  .value(QStringLiteral("query")).toString());
         QCOMPARE(sent.queryItemValue(QStringLiteral("username")), name);
