@@ -2,6 +2,7 @@
 // and against a tiny server for exact playlists and failures.
 #include "api/ServiceSettings.h"
 #include "download/M3u8Loader.h"
+#include "download/StoreFolders.h"
 #include "model/Courseware.h"
 #include "support/DemoClient.h"
 #include "support/DemoService.h"
@@ -414,6 +415,55 @@ private slots:
         QVERIFY(segments.first().value(QStringLiteral("path")).toString().endsWith(QFileInfo(segment).fileName()));
         QCOMPARE(readFile(segment), whole);
         QVERIFY(partFiles(folder.path()).isEmpty());
+    }
+
+    // The client dies while a segment arrives (the loader goes without cancel or cleanup).
+    // The piece never carries the segment's name; a start that cannot reach the server
+    // still clears it away, and the start after that stores the segment whole.
+    void crashWhileSegmentArrives()
+    {
+        const QByteArray segment(48 * 1024, 's');
+        bool serverDown = false;
+        bool drip = true;
+        MiniHttpServer server([&](const MiniHttpServer::Request &request) {
+            MiniHttpServer::Response response;
+            response.contentType = "application/octet-stream";
+            if (serverDown) {
+                response.status = 503;
+                response.body = "down";
+            } else if (request.target == "/x/index.m3u8") {
+                response.body = "#EXTM3U\n#EXTINF:9.0,\nslow.ts\n#EXT-X-ENDLIST\n";
+            } else {
+                response.body = segment;
+                response.bytesPerSecond = drip ? 16 * 1024 : 0;
+            }
+            return response;
+        });
+        const QString url = server.url("/x/index.m3u8");
+        QTemporaryDir folder;
+        const QString stored = folder.path() + QStringLiteral("/slow.ts");
+        {
+            LoaderRun crashing;
+            crashing.start(url, folder.path(), "unused");
+            QVERIFY(QTest::qWaitFor([&] { return QFileInfo(stored + QStringLiteral(".part")).size() > 0
+                                                 || QFileInfo(stored).size() > 0; }, 5000));
+            QVERIFY(!QFile::exists(stored));
+        }
+        serverDown = true;
+        LoaderRun offline;
+        offline.start(url, folder.path(), "unused");
+        QVERIFY(offline.wait(15000));
+        QCOMPARE(offline.errors.count(), 1);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({QString::fromLatin1(StoreFolders::playlistFileName)}));
+
+        serverDown = false;
+        drip = false;
+        LoaderRun again;
+        again.start(url, folder.path(), "unused");
+        QVERIFY(again.wait(10000));
+        QCOMPARE(again.finished.count(), 1);
+        QCOMPARE(readFile(stored), segment);
     }
 
     // Pausing freezes the loader in place: nothing is issued and nothing finishes.
