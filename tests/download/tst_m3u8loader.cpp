@@ -588,6 +588,27 @@ private slots:
         QVERIFY(!QFile::exists(second.path() + QStringLiteral("/a.ts")));
     }
 
+    // A segment that redirects in a circle fails the lesson instead of keeping it busy.
+    void redirectCircleEnds()
+    {
+        MiniHttpServer server([&](const MiniHttpServer::Request &request) {
+            MiniHttpServer::Response response;
+            if (request.target == "/x/index.m3u8") {
+                response.body = "#EXTM3U\n#EXTINF:1,\na.ts\n";
+            } else {
+                response.status = 302;
+                response.extraHeaders = request.target == "/x/a.ts" ? "Location: /x/b.ts\r\n" : "Location: /x/a.ts\r\n";
+            }
+            return response;
+        });
+        QTemporaryDir folder;
+        LoaderRun run;
+        run.start(server.url("/x/index.m3u8"), folder.path(), "c");
+        QVERIFY(run.wait(15000));
+        QCOMPARE(run.errors.count(), 1);
+        QCOMPARE(run.errors.first().at(0).toString(), QStringLiteral("Load Seg Error"));
+    }
+
     void failingRequestKinds_data()
     {
         QTest::addColumn<QByteArray>("failing");
