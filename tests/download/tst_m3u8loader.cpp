@@ -588,6 +588,56 @@ private slots:
         QVERIFY(!QFile::exists(second.path() + QStringLiteral("/a.ts")));
     }
 
+    void mediaServerAnswersNonsense_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<qint64>("announced");
+        QTest::addColumn<QString>("text");
+        const QString segmentError = QStringLiteral("Load Seg Error");
+        QTest::newRow("error page as segment") << QByteArray("/x/a.ts") << QByteArray("<!DOCTYPE html><html>busy</html>")
+                                               << qint64(-1) << segmentError;
+        QTest::newRow("not found as key") << QByteArray("/x/k.key") << QByteArray("not found") << qint64(-1)
+                                          << QStringLiteral("Load Key Error");
+        QTest::newRow("segment of partial blocks") << QByteArray("/x/a.ts") << QByteArray(20, 'r') << qint64(-1)
+                                                   << segmentError;
+        QTest::newRow("segment cut short") << QByteArray("/x/a.ts") << QByteArray(32, 'c') << qint64(64)
+                                           << segmentError;
+        QTest::newRow("segment of 100 MB") << QByteArray("/x/a.ts") << QByteArray(32, 'h')
+                                           << qint64(100) * 1024 * 1024 << QStringLiteral("课件过大，无法下载");
+    }
+
+    // A media server answering 200 with something that is not what was asked for: the
+    // lesson ends with the error of that kind, and nothing of it is stored as done.
+    void mediaServerAnswersNonsense()
+    {
+        QFETCH(QByteArray, target);
+        QFETCH(QByteArray, body);
+        QFETCH(qint64, announced);
+        QFETCH(QString, text);
+        MiniHttpServer server([&](const MiniHttpServer::Request &request) {
+            MiniHttpServer::Response response;
+            response.contentType = "application/octet-stream";
+            if (request.target == "/x/index.m3u8") {
+                response.body = "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"k.key\"\n#EXTINF:1,\na.ts\n";
+            } else if (request.target == target) {
+                response.body = body;
+                response.contentLength = announced;
+            } else {
+                response.body = request.target == "/x/k.key" ? QByteArray("0123456789abcdef") : QByteArray(32, 'm');
+            }
+            return response;
+        });
+        QTemporaryDir folder;
+        LoaderRun run;
+        run.start(server.url("/x/index.m3u8"), folder.path(), "c");
+        QVERIFY(run.wait(15000));
+        QCOMPARE(run.finished.count(), 0);
+        QCOMPARE(run.errors.count(), 1);
+        QCOMPARE(run.errors.first().at(0).toString(), text);
+        QVERIFY(!QFile::exists(folder.path() + QStringLiteral("/a.ts")));
+    }
+
     // A segment that redirects in a circle fails the lesson instead of keeping it busy.
     void redirectCircleEnds()
     {
