@@ -638,6 +638,25 @@ private slots:
         QVERIFY(!QFile::exists(folder.path() + QStringLiteral("/a.ts")));
     }
 
+    // A playlist naming a segment by an address that is no web address (an ftp server
+    // here): the lesson is refused at once and nothing is asked of that address.
+    void segmentAtAnFtpAddressIsNeverFetched()
+    {
+        MiniHttpServer server([&](const MiniHttpServer::Request &) {
+            MiniHttpServer::Response response;
+            response.body = "#EXTM3U\n#EXTINF:1,\nftp://" + server.hostPort().toUtf8() + "/a.ts\n";
+            return response;
+        });
+        QTemporaryDir folder;
+        LoaderRun run;
+        run.start(server.url("/x/index.m3u8"), folder.path(), "c");
+        QVERIFY(run.wait(15000));
+        QCOMPARE(run.errors.count(), 1);
+        QCOMPARE(run.errors.first().at(0).toString(), QStringLiteral("Load Seg Error"));
+        QTest::qWait(200);
+        QCOMPARE(server.connections(), 1);
+    }
+
     // A segment that redirects in a circle fails the lesson instead of keeping it busy.
     void redirectCircleEnds()
     {
