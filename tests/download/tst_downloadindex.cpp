@@ -161,9 +161,15 @@ private slots:
         QVERIFY(stream.loadIndex());
         QCOMPARE(env.state().user.downloads.size(), 1);
 
-        // The next save replaces the index whole and clears the leftovers.
+        // The next save replaces the index whole and clears the leftovers, a plain copy too
+        // (the load removed one; a second user's folder is never loaded so).
         env.state().user.downloads << sampleCourse(QStringLiteral("c2"), QStringLiteral("外科"));
         env.state().userStoreFile = env.state().userDataDir + QStringLiteral("/kecheng.zg");
+        {
+            QFile plainCopy(env.state().userStoreFile);
+            QVERIFY(plainCopy.open(QIODevice::WriteOnly));
+            plainCopy.write("left by an older version");
+        }
         stream.saveIndex();
         QVERIFY(!QFile::exists(indexFile + QStringLiteral(".tmp")));
         QVERIFY(!QFile::exists(env.state().userStoreFile));
