@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
 
 class TestDownloadIndex : public QObject
@@ -193,6 +194,15 @@ private slots:
         stream.saveIndex();
         QCOMPARE(readAll(indexFile), before);
         QDir(indexFile + QStringLiteral(".tmp")).removeRecursively();
+        QVERIFY(stream.saveIndex());
+
+        // The index's own name taken by a folder: the new index cannot be put in place, and
+        // the student is told so.
+        QSignalSpy told(&stream, &FileStream::IndexSaveFailedSignal);
+        QVERIFY(QFile::remove(indexFile));
+        QVERIFY(QDir().mkpath(indexFile + QStringLiteral("/inside")));
+        QVERIFY(!stream.saveIndex());
+        QCOMPARE(told.count(), 1);
     }
 
     void relocateSetsPathsAndMigratesLegacyFolders()
