@@ -177,6 +177,12 @@ private slots:
         const QPair<int, QVariant> detail = waitFor(ReqMyCourseInfo);
         QCOMPARE(detail.first, 1);
         QCOMPARE(detail.second.value<Course *>(), course);
+        // The course opened a second time lists its lessons once.
+        const int lessons = course->coursewares.size();
+        QVERIFY(lessons > 0);
+        m_api->getMyCourseInfo(course->id);
+        QCOMPARE(waitFor(ReqMyCourseInfo).first, 1);
+        QCOMPARE(course->coursewares.size(), lessons);
         Courseware *lesson = nullptr;
         for (Courseware &cw : course->coursewares) {
             if (cw.level == Courseware::Lesson && !lesson)

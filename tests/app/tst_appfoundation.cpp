@@ -173,7 +173,8 @@ private slots:
         QCOMPARE(blanks.downloadDir, good + QStringLiteral("lumraVideo"));
 
         const QString custom = dir.path() + QStringLiteral("/my videos ");
-        Settings::setText(blanks.settings.get(), SettingKeys::VideoPath, custom);
+        // Under the key every earlier version wrote, so their folder is found after an update.
+        blanks.settings->setValue(QStringLiteral("DOWNLOAD/Video_Path"), custom);
         blanks.settings->sync();
         AppState kept;
         AppFolders::setUp(kept, documents, QStringList() << good);

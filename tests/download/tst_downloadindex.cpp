@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
 
 class TestDownloadIndex : public QObject
@@ -161,9 +162,15 @@ private slots:
         QVERIFY(stream.loadIndex());
         QCOMPARE(env.state().user.downloads.size(), 1);
 
-        // The next save replaces the index whole and clears the leftovers.
+        // The next save replaces the index whole and clears the leftovers, a plain copy too
+        // (the load removed one; a second user's folder is never loaded so).
         env.state().user.downloads << sampleCourse(QStringLiteral("c2"), QStringLiteral("外科"));
         env.state().userStoreFile = env.state().userDataDir + QStringLiteral("/kecheng.zg");
+        {
+            QFile plainCopy(env.state().userStoreFile);
+            QVERIFY(plainCopy.open(QIODevice::WriteOnly));
+            plainCopy.write("left by an older version");
+        }
         stream.saveIndex();
         QVERIFY(!QFile::exists(indexFile + QStringLiteral(".tmp")));
         QVERIFY(!QFile::exists(env.state().userStoreFile));
@@ -187,6 +194,15 @@ private slots:
         stream.saveIndex();
         QCOMPARE(readAll(indexFile), before);
         QDir(indexFile + QStringLiteral(".tmp")).removeRecursively();
+        QVERIFY(stream.saveIndex());
+
+        // The index's own name taken by a folder: the new index cannot be put in place, and
+        // the student is told so.
+        QSignalSpy told(&stream, &FileStream::IndexSaveFailedSignal);
+        QVERIFY(QFile::remove(indexFile));
+        QVERIFY(QDir().mkpath(indexFile + QStringLiteral("/inside")));
+        QVERIFY(!stream.saveIndex());
+        QCOMPARE(told.count(), 1);
     }
 
     void relocateSetsPathsAndMigratesLegacyFolders()

@@ -808,6 +808,32 @@ private slots:
         QCOMPARE(Settings::text(f.env.state().settings.get(), SettingKeys::PlayerSpeed), QStringLiteral("1.0"));
     }
 
+    // Two lessons of a course asked for at once, the first answer held back: the window
+    // that opens is the lesson its answer was for, and the late answer opens nothing.
+    void addressAnswersOutOfOrder()
+    {
+        Fixture f(*m_service);
+        QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
+        QVERIFY(m_service->setFaults({{QStringLiteral("hold"), QStringLiteral("GetKeysAndUrlByLid")},
+                                      {QStringLiteral("hold-count"), QStringLiteral("1")},
+                                      {QStringLiteral("hold-ms"), QStringLiteral("1500")}}));
+        Courseware first = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1013"), Courseware::NotDownloaded);
+        Courseware second = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1014"), Courseware::NotDownloaded);
+        const int mark = logMark();
+        QString title;
+        whenPlaying([&](FFPlayer *w) {
+            title = w->windowTitle();
+            (void)QTest::qWaitFor([&] { return logSince(mark, QStringLiteral("GetKeysAndUrlByLid")).size() == 2; }, 5000);
+            QTest::qWait(1700); // the held answer arrives while this window plays
+            w->close();
+        });
+        f.session.playFromCourse(&first);
+        f.session.playFromCourse(&second);
+        QVERIFY(QTest::qWaitFor([&] { return m_scriptRan; }, 30000));
+        QVERIFY(waitGone());
+        QCOMPARE(title, QStringLiteral("课件 1014"));
+    }
+
     void refusedAddressShowsServiceText()
     {
         Fixture f(*m_service);
@@ -819,10 +845,17 @@ private slots:
         QTest::qWait(200);
         QVERIFY(logSince(mark, QStringLiteral("GetKeysAndUrlByLid")).isEmpty());
 
+        // A lesson whose download has not finished is asked for online, not opened from the
+        // store; here the service refuses it and says why.
         Courseware foreign = DemoLessons::lesson(QStringLiteral("999"), QStringLiteral("9999"), Courseware::NotDownloaded);
+        Course queued;
+        queued.id = foreign.courseId;
+        queued.coursewares << DemoLessons::lesson(foreign.courseId, foreign.id, Courseware::Queued);
+        f.state().user.downloads << queued;
         f.session.playFromCourse(&foreign);
         QVERIFY(QTest::qWaitFor([&] { return !f.messages.isEmpty(); }, 15000));
         QVERIFY(!f.messages.first().isEmpty());
+        QCOMPARE(logSince(mark, QStringLiteral("GetKeysAndUrlByLid")).size(), 1);
         QVERIFY(!FFPlayer::current());
     }
 

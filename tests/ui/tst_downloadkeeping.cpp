@@ -246,6 +246,7 @@ private slots:
     {
         m_service.clearFaults();
         QDir(otherVolumeFolder(home())).removeRecursively();
+        QDir(otherVolumeFolder(home()) + QStringLiteral("_again")).removeRecursively();
         m_home.reset();
     }
 
@@ -388,6 +389,11 @@ private slots:
         QCOMPARE(lessonFilesUnder(before), QStringList());
         QCOMPARE(playableAt(after + QStringLiteral("/101/1014")), QString());
         QCOMPARE(run.downloads()->cachedGrid()->count(), 0);
+
+        // A move on the same disk (lesson folders renamed, not copied) plays from there too.
+        const QString sibling = after + QStringLiteral("_again");
+        run.changeFolder(sibling);
+        QCOMPARE(playableAt(sibling + QStringLiteral("/101/1014")), QString());
     }
 
     // A folder the lessons cannot all be moved into: a clear message, the old folder kept in
