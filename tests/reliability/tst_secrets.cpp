@@ -44,6 +44,8 @@ private slots:
         QVERIFY2(client.signIn(), qPrintable(client.errorString()));
         AppState &state = env.state();
         writeLog(QStringLiteral("signed in as ") + state.user.loginName);
+        // The avatar comes after the sign-in reply; on a busy machine it can take a while.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(state.avatarPath), 10000);
 
         // A password change keeps the new one in memory; neither may reach a file.
         const QString newPassword = QStringLiteral("Secret密码2026");
