@@ -51,10 +51,7 @@ bool succeeded(const QJsonObject &reply)
     return flag.isDouble() && flag.toDouble() == 1.0;
 }
 
-QString infos(const QJsonObject &reply)
-{
-    return reply.value(QLatin1String("infos")).toString();
-}
+QString infos(const QJsonObject &reply) { return reply.value(QLatin1String("infos")).toString(); }
 
 // What a failed reply tells the user: the service's own text, or, when it gave none (the
 // body was not its reply at all), that the answer could not be read.
@@ -73,8 +70,8 @@ QJsonObject dataObject(const QJsonObject &reply)
 // here: the service client stays free of the drawing library.
 bool looksLikePicture(const QByteArray &head)
 {
-    return head.startsWith("\xFF\xD8\xFF") || head.startsWith("\x89PNG\r\n\x1A\n") || head.startsWith("GIF87a")
-           || head.startsWith("GIF89a") || head.startsWith("BM")
+    return head.startsWith("\xFF\xD8\xFF") || head.startsWith("\x89PNG\r\n\x1A\n")
+           || head.startsWith("GIF87a") || head.startsWith("GIF89a") || head.startsWith("BM")
            || (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP");
 }
 
@@ -96,22 +93,24 @@ APIHandler::~APIHandler() = default;
 
 // ---- requests -----------------------------------------------------------------------
 
-void APIHandler::sendSigned(int type, const RequestQuery &parameters, const HttpRequestContext &context)
+void APIHandler::sendSigned(int type, const RequestQuery &parameters,
+                            const HttpRequestContext &context)
 {
     sendRequest(RequestCatalogue::address(type, parameters), context);
 }
 
 void APIHandler::getPcUpdate()
 {
-    sendRequest(RequestCatalogue::address(ReqPcUpdate, RequestCatalogue::pcUpdate(appState()->user.sid)),
-                ReqPcUpdate);
+    sendRequest(
+        RequestCatalogue::address(ReqPcUpdate, RequestCatalogue::pcUpdate(appState()->user.sid)),
+        ReqPcUpdate);
 }
 
 void APIHandler::getSessionId()
 {
-    sendRequest(RequestCatalogue::address(ReqSessionId,
-                                          RequestCatalogue::sessionId(appState()->user.sid)),
-                ReqSessionId);
+    sendRequest(
+        RequestCatalogue::address(ReqSessionId, RequestCatalogue::sessionId(appState()->user.sid)),
+        ReqSessionId);
 }
 
 void APIHandler::login()
@@ -137,7 +136,9 @@ void APIHandler::fetchAvatar()
     if (!ReplyLimits::isFetchable(QUrl(address, QUrl::TolerantMode))) {
         writeLog(QStringLiteral("avatar address refused: ") + address);
         // Reported as the network layer reports an address it cannot fetch.
-        QTimer::singleShot(0, this, [this] { handleNetworkError(ReqAvatar, QNetworkReply::ProtocolUnknownError); });
+        QTimer::singleShot(0, this, [this] {
+            handleNetworkError(ReqAvatar, QNetworkReply::ProtocolUnknownError);
+        });
         return;
     }
     // The picture belongs to the user who asked, whoever is signed in when it arrives.
@@ -155,9 +156,10 @@ void APIHandler::registerUser()
 
 void APIHandler::registerUser(const QString &loginName, const QString &password)
 {
-    sendRequest(RequestCatalogue::address(ReqRegister, RequestCatalogue::registerUser(
-                                                           appState()->user.sid, loginName, password)),
-                ReqRegister);
+    sendRequest(
+        RequestCatalogue::address(
+            ReqRegister, RequestCatalogue::registerUser(appState()->user.sid, loginName, password)),
+        ReqRegister);
 }
 
 void APIHandler::changePassword(const QString &newPassword)
@@ -178,8 +180,8 @@ void APIHandler::getMyCourseList()
 
 void APIHandler::getMyCourseInfo(const QString &courseId)
 {
-    sendRequest(RequestCatalogue::address(
-                    ReqMyCourseInfo, RequestCatalogue::myCourseInfo(appState()->user.sid, courseId)),
+    sendRequest(RequestCatalogue::address(ReqMyCourseInfo, RequestCatalogue::myCourseInfo(
+                                                               appState()->user.sid, courseId)),
                 ReqMyCourseInfo);
 }
 
@@ -197,9 +199,9 @@ void APIHandler::getKeysAndUrl(const Courseware *courseware, int type)
 void APIHandler::pushLearnStatus(const QString &classId, const QString &lessonId,
                                  const QString &status, const QString &cType)
 {
-    sendRequest(RequestCatalogue::address(ReqLearnStatus,
-                                          RequestCatalogue::learnStatus(appState()->user.sid, classId,
-                                                                        lessonId, status, cType)),
+    sendRequest(RequestCatalogue::address(
+                    ReqLearnStatus, RequestCatalogue::learnStatus(appState()->user.sid, classId,
+                                                                  lessonId, status, cType)),
                 ReqLearnStatus);
 }
 
@@ -220,20 +222,16 @@ void APIHandler::sendProgress(const ProgressReport &report)
     const QString sid = appState()->user.sid;
     sendSigned(report.type,
                report.type == ReqLearnStatus
-                   ? RequestCatalogue::learnStatus(sid, report.courseId, report.lessonId, report.value, report.cType)
-                   : RequestCatalogue::watchTime(sid, report.courseId, report.lessonId, report.value, report.cType),
+                   ? RequestCatalogue::learnStatus(sid, report.courseId, report.lessonId,
+                                                   report.value, report.cType)
+                   : RequestCatalogue::watchTime(sid, report.courseId, report.lessonId,
+                                                 report.value, report.cType),
                context);
 }
 
-QString APIHandler::sign(const QString &parameters)
-{
-    return RequestSigner::sign(parameters);
-}
+QString APIHandler::sign(const QString &parameters) { return RequestSigner::sign(parameters); }
 
-QString APIHandler::md5Hex(const QString &text)
-{
-    return RequestSigner::md5Hex(text);
-}
+QString APIHandler::md5Hex(const QString &text) { return RequestSigner::md5Hex(text); }
 
 // ---- transport ----------------------------------------------------------------------
 
@@ -251,15 +249,19 @@ void APIHandler::sendRequest(const QString &url, const HttpRequestContext &conte
     QNetworkReply *reply = m_manager->get(request);
     reply->setProperty(kContextProperty, QVariant::fromValue(context));
     new HttpReplyTimeout(reply, HttpReplyTimeout::DefaultMs,
-                         context.type == ReqAvatar ? ReplyLimits::Picture : ReplyLimits::ServiceReply);
+                         context.type == ReqAvatar ? ReplyLimits::Picture
+                                                   : ReplyLimits::ServiceReply);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { onReplyFinished(reply); });
 }
 
 void APIHandler::onReplyFinished(QNetworkReply *reply)
 {
-    const HttpRequestContext context = reply->property(kContextProperty).value<HttpRequestContext>();
-    if (reply->error() != QNetworkReply::NoError && context.args.contains(QLatin1String(kReportArg)))
-        emit ProgressAnswered(context.args.value(QLatin1String(kReportArg)).toLongLong(), ProgressReport::Unreachable);
+    const HttpRequestContext context =
+        reply->property(kContextProperty).value<HttpRequestContext>();
+    if (reply->error() != QNetworkReply::NoError
+        && context.args.contains(QLatin1String(kReportArg)))
+        emit ProgressAnswered(context.args.value(QLatin1String(kReportArg)).toLongLong(),
+                              ProgressReport::Unreachable);
     else if (reply->error() != QNetworkReply::NoError)
         handleNetworkError(context.type, HttpReplyTimeout::errorOf(reply));
     else
@@ -281,10 +283,7 @@ void APIHandler::handleNetworkError(int type, int errorCode)
     emit HttpResponseSignal(type, 0, text);
 }
 
-QString APIHandler::networkErrorText(int code)
-{
-    return ::networkErrorText(code);
-}
+QString APIHandler::networkErrorText(int code) { return ::networkErrorText(code); }
 
 void APIHandler::dispatchReply(const QByteArray &body, const HttpRequestContext &context)
 {
@@ -301,11 +300,8 @@ void APIHandler::dispatchReply(const QByteArray &body, const HttpRequestContext 
     case ReqPlayKeys:
     case ReqDownloadKeys: parseKeysAndUrl(reply, context); break;
     case ReqLearnStatus:
-    case ReqWatchTime:
-        parseProgress(body, context);
-        break;
-    default:
-        break;
+    case ReqWatchTime: parseProgress(body, context); break;
+    default: break;
     }
 }
 
@@ -354,8 +350,9 @@ void APIHandler::resolveLines()
     for (int attempt = 0; attempt < servers.size(); ++attempt) {
         if (m_dnsServerIndex < 0 || m_dnsServerIndex >= servers.size())
             m_dnsServerIndex = 0;
-        const QString url = QStringLiteral("http://") + servers.at(m_dnsServerIndex) + QLatin1Char('/')
-                            + ServiceSettings::httpDnsAccount() + QStringLiteral("/d?host=") + host;
+        const QString url = QStringLiteral("http://") + servers.at(m_dnsServerIndex)
+                            + QLatin1Char('/') + ServiceSettings::httpDnsAccount()
+                            + QStringLiteral("/d?host=") + host;
         const SyncReply reply = syncGet(url);
         if (reply.ok) {
             const QJsonObject object = QJsonDocument::fromJson(reply.body).object();
@@ -386,8 +383,8 @@ QString APIHandler::mapToLine(const QString &address)
     AppState *state = appState();
     if (!state || !state->linesResolved || state->currentLine <= 0)
         return url;
-    const bool failedLately = m_sinceFailedResolve.isValid()
-                              && !m_sinceFailedResolve.hasExpired(kResolveAfterFailureMs);
+    const bool failedLately =
+        m_sinceFailedResolve.isValid() && !m_sinceFailedResolve.hasExpired(kResolveAfterFailureMs);
     if (QDateTime::currentDateTime() > state->linesResolvedAt && !failedLately) {
         // When every server fails the previous addresses stay in use, and nobody asks
         // again for a minute: each play and each download would otherwise wait anew.
@@ -416,8 +413,8 @@ void APIHandler::finishSignIn()
     const QString loginName = state->user.loginName;
     state->userDataDir = state->userDir + QLatin1Char('/') + AppFolders::userFolderName(loginName);
     if (QFileInfo(state->userDataDir).isDir())
-        state->avatarPath = state->userDataDir + QLatin1Char('/') + AppFolders::userFolderName(loginName)
-                            + QStringLiteral(".jpg");
+        state->avatarPath = state->userDataDir + QLatin1Char('/')
+                            + AppFolders::userFolderName(loginName) + QStringLiteral(".jpg");
     else
         PrivateFiles::makeFolder(state->userDataDir);
     state->userStoreFile = state->userDataDir + QLatin1Char('/') + AppInfo::userStoreName();
@@ -480,9 +477,9 @@ void APIHandler::parseLogin(const QJsonObject &reply)
     user.version = AppInfo::programVersion();
     Settings::setText(state->settings.get(), SettingKeys::LastUser, user.loginName);
 
-    state->avatarPath = state->userDir + QLatin1Char('/') + AppFolders::userFolderName(user.loginName)
-                        + QLatin1Char('/') + AppFolders::userFolderName(user.loginName)
-                        + QStringLiteral(".jpg");
+    state->avatarPath = state->userDir + QLatin1Char('/')
+                        + AppFolders::userFolderName(user.loginName) + QLatin1Char('/')
+                        + AppFolders::userFolderName(user.loginName) + QStringLiteral(".jpg");
     const bool avatarMissing = !isPicture(state->avatarPath);
     finishSignIn();
     // Asked for after the user folder exists, so the picture has somewhere to go.
@@ -499,11 +496,13 @@ void APIHandler::parseAvatar(const QByteArray &body, const HttpRequestContext &c
     bool stored = false;
     if (!path.isEmpty() && QFileInfo(QFileInfo(path).path()).isDir() && looksLikePicture(body)) {
         QSaveFile file(path);
-        stored = file.open(QIODevice::WriteOnly) && file.write(body) == body.size() && file.commit();
+        stored =
+            file.open(QIODevice::WriteOnly) && file.write(body) == body.size() && file.commit();
         if (!stored)
             writeLog(QStringLiteral("avatar not saved: ") + path);
     }
-    emit HttpResponseSignal(ReqAvatar, stored ? 1 : 0, stored ? QVariant(path) : QVariant(QString()));
+    emit HttpResponseSignal(ReqAvatar, stored ? 1 : 0,
+                            stored ? QVariant(path) : QVariant(QString()));
 }
 
 bool APIHandler::isPicture(const QString &path)

@@ -36,10 +36,7 @@ HttpReplyTimeout::HttpReplyTimeout(QNetworkReply *reply, int silenceMs, qint64 m
     m_silence->start();
 }
 
-QNetworkReply *HttpReplyTimeout::reply() const
-{
-    return qobject_cast<QNetworkReply *>(parent());
-}
+QNetworkReply *HttpReplyTimeout::reply() const { return qobject_cast<QNetworkReply *>(parent()); }
 
 bool HttpReplyTimeout::wasTooLarge(const QNetworkReply *reply)
 {

@@ -17,9 +17,10 @@ const char *const kLast = "last";
 
 QJsonObject toJson(const ProgressReport &report)
 {
-    return QJsonObject{{QStringLiteral("id"), double(report.id)},     {QStringLiteral("type"), report.type},
-                       {QStringLiteral("course"), report.courseId},   {QStringLiteral("lesson"), report.lessonId},
-                       {QStringLiteral("cType"), report.cType},       {QStringLiteral("value"), report.value}};
+    return QJsonObject{
+        {QStringLiteral("id"), double(report.id)},   {QStringLiteral("type"), report.type},
+        {QStringLiteral("course"), report.courseId}, {QStringLiteral("lesson"), report.lessonId},
+        {QStringLiteral("cType"), report.cType},     {QStringLiteral("value"), report.value}};
 }
 
 ProgressReport fromJson(const QJsonObject &object)
@@ -57,7 +58,8 @@ bool LearningJournal::write(const QJsonObject &journal) const
     const QByteArray bytes = QJsonDocument(journal).toJson(QJsonDocument::Compact);
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
         return true;
-    writeLog(QStringLiteral("learning progress not saved: ") + m_path + QStringLiteral(": ") + file.errorString());
+    writeLog(QStringLiteral("learning progress not saved: ") + m_path + QStringLiteral(": ")
+             + file.errorString());
     return false;
 }
 
@@ -76,7 +78,8 @@ qint64 LearningJournal::append(const ProgressReport &report, qint64 inFlightId)
     const qint64 id = qMax<qint64>(1, qint64(journal.value(QLatin1String(kNextId)).toDouble()));
     ProgressReport entry = report;
     entry.id = id;
-    const ProgressReport last = pending.isEmpty() ? ProgressReport() : fromJson(pending.last().toObject());
+    const ProgressReport last =
+        pending.isEmpty() ? ProgressReport() : fromJson(pending.last().toObject());
     if (report.type == ReqWatchTime && last.type == ReqWatchTime && last.id != inFlightId
         && last.courseId == report.courseId && last.lessonId == report.lessonId)
         pending.removeLast();
@@ -113,7 +116,8 @@ bool LearningJournal::setLastLesson(const LastLesson &lesson)
 
 LastLesson LearningJournal::lastLesson(const QString &courseId) const
 {
-    const QJsonObject entry = read().value(QLatin1String(kLast)).toObject().value(courseId).toObject();
+    const QJsonObject entry =
+        read().value(QLatin1String(kLast)).toObject().value(courseId).toObject();
     LastLesson lesson;
     lesson.lessonId = entry.value(QStringLiteral("lesson")).toString();
     if (lesson.lessonId.isEmpty())

@@ -8,7 +8,12 @@
 // its learning status (type 10). Named by ids only.
 struct ProgressReport
 {
-    enum Outcome { Accepted = 0, Refused = 1, SessionExpired = 2, Unreachable = 3 };
+    enum Outcome {
+        Accepted = 0,
+        Refused = 1,
+        SessionExpired = 2,
+        Unreachable = 3
+    };
 
     qint64 id = 0; // given by the journal, growing
     int type = 0;

@@ -30,10 +30,7 @@ QString LearningProgress::userFolder() const
     return state ? state->userDataDir : QString();
 }
 
-bool LearningProgress::isWatched(const Courseware &lesson)
-{
-    return lesson.stutas.toInt() > 0;
-}
+bool LearningProgress::isWatched(const Courseware &lesson) { return lesson.stutas.toInt() > 0; }
 
 int LearningProgress::pendingCount() const
 {
@@ -163,7 +160,8 @@ void LearningProgress::onAnswered(qint64 reportId, int outcome)
         // A refusal (a lesson the service does not know) would be refused again: it goes
         // too, or it would hold back everything after it.
         if (outcome == ProgressReport::Refused)
-            writeLog(QStringLiteral("learning progress refused by the service, dropped: ") + QString::number(reportId));
+            writeLog(QStringLiteral("learning progress refused by the service, dropped: ")
+                     + QString::number(reportId));
         LearningJournal journal(folder);
         if (!journal.remove(reportId))
             return; // sent again with the next report; the service takes a repeat as it is

@@ -13,7 +13,8 @@ const QHash<int, QString> &errorTexts()
         {4, QStringLiteral("连接超时")},
         {5, QStringLiteral("网络超时")},
         {6, QStringLiteral("SSL/TLS 握手失败，无法建立加密的通道")},
-        {7, QStringLiteral("然而系统已开始漫游到另一个接入点，连接已断开由于从网络断开连接。请求应重新提交，并将尽快重新建立连接时进行处理。")},
+        {7, QStringLiteral("然而系统已开始漫游到另一个接入点，连接已断开由于从网络断开连接。请求应"
+                           "重新提交，并将尽快重新建立连接时进行处理。")},
         {8, QStringLiteral("由于网络未能启动或网络断开连接被中断。")},
         {9, QStringLiteral("当前平台策略不允许背景请求。")},
         {99, QStringLiteral("未知的与网络相关的错误")},
@@ -44,22 +45,13 @@ const QHash<int, QString> &errorTexts()
 
 } // namespace
 
-QString networkErrorText(int code)
-{
-    return errorTexts().value(code);
-}
+QString networkErrorText(int code) { return errorTexts().value(code); }
 
 bool isNetworkErrorText(const QString &text)
 {
     return !text.isEmpty() && errorTexts().key(text, 0) != 0;
 }
 
-QString sessionExpiredText()
-{
-    return QStringLiteral("登录已失效，请重新登录");
-}
+QString sessionExpiredText() { return QStringLiteral("登录已失效，请重新登录"); }
 
-QString unreadableReplyText()
-{
-    return QStringLiteral("服务器返回了无法识别的内容，请稍后重试");
-}
+QString unreadableReplyText() { return QStringLiteral("服务器返回了无法识别的内容，请稍后重试"); }

@@ -16,7 +16,8 @@ RequestQuery withSid(const QString &sid)
 
 RequestQuery &addClient(RequestQuery &query)
 {
-    return query.add(QStringLiteral("php_new_vs"), QStringLiteral("2")).add(QStringLiteral("type"), QStringLiteral("2"));
+    return query.add(QStringLiteral("php_new_vs"), QStringLiteral("2"))
+        .add(QStringLiteral("type"), QStringLiteral("2"));
 }
 } // namespace
 
@@ -38,10 +39,7 @@ QString path(int type)
     }
 }
 
-bool isSigned(int type)
-{
-    return type != ReqPcUpdate && type != ReqAvatar;
-}
+bool isSigned(int type) { return type != ReqPcUpdate && type != ReqAvatar; }
 
 QString address(int type, const RequestQuery &parameters)
 {
@@ -107,7 +105,8 @@ RequestQuery changePassword(const QString &sid, const QString &userName, const Q
 RequestQuery myCourseList(const QString &sid)
 {
     RequestQuery query = withSid(sid);
-    query.add(QStringLiteral("p"), QStringLiteral("15")).add(QStringLiteral("num"), QStringLiteral("0"));
+    query.add(QStringLiteral("p"), QStringLiteral("15"))
+        .add(QStringLiteral("num"), QStringLiteral("0"));
     return addClient(query);
 }
 

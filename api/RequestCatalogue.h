@@ -23,7 +23,7 @@ RequestQuery sessionId(const QString &sid);
 RequestQuery login(const QString &sid, const QString &userName, const QString &password);
 RequestQuery registerUser(const QString &sid, const QString &userName, const QString &password);
 RequestQuery changePassword(const QString &sid, const QString &userName, const QString &oldPassword,
-                             const QString &newPassword);
+                            const QString &newPassword);
 RequestQuery myCourseList(const QString &sid);
 RequestQuery myCourseInfo(const QString &sid, const QString &courseId);
 RequestQuery keysAndUrl(const QString &sid, const Courseware &courseware);
@@ -31,4 +31,4 @@ RequestQuery learnStatus(const QString &sid, const QString &classId, const QStri
                          const QString &status, const QString &cType);
 RequestQuery watchTime(const QString &sid, const QString &classId, const QString &lessonId,
                        const QString &watchTimes, const QString &cType);
-}
+} // namespace RequestCatalogue

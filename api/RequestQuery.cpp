@@ -21,6 +21,7 @@ QString RequestQuery::encoded() const
 {
     QStringList parts;
     for (const auto &item : m_items)
-        parts << item.first + QLatin1Char('=') + QString::fromLatin1(QUrl::toPercentEncoding(item.second));
+        parts << item.first + QLatin1Char('=')
+                     + QString::fromLatin1(QUrl::toPercentEncoding(item.second));
     return parts.join(QLatin1Char('&'));
 }

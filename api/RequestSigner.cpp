@@ -27,10 +27,7 @@ QString RequestSigner::digestInput(const QString &parameters)
     return input;
 }
 
-QString RequestSigner::sign(const QString &parameters)
-{
-    return md5Hex(digestInput(parameters));
-}
+QString RequestSigner::sign(const QString &parameters) { return md5Hex(digestInput(parameters)); }
 
 QString RequestSigner::md5Hex(const QString &text)
 {

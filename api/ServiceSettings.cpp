@@ -29,9 +29,9 @@ Values read()
     v.coursewareHost = fromEnv("LUMRA_COURSEWARE_HOST", QStringLiteral("video.lumra-edu.example"));
     v.errorLogHost = fromEnv("LUMRA_ERRORLOG_HOST", QStringLiteral("log.lumra-edu.example"));
     // Documentation addresses: production builds are configured by the service operator.
-    const QString servers = fromEnv(
-        "LUMRA_HTTPDNS_SERVERS",
-        QStringLiteral("203.0.113.10,203.0.113.11,198.51.100.20,198.51.100.21,192.0.2.30"));
+    const QString servers =
+        fromEnv("LUMRA_HTTPDNS_SERVERS",
+                QStringLiteral("203.0.113.10,203.0.113.11,198.51.100.20,198.51.100.21,192.0.2.30"));
     for (const QString &server : servers.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         if (v.httpDnsServers.size() < 5)
             v.httpDnsServers << server.trimmed();
@@ -61,9 +61,6 @@ QString errorLogUrl()
     return QStringLiteral("http://") + errorLogHost() + QStringLiteral("/record_log/c_errorlog/");
 }
 
-void reload()
-{
-    values() = read();
-}
+void reload() { values() = read(); }
 
 } // namespace ServiceSettings

@@ -22,4 +22,4 @@ QString cookieDomain();
 QString errorLogUrl();
 // Reads the environment again; for tests that start a service after the first use.
 void reload();
-}
+} // namespace ServiceSettings

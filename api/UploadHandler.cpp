@@ -30,7 +30,8 @@ bool UploadHandler::upload(const QString &url, const QString &filePath)
     part.setBodyDevice(file);
     multiPart->append(part);
 
-    QNetworkReply *reply = m_manager->post(QNetworkRequest(QUrl(url, QUrl::TolerantMode)), multiPart);
+    QNetworkReply *reply =
+        m_manager->post(QNetworkRequest(QUrl(url, QUrl::TolerantMode)), multiPart);
     multiPart->setParent(reply);
     file->setObjectName(QStringLiteral("file"));
     file->setParent(reply);

@@ -11,4 +11,4 @@ inline QString defaultDownloadFolderName() { return QStringLiteral("lumraVideo")
 inline QString settingsFileName() { return QStringLiteral("lumra.ini"); }
 inline QString logFileName() { return QStringLiteral("log.txt"); }
 inline QString userStoreName() { return QStringLiteral("kecheng.zg"); }
-}
+} // namespace AppInfo

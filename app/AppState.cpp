@@ -6,10 +6,7 @@
 
 AppState::AppState() = default;
 
-AppState::~AppState()
-{
-    qDeleteAll(courses);
-}
+AppState::~AppState() { qDeleteAll(courses); }
 
 void AppState::openSettings(const QString &path)
 {

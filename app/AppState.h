@@ -39,7 +39,7 @@ public:
     QString logPath;
     UserSession user;
     std::unique_ptr<QSettings> settings;
-    QList<Course *> courses;       // owned, never removed during the run
+    QList<Course *> courses; // owned, never removed during the run
     QString avatarPath;
     bool signedIn = false;
     std::unique_ptr<UpdateInfo> update = std::make_unique<UpdateInfo>();

@@ -13,14 +13,15 @@ QString InstallerCleanup::run(const QString &dataDir, const QString &programVers
     const QString extension = PlatformPaths::installerExtension();
     QDir folder(dataDir);
     // No download runs before this: a partial installer is what an ended run left.
-    const QStringList partials = folder.entryList(QStringList() << (QLatin1Char('*') + extension + QStringLiteral(".download")),
-                                                  QDir::Files | QDir::Hidden, QDir::Unsorted);
+    const QStringList partials = folder.entryList(
+        QStringList() << (QLatin1Char('*') + extension + QStringLiteral(".download")),
+        QDir::Files | QDir::Hidden, QDir::Unsorted);
     for (const QString &name : partials)
         folder.remove(name);
 
-    const QStringList entries = folder.entryList(QStringList() << (QLatin1Char('*') + extension),
-                                                 QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                                                 QDir::Unsorted);
+    const QStringList entries = folder.entryList(
+        QStringList() << (QLatin1Char('*') + extension),
+        QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Unsorted);
     QString best;
     for (QString name : entries) {
         const QString full = dataDir + QLatin1Char('/') + name;

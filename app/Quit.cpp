@@ -10,10 +10,7 @@ std::function<void()> &playbackStopper()
 }
 } // namespace
 
-void setPlaybackStopper(std::function<void()> stopper)
-{
-    playbackStopper() = std::move(stopper);
-}
+void setPlaybackStopper(std::function<void()> stopper) { playbackStopper() = std::move(stopper); }
 
 void quitApplication()
 {

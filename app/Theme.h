@@ -8,6 +8,7 @@ class Theme
 {
 public:
     // Empty when the resource cannot be opened; the program then runs unstyled.
-    static QString loadStyleSheet(const QString &resourcePath = QStringLiteral(":/css/default.css"));
+    static QString
+    loadStyleSheet(const QString &resourcePath = QStringLiteral(":/css/default.css"));
     static QString fillPlaceholders(QString sheet);
 };

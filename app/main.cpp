@@ -43,10 +43,13 @@ QString crashReportPath()
 
 void installCrashHandler()
 {
-    const QString message = QStringLiteral("抱歉，") + AppInfo::displayName()
-                            + QStringLiteral("崩溃啦<br>请不要担心，我们已经记录崩溃的原因，并将在下次启动时上传这些信息");
+    const QString message =
+        QStringLiteral("抱歉，") + AppInfo::displayName()
+        + QStringLiteral(
+            "崩溃啦<br>请不要担心，我们已经记录崩溃的原因，并将在下次启动时上传这些信息");
     CrashHandler::install(crashReportPath(),
-                          QApplication::applicationDirPath() + QStringLiteral("/lumra-crash-message"),
+                          QApplication::applicationDirPath()
+                              + QStringLiteral("/lumra-crash-message"),
                           QStringList() << QStringLiteral("错误") << message);
 }
 
@@ -86,7 +89,8 @@ int main(int argc, char *argv[])
     AppState state;
     registerAppState(&state);
     state.lines << ServiceSettings::coursewareHost();
-    AppFolders::setUp(state, PlatformPaths::documentsDir(), PlatformPaths::downloadRootCandidates());
+    AppFolders::setUp(state, PlatformPaths::documentsDir(),
+                      PlatformPaths::downloadRootCandidates());
 
     AesCipher cipher;
     cipher.setKey(AesCipher::storeKey());
@@ -103,7 +107,8 @@ int main(int argc, char *argv[])
 
     MainWidget window;
     registerMainWidget(&window);
-    QObject::connect(&stream, &FileStream::ShowAllDoneTipSignal, &window, &MainWidget::showAllDoneTip);
+    QObject::connect(&stream, &FileStream::ShowAllDoneTipSignal, &window,
+                     &MainWidget::showAllDoneTip);
     QObject::connect(&stream, &FileStream::ShowShutdownSignal, &window, &MainWidget::showShutdown);
     window.show();
     QObject::connect(&guard, &InstanceGuard::activateRequested, &window,

@@ -51,10 +51,7 @@ constexpr quint8 kInvSBox[256] = {
 const quint8 kRcon[11] = {0x00, 0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x1b, 0x36};
 
 // Multiplication by 2 in GF(2^8), reduced by the AES polynomial.
-constexpr quint8 xtime(quint8 b)
-{
-    return quint8((b << 1) ^ ((b & 0x80) ? 0x1b : 0x00));
-}
+constexpr quint8 xtime(quint8 b) { return quint8((b << 1) ^ ((b & 0x80) ? 0x1b : 0x00)); }
 
 constexpr quint32 rotateRight(quint32 word, int bits)
 {
@@ -75,7 +72,8 @@ constexpr RoundTables makeRoundTables()
     RoundTables t;
     for (int x = 0; x < 256; ++x) {
         const quint8 s = kSBox[x];
-        const quint32 e = quint32(xtime(s)) << 24 | quint32(s) << 16 | quint32(s) << 8 | quint8(xtime(s) ^ s);
+        const quint32 e =
+            quint32(xtime(s)) << 24 | quint32(s) << 16 | quint32(s) << 8 | quint8(xtime(s) ^ s);
         const quint8 i = kInvSBox[x];
         const quint8 i2 = xtime(i), i4 = xtime(i2), i8 = xtime(i4);
         const quint32 d = quint32(quint8(i8 ^ i4 ^ i2)) << 24 | quint32(quint8(i8 ^ i)) << 16
@@ -105,10 +103,7 @@ void storeWord(quint32 w, quint8 *p)
     p[3] = quint8(w);
 }
 
-quint8 byteOf(quint32 w, int index)
-{
-    return quint8(w >> (24 - 8 * index));
-}
+quint8 byteOf(quint32 w, int index) { return quint8(w >> (24 - 8 * index)); }
 
 // InvMixColumns of one column, for the round keys of the equivalent inverse cipher.
 quint32 invMixColumn(quint32 w)
@@ -196,10 +191,14 @@ void AesCipher::encryptBlock(const quint8 *input, quint8 *output)
     quint32 s3 = loadWord(input + 12) ^ rk[3];
     for (int round = 1; round < m_nr; ++round) {
         rk += 4;
-        const quint32 t0 = Te[0][s0 >> 24] ^ Te[1][(s1 >> 16) & 0xff] ^ Te[2][(s2 >> 8) & 0xff] ^ Te[3][s3 & 0xff] ^ rk[0];
-        const quint32 t1 = Te[0][s1 >> 24] ^ Te[1][(s2 >> 16) & 0xff] ^ Te[2][(s3 >> 8) & 0xff] ^ Te[3][s0 & 0xff] ^ rk[1];
-        const quint32 t2 = Te[0][s2 >> 24] ^ Te[1][(s3 >> 16) & 0xff] ^ Te[2][(s0 >> 8) & 0xff] ^ Te[3][s1 & 0xff] ^ rk[2];
-        const quint32 t3 = Te[0][s3 >> 24] ^ Te[1][(s0 >> 16) & 0xff] ^ Te[2][(s1 >> 8) & 0xff] ^ Te[3][s2 & 0xff] ^ rk[3];
+        const quint32 t0 = Te[0][s0 >> 24] ^ Te[1][(s1 >> 16) & 0xff] ^ Te[2][(s2 >> 8) & 0xff]
+                           ^ Te[3][s3 & 0xff] ^ rk[0];
+        const quint32 t1 = Te[0][s1 >> 24] ^ Te[1][(s2 >> 16) & 0xff] ^ Te[2][(s3 >> 8) & 0xff]
+                           ^ Te[3][s0 & 0xff] ^ rk[1];
+        const quint32 t2 = Te[0][s2 >> 24] ^ Te[1][(s3 >> 16) & 0xff] ^ Te[2][(s0 >> 8) & 0xff]
+                           ^ Te[3][s1 & 0xff] ^ rk[2];
+        const quint32 t3 = Te[0][s3 >> 24] ^ Te[1][(s0 >> 16) & 0xff] ^ Te[2][(s1 >> 8) & 0xff]
+                           ^ Te[3][s2 & 0xff] ^ rk[3];
         s0 = t0;
         s1 = t1;
         s2 = t2;
@@ -227,10 +226,14 @@ void AesCipher::decryptBlock(const quint8 *input, quint8 *output)
     quint32 s3 = loadWord(input + 12) ^ rk[3];
     for (int round = 1; round < m_nr; ++round) {
         rk += 4;
-        const quint32 t0 = Td[0][s0 >> 24] ^ Td[1][(s3 >> 16) & 0xff] ^ Td[2][(s2 >> 8) & 0xff] ^ Td[3][s1 & 0xff] ^ rk[0];
-        const quint32 t1 = Td[0][s1 >> 24] ^ Td[1][(s0 >> 16) & 0xff] ^ Td[2][(s3 >> 8) & 0xff] ^ Td[3][s2 & 0xff] ^ rk[1];
-        const quint32 t2 = Td[0][s2 >> 24] ^ Td[1][(s1 >> 16) & 0xff] ^ Td[2][(s0 >> 8) & 0xff] ^ Td[3][s3 & 0xff] ^ rk[2];
-        const quint32 t3 = Td[0][s3 >> 24] ^ Td[1][(s2 >> 16) & 0xff] ^ Td[2][(s1 >> 8) & 0xff] ^ Td[3][s0 & 0xff] ^ rk[3];
+        const quint32 t0 = Td[0][s0 >> 24] ^ Td[1][(s3 >> 16) & 0xff] ^ Td[2][(s2 >> 8) & 0xff]
+                           ^ Td[3][s1 & 0xff] ^ rk[0];
+        const quint32 t1 = Td[0][s1 >> 24] ^ Td[1][(s0 >> 16) & 0xff] ^ Td[2][(s3 >> 8) & 0xff]
+                           ^ Td[3][s2 & 0xff] ^ rk[1];
+        const quint32 t2 = Td[0][s2 >> 24] ^ Td[1][(s1 >> 16) & 0xff] ^ Td[2][(s0 >> 8) & 0xff]
+                           ^ Td[3][s3 & 0xff] ^ rk[2];
+        const quint32 t3 = Td[0][s3 >> 24] ^ Td[1][(s2 >> 16) & 0xff] ^ Td[2][(s1 >> 8) & 0xff]
+                           ^ Td[3][s0 & 0xff] ^ rk[3];
         s0 = t0;
         s1 = t1;
         s2 = t2;
@@ -256,7 +259,8 @@ bool AesCipher::streamBlocks(QIODevice *source, QIODevice *destination, Directio
     // A file or buffer says how much is left: a key or playlist needs no 64 KiB buffers.
     qint64 size = qint64(kChunkBlocks) * BlockSize;
     if (!source->isSequential())
-        size = qBound<qint64>(BlockSize, (source->bytesAvailable() + BlockSize - 1) / BlockSize * BlockSize, size);
+        size = qBound<qint64>(
+            BlockSize, (source->bytesAvailable() + BlockSize - 1) / BlockSize * BlockSize, size);
     QByteArray input(int(size), Qt::Uninitialized);
     QByteArray output(int(size), Qt::Uninitialized);
     bool ended = false;
@@ -311,8 +315,7 @@ void AesCipher::streamDevice(QIODevice *source, QIODevice *destination, Directio
         source->close();
 }
 
-void AesCipher::streamToFile(QIODevice *source, const QString &destinationPath,
-                             Direction direction)
+void AesCipher::streamToFile(QIODevice *source, const QString &destinationPath, Direction direction)
 {
     // An unreadable source must not touch the destination, so it is opened first.
     if (!source->open(QIODevice::ReadOnly))

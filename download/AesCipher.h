@@ -40,7 +40,10 @@ public:
     QByteArray decryptFileToBytes(const QString &sourcePath);
 
 private:
-    enum class Direction { Encrypt, Decrypt };
+    enum class Direction {
+        Encrypt,
+        Decrypt
+    };
 
     void streamDevice(QIODevice *source, QIODevice *destination, Direction direction);
     void streamToFile(QIODevice *source, const QString &destinationPath, Direction direction);

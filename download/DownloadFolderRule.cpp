@@ -24,7 +24,9 @@ QString resolved(const QString &path)
 
 bool isInside(const QString &path, const QString &folder)
 {
-    return path == folder || path.startsWith(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
+    return path == folder
+           || path.startsWith(folder.endsWith(QLatin1Char('/')) ? folder
+                                                                : folder + QLatin1Char('/'));
 }
 
 } // namespace

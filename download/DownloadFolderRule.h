@@ -9,4 +9,4 @@ namespace DownloadFolderRule {
 // Creates the folder when it is missing and tries a file in it. Empty when the folder is
 // accepted, else the message for the user.
 QString refusal(const QString &path, const QString &dataDir);
-}
+} // namespace DownloadFolderRule

@@ -11,10 +11,12 @@
 DownloadPathSettingWidget::DownloadPathSettingWidget(QWidget *parent)
     : PopWidget(QStringLiteral("默认下载地址"), parent)
     , m_pathEdit(new QLineEdit(contentArea()))
-    , m_changeButton(new StyleButton(QStringLiteral("更改目录"), QStringLiteral("btnChangeDir"), contentArea()))
+    , m_changeButton(new StyleButton(QStringLiteral("更改目录"), QStringLiteral("btnChangeDir"),
+                                     contentArea()))
     , m_loop(new QEventLoop(this))
 {
-    auto *hint = new QLabel(QStringLiteral("请设置下载路径，路径中不能包含中文及特殊字符"), contentArea());
+    auto *hint =
+        new QLabel(QStringLiteral("请设置下载路径，路径中不能包含中文及特殊字符"), contentArea());
     m_pathEdit->setObjectName(QStringLiteral("txtPath"));
     m_pathEdit->setEnabled(false);
     m_changeButton->setFixedSize(75, 25);
@@ -28,20 +30,11 @@ DownloadPathSettingWidget::DownloadPathSettingWidget(QWidget *parent)
     layout->addLayout(row);
 }
 
-DownloadPathSettingWidget::~DownloadPathSettingWidget()
-{
-    quit();
-}
+DownloadPathSettingWidget::~DownloadPathSettingWidget() { quit(); }
 
-void DownloadPathSettingWidget::setPath(const QString &path)
-{
-    m_pathEdit->setText(path);
-}
+void DownloadPathSettingWidget::setPath(const QString &path) { m_pathEdit->setText(path); }
 
-QString DownloadPathSettingWidget::path() const
-{
-    return m_pathEdit->text();
-}
+QString DownloadPathSettingWidget::path() const { return m_pathEdit->text(); }
 
 void DownloadPathSettingWidget::exec()
 {
@@ -58,10 +51,7 @@ void DownloadPathSettingWidget::quit()
         m_loop->quit();
 }
 
-bool DownloadPathSettingWidget::isRunning() const
-{
-    return m_loop->isRunning();
-}
+bool DownloadPathSettingWidget::isRunning() const { return m_loop->isRunning(); }
 
 void DownloadPathSettingWidget::hideEvent(QHideEvent *event)
 {

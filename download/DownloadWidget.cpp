@@ -32,11 +32,14 @@ DownloadWidget::DownloadWidget(QWidget *parent)
     , m_cachingGrid(new ThumbnailListWidget(this))
     , m_cachedTab(new StyleButton(QStringLiteral("已缓存"), QStringLiteral("btnDownTitle"), this))
     , m_cachingTab(new StyleButton(QStringLiteral("缓存中"), QStringLiteral("btnDownTitle"), this))
-    , m_startAllButton(new StyleButton(QStringLiteral("全部开始"), QStringLiteral("btnPauseAll"), this))
-    , m_pauseAllButton(new StyleButton(QStringLiteral("全部暂停"), QStringLiteral("btnPauseAll"), this))
+    , m_startAllButton(
+          new StyleButton(QStringLiteral("全部开始"), QStringLiteral("btnPauseAll"), this))
+    , m_pauseAllButton(
+          new StyleButton(QStringLiteral("全部暂停"), QStringLiteral("btnPauseAll"), this))
     , m_editButton(new StyleButton(QStringLiteral("编辑"), QStringLiteral("btnEdit"), this))
     , m_deleteButton(new StyleButton(QStringLiteral("删除所选"), QStringLiteral("btnDelete"), this))
-    , m_cancelButton(new StyleButton(QStringLiteral("取消"), QStringLiteral("btnCourseCancel"), this))
+    , m_cancelButton(
+          new StyleButton(QStringLiteral("取消"), QStringLiteral("btnCourseCancel"), this))
     , m_selectAll(new QCheckBox(QStringLiteral("全选"), this))
     , m_emptyImage(new ImageLabel(QStringLiteral("nocourse"), this))
     , m_tabs(new QButtonGroup(this))
@@ -85,8 +88,8 @@ DownloadWidget::DownloadWidget(QWidget *parent)
     layout->addWidget(m_cachingGrid, 1, Qt::AlignHCenter);
 
     // Tab goes along the button band, then into the grid shown.
-    const QList<QWidget *> tabOrder{m_cachedTab,  m_cachingTab,   m_startAllButton, m_pauseAllButton,
-                                    m_selectAll,  m_editButton,   m_deleteButton,   m_cancelButton,
+    const QList<QWidget *> tabOrder{m_cachedTab,  m_cachingTab, m_startAllButton, m_pauseAllButton,
+                                    m_selectAll,  m_editButton, m_deleteButton,   m_cancelButton,
                                     m_cachedGrid, m_cachingGrid};
     for (int i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
@@ -115,7 +118,8 @@ DownloadWidget::DownloadWidget(QWidget *parent)
         connect(queue, &FileStream::DownloadedSignal, this, refreshBoth);
         connect(queue, &FileStream::DownloadsClearedSignal, this, refreshBoth);
         // Started, paused, stopped by an error: the tiles and the buttons say which.
-        connect(queue, &FileStream::DownloadingStateChangeSignal, this, &DownloadWidget::refreshCaching);
+        connect(queue, &FileStream::DownloadingStateChangeSignal, this,
+                &DownloadWidget::refreshCaching);
         connect(queue, &FileStream::IndexSaveFailedSignal, this, [this](const QString &text) {
             // Told after the change that failed to save has run its course.
             QTimer::singleShot(0, this, [text] {
@@ -143,17 +147,18 @@ void DownloadWidget::onHttpResponse(int type, int result, const QVariant &)
 void DownloadWidget::refreshDiskLabel()
 {
     const AppState *state = appState();
-    const QString folder = state && state->settings
-                               ? state->settings->value(QLatin1String(SettingKeys::VideoPath)).toString()
-                               : QString();
+    const QString folder =
+        state && state->settings
+            ? state->settings->value(QLatin1String(SettingKeys::VideoPath)).toString()
+            : QString();
     const QString space = DiskSpace::diskSpace(DiskSpace::queryPathFor(folder));
     if (space.isEmpty())
         return;
     const QStringList parts = space.split(QLatin1Char('-'));
     if (parts.size() != 2)
         return;
-    m_diskLabel->setText(QStringLiteral("总空间：") + parts.at(0) + QStringLiteral("GB / 可用空间：") + parts.at(1)
-                         + QStringLiteral("GB"));
+    m_diskLabel->setText(QStringLiteral("总空间：") + parts.at(0)
+                         + QStringLiteral("GB / 可用空间：") + parts.at(1) + QStringLiteral("GB"));
 }
 
 QSet<QString> DownloadWidget::tickedKeys(const ThumbnailListWidget *grid)
@@ -219,7 +224,8 @@ void DownloadWidget::refreshCaching()
                 auto *tile = new ThumbnailItemCourseware(&course, &lesson, tileState);
                 tile->setErrorText(error);
                 if (&lesson == running)
-                    tile->setProgressAngle(int(ThumbnailItem::FullAngle * queue->currentProgress()));
+                    tile->setProgressAngle(
+                        int(ThumbnailItem::FullAngle * queue->currentProgress()));
                 tiles << tile;
             }
         }
@@ -346,7 +352,8 @@ void DownloadWidget::showEvent(QShowEvent *event)
 void DownloadWidget::placeEmptyImage()
 {
     const QRect grid = m_cachedGrid->geometry();
-    m_emptyImage->move(grid.x() + (grid.width() - m_emptyImage->width()) / 2, grid.y() + grid.height() / 3);
+    m_emptyImage->move(grid.x() + (grid.width() - m_emptyImage->width()) / 2,
+                       grid.y() + grid.height() / 3);
 }
 
 void DownloadWidget::paintEvent(QPaintEvent *event)

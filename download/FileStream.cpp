@@ -5,9 +5,9 @@
 #include "app/Accessors.h"
 #include "app/AppInfo.h"
 #include "app/AppState.h"
+#include "app/Log.h"
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
-#include "app/Log.h"
 #include "download/AesCipher.h"
 #include "download/IndexWriter.h"
 #include "download/M3u8Loader.h"
@@ -42,7 +42,8 @@ const char *const kMoveFailed =
 // The store file of a user folder under the app state's user folder.
 QString storeFileIn(const AppState &state, const QString &userFolder)
 {
-    return state.userDir + QLatin1Char('/') + userFolder + QLatin1Char('/') + AppInfo::userStoreName();
+    return state.userDir + QLatin1Char('/') + userFolder + QLatin1Char('/')
+           + AppInfo::userStoreName();
 }
 
 QString lessonKey(const QString &courseId, const QString &lessonId)
@@ -122,7 +123,8 @@ bool FileStream::loadIndex()
     const QString lastUser = Settings::text(state->settings.get(), SettingKeys::LastUser);
     if (lastUser.isEmpty())
         return false;
-    const QString folder = state->userDir + QLatin1Char('/') + StoreFolders::userFolderName(lastUser);
+    const QString folder =
+        state->userDir + QLatin1Char('/') + StoreFolders::userFolderName(lastUser);
     if (!QFileInfo(folder).isDir())
         return false;
 
@@ -164,7 +166,9 @@ std::optional<bool> FileStream::takeUserList()
     m_listOwner = owner;
     m_storeFile = state->userStoreFile;
     const std::optional<bool> autoStart =
-        restart ? std::optional<bool>(Settings::isOn(state->settings.get(), SettingKeys::AutoDownload)) : std::nullopt;
+        restart
+            ? std::optional<bool>(Settings::isOn(state->settings.get(), SettingKeys::AutoDownload))
+            : std::nullopt;
     if (m_putAway.contains(owner)) {
         const PutAway left = m_putAway.take(owner);
         state->user.downloads = left.downloads;
@@ -236,8 +240,8 @@ void FileStream::relocate()
             StoreFolders::childFolder(state->downloadDir, StoreFolders::legacyHash(course.title));
         for (Courseware &lesson : course.coursewares) {
             lesson.localPath = StoreFolders::childFolder(course.localPath, lesson.id);
-            lesson.legacyPath =
-                StoreFolders::childFolder(course.legacyPath, StoreFolders::legacyHash(lesson.title));
+            lesson.legacyPath = StoreFolders::childFolder(course.legacyPath,
+                                                          StoreFolders::legacyHash(lesson.title));
             migrateLesson(course, lesson);
         }
     }
@@ -255,7 +259,8 @@ void FileStream::migrateLesson(const Course &course, const Courseware &lesson)
     QDir().mkpath(lesson.localPath);
 
     AesCipher *cipher = localCipher();
-    const QString legacyPlaylist = lesson.legacyPath + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName);
+    const QString legacyPlaylist =
+        lesson.legacyPath + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName);
     if (cipher && QFileInfo::exists(legacyPlaylist)) {
         QByteArray playlist = cipher->decryptFileToBytes(legacyPlaylist);
         if (!playlist.isEmpty()) {
@@ -264,14 +269,16 @@ void FileStream::migrateLesson(const Course &course, const Courseware &lesson)
             // Drop the old padding so it is not enciphered into the text.
             while (playlist.endsWith('\0'))
                 playlist.chop(1);
-            cipher->encryptBytesToFile(playlist, lesson.localPath + QLatin1Char('/')
-                                                     + QLatin1String(StoreFolders::playlistFileName));
+            cipher->encryptBytesToFile(playlist,
+                                       lesson.localPath + QLatin1Char('/')
+                                           + QLatin1String(StoreFolders::playlistFileName));
             QFile::remove(legacyPlaylist);
         }
     }
 
     QDir legacyDir(lesson.legacyPath);
-    const QStringList files = legacyDir.entryList(QStringList() << QStringLiteral("*.*"), QDir::Files);
+    const QStringList files =
+        legacyDir.entryList(QStringList() << QStringLiteral("*.*"), QDir::Files);
     bool allMoved = true;
     for (const QString &name : files) {
         const QString from = legacyDir.filePath(name);
@@ -348,10 +355,7 @@ QString FileStream::lessonError(const QString &courseId, const QString &lessonId
     return m_errors.value(lessonKey(courseId, lessonId));
 }
 
-void FileStream::startNext()
-{
-    advance(false);
-}
+void FileStream::startNext() { advance(false); }
 
 void FileStream::advance(bool afterCompletion)
 {
@@ -450,10 +454,11 @@ void FileStream::onHttpResponse(int type, int result, const QVariant &info)
             if (loader == m_loader)
                 onLoaderFinished(isCancel);
         });
-        connect(loader, &M3u8Loader::ProgressSignal, this, [this, loader](double progress, double speed) {
-            if (loader == m_loader)
-                onLoaderProgress(progress, speed);
-        });
+        connect(loader, &M3u8Loader::ProgressSignal, this,
+                [this, loader](double progress, double speed) {
+                    if (loader == m_loader)
+                        onLoaderProgress(progress, speed);
+                });
         connect(loader, &M3u8Loader::ErrorSignal, this, [this, loader](const QString &text) {
             if (loader == m_loader)
                 onLoaderError(text);
@@ -470,17 +475,18 @@ void FileStream::onHttpResponse(int type, int result, const QVariant &info)
         return;
     }
     ++m_addressRetries;
-    QTimer::singleShot(AddressRetryDelayMs, this, [this, courseId = m_currentCourseId, lessonId = m_currentLessonId] {
-        retryAddress(courseId, lessonId);
-    });
+    QTimer::singleShot(AddressRetryDelayMs, this,
+                       [this, courseId = m_currentCourseId, lessonId = m_currentLessonId] {
+                           retryAddress(courseId, lessonId);
+                       });
 }
 
 void FileStream::retryAddress(const QString &courseId, const QString &lessonId)
 {
     // Only while the same lesson still waits for its address.
     Courseware *lesson = currentLesson();
-    if (m_busy || m_paused || !lesson || courseId != m_currentCourseId || lessonId != m_currentLessonId
-        || lesson->downloadState != Courseware::Queued || !m_api)
+    if (m_busy || m_paused || !lesson || courseId != m_currentCourseId
+        || lessonId != m_currentLessonId || lesson->downloadState != Courseware::Queued || !m_api)
         return;
     m_api->getKeysAndUrl(lesson, ReqDownloadKeys);
 }
@@ -645,7 +651,8 @@ void FileStream::clearAll()
                     folders << StoreFolders::childFolder(courseFolder, lesson.id);
             }
         }
-        folders << StoreFolders::childFolder(state->downloadDir, StoreFolders::legacyHash(course.title));
+        folders << StoreFolders::childFolder(state->downloadDir,
+                                             StoreFolders::legacyHash(course.title));
     }
     state->user.downloads.clear();
     saveIndex();
@@ -731,8 +738,9 @@ bool FileStream::changeDownloadDir(const QString &folder, QString *error)
         return false;
     const QString previous = state->downloadDir;
     QList<StoreMover::Lesson> lessons;
-    if (!previous.isEmpty() && QDir::cleanPath(QFileInfo(previous).absoluteFilePath())
-                                   != QDir::cleanPath(QFileInfo(folder).absoluteFilePath())) {
+    if (!previous.isEmpty()
+        && QDir::cleanPath(QFileInfo(previous).absoluteFilePath())
+               != QDir::cleanPath(QFileInfo(folder).absoluteFilePath())) {
         for (const auto &lesson : lessonsOfEveryone())
             lessons << StoreMover::Lesson{lesson.first, lesson.second};
     }
@@ -788,7 +796,8 @@ void FileStream::takeBackInterruptedMove()
         StoreMover mover(state->downloadDir, target, lessons, *cipher);
         done = mover.takeBack();
         if (!done)
-            writeLog(QStringLiteral("lessons of an interrupted move not taken back: ") + mover.failure());
+            writeLog(QStringLiteral("lessons of an interrupted move not taken back: ")
+                     + mover.failure());
     }
     // Tried again at the next start until every lesson is back.
     if (done) {

@@ -159,9 +159,9 @@ private:
     // Whose download list is in memory (the confirmed account name) and its store file.
     QString m_listOwner;
     QString m_storeFile;
-    QHash<QString, PutAway> m_putAway;           // by account name
+    QHash<QString, PutAway> m_putAway; // by account name
     IndexWriter *m_writer = nullptr;
     bool m_closed = false; // a list was put away at a sign-out since the last one was opened
-    QHash<QString, QString> m_errors;            // by "course id/lesson id"
+    QHash<QString, QString> m_errors; // by "course id/lesson id"
     QPointer<APIHandler> m_api;
 };

@@ -76,8 +76,8 @@ bool IndexWriter::writeIndex(const QString &storeFile, const UserSession &record
     cipher->encryptBytesToFile(plain, temp);
 
     // A short temporary file means the write failed: keep the previous index.
-    const qint64 expected = (plain.size() + AesCipher::BlockSize - 1) / AesCipher::BlockSize
-                            * AesCipher::BlockSize;
+    const qint64 expected =
+        (plain.size() + AesCipher::BlockSize - 1) / AesCipher::BlockSize * AesCipher::BlockSize;
     if (QFileInfo(temp).size() != expected || !AtomicFile::commit(temp, target)) {
         QFile::remove(temp);
         return false;

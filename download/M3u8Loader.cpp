@@ -60,10 +60,7 @@ int statusOf(const QNetworkReply *reply)
     return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
 }
 
-bool isSuccess(int status)
-{
-    return status >= 200 && status <= 299;
-}
+bool isSuccess(int status) { return status >= 200 && status <= 299; }
 
 // Whether the announced length can be compared with the bytes read: a compressed reply
 // announces the compressed length.
@@ -83,7 +80,9 @@ bool hasPlainLength(const QNetworkReply *reply, qint64 *announced)
 // as a web page does. A real segment is binary (and when enciphered, random bytes).
 bool looksLikeWebPage(const QNetworkReply *reply, const QByteArray &head)
 {
-    if (reply->header(QNetworkRequest::ContentTypeHeader).toString().startsWith(QLatin1String("text/html"), Qt::CaseInsensitive))
+    if (reply->header(QNetworkRequest::ContentTypeHeader)
+            .toString()
+            .startsWith(QLatin1String("text/html"), Qt::CaseInsensitive))
         return true;
     const QByteArray start = head.left(256).trimmed().toLower();
     return start.startsWith("<!doctype") || start.startsWith("<html") || start.startsWith("<?xml")
@@ -230,7 +229,8 @@ void M3u8Loader::loadSegList()
         return;
     issueSegments();
     // Done only when every segment carries its final name.
-    if (m_nextSegment == m_segmentUrls.size() && m_inFlight == 0 && m_committing == 0 && m_retrySegments.isEmpty())
+    if (m_nextSegment == m_segmentUrls.size() && m_inFlight == 0 && m_committing == 0
+        && m_retrySegments.isEmpty())
         finish(false);
 }
 
@@ -266,12 +266,14 @@ void M3u8Loader::httpGetRequest(const QUrl &url, int type, int segment, int hops
     QNetworkRequest request(url);
     // Redirects are followed here, so that each hop is checked and the headers below go
     // only where they belong.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
     if (type == KeyRequest) {
         // The key lives elsewhere and is asked for as the playlist names it, with the
         // lesson's key cookie, which no other server is given.
         if (sameOrigin) {
-            const QList<QNetworkCookie> cookies{QNetworkCookie(QByteArrayLiteral("keys"), m_keyCookie)};
+            const QList<QNetworkCookie> cookies{
+                QNetworkCookie(QByteArrayLiteral("keys"), m_keyCookie)};
             request.setHeader(QNetworkRequest::CookieHeader, QVariant::fromValue(cookies));
         }
     } else if (sameOrigin) {
@@ -400,12 +402,14 @@ bool M3u8Loader::followRedirect(QNetworkReply *reply, int type, int segment)
 {
     const int hops = reply->property("hops").toInt() + 1;
     const QUrl from = reply->url();
-    const QUrl to = from.resolved(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
+    const QUrl to =
+        from.resolved(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
     // Never more than a few hops, only to web addresses, and never from https down to http.
     const bool downgrade = from.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
                            && to.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
     if (hops > ReplyLimits::MaxRedirects || !ReplyLimits::isFetchable(to) || downgrade) {
-        writeLog(QStringLiteral("redirect refused: ") + from.toString() + QStringLiteral(" -> ") + to.toString());
+        writeLog(QStringLiteral("redirect refused: ") + from.toString() + QStringLiteral(" -> ")
+                 + to.toString());
         return false;
     }
     // The media host's name and the key cookie go along only while the server stays the same.
@@ -419,12 +423,8 @@ void M3u8Loader::onNetworkError(QNetworkReply *reply, int type, int segment)
     discardPart(reply);
     std::function<void()> retry;
     switch (type) {
-    case PlaylistRequest:
-        retry = [this] { loadM3u8(); };
-        break;
-    case KeyRequest:
-        retry = [this] { loadKey(); };
-        break;
+    case PlaylistRequest: retry = [this] { loadM3u8(); }; break;
+    case KeyRequest: retry = [this] { loadKey(); }; break;
     default:
         --m_inFlight;
         // Asked for again in this run, so the lesson never ends with a hole.
@@ -457,36 +457,41 @@ void M3u8Loader::parsePlaylist(const QByteArray &body, const QUrl &from)
     const int run = ++m_playlistRun;
     const QPointer<M3u8Loader> self(this);
     const QString folder = m_saveFolder;
-    const QString target = m_saveFolder + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName);
+    const QString target =
+        m_saveFolder + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName);
     AesCipher storeCipher = *cipher;
     const QString url = from.toString(QUrl::FullyEncoded);
-    QThreadPool::globalInstance()->start([self, run, body, url, folder, target, storeCipher]() mutable {
-        auto playlist = std::make_shared<M3u8Playlist>(M3u8Playlist::parse(body, url, folder, QDir::tempPath()));
-        const QString refused = playlist->refusedUrl();
-        bool written = false;
-        if (!playlist->tooManySegments && refused.isEmpty()) {
-            storeCipher.encryptBytesToFile(playlist->localCopy, target);
-            written = QFileInfo::exists(target);
-        }
-        QCoreApplication *app = QCoreApplication::instance();
-        if (!app)
-            return; // the program has ended meanwhile
-        QMetaObject::invokeMethod(
-            app,
-            [self, run, playlist, refused, written] {
-                if (self && self->m_playlistRun == run)
-                    self->onPlaylistParsed(*playlist, refused, written);
-            },
-            Qt::QueuedConnection);
-    });
+    QThreadPool::globalInstance()->start(
+        [self, run, body, url, folder, target, storeCipher]() mutable {
+            auto playlist = std::make_shared<M3u8Playlist>(
+                M3u8Playlist::parse(body, url, folder, QDir::tempPath()));
+            const QString refused = playlist->refusedUrl();
+            bool written = false;
+            if (!playlist->tooManySegments && refused.isEmpty()) {
+                storeCipher.encryptBytesToFile(playlist->localCopy, target);
+                written = QFileInfo::exists(target);
+            }
+            QCoreApplication *app = QCoreApplication::instance();
+            if (!app)
+                return; // the program has ended meanwhile
+            QMetaObject::invokeMethod(
+                app,
+                [self, run, playlist, refused, written] {
+                    if (self && self->m_playlistRun == run)
+                        self->onPlaylistParsed(*playlist, refused, written);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
-void M3u8Loader::onPlaylistParsed(const M3u8Playlist &playlist, const QString &refused, bool written)
+void M3u8Loader::onPlaylistParsed(const M3u8Playlist &playlist, const QString &refused,
+                                  bool written)
 {
     if (isStopped() || m_cancelRequested)
         return;
     if (playlist.tooManySegments) {
-        writeLog(QStringLiteral("playlist of more than %1 segments refused").arg(ReplyLimits::MaxSegments));
+        writeLog(QStringLiteral("playlist of more than %1 segments refused")
+                     .arg(ReplyLimits::MaxSegments));
         raiseError(QString::fromUtf8(kTooLarge));
         return;
     }
@@ -575,8 +580,9 @@ void M3u8Loader::onSegmentCommitted(int segment, bool stored)
 void M3u8Loader::removeStrayParts()
 {
     QDir folder(m_saveFolder);
-    const QStringList parts = folder.entryList(
-        QStringList() << QStringLiteral("*") + QLatin1String(PartSuffix), QDir::Files | QDir::Hidden);
+    const QStringList parts =
+        folder.entryList(QStringList() << QStringLiteral("*") + QLatin1String(PartSuffix),
+                         QDir::Files | QDir::Hidden);
     for (const QString &name : parts)
         folder.remove(name);
 }

@@ -28,10 +28,14 @@ class M3u8Loader : public QObject
 
 public:
     // Reply types, carried as the reply property "type".
-    enum RequestKind { PlaylistRequest = 0, KeyRequest = 1, SegmentRequest = 2 };
+    enum RequestKind {
+        PlaylistRequest = 0,
+        KeyRequest = 1,
+        SegmentRequest = 2
+    };
     static constexpr int MaxInFlight = 5;
-    static constexpr int MaxCommitting = 8;   // whole segments waiting for the disk
-    static constexpr int MaxRetries = 10;     // the failure after the 11th retry gives up
+    static constexpr int MaxCommitting = 8; // whole segments waiting for the disk
+    static constexpr int MaxRetries = 10;   // the failure after the 11th retry gives up
     static constexpr int RetryDelayMs = 100;
     static constexpr int TickMs = 1000;
     static constexpr const char *PartSuffix = ".part";
@@ -68,7 +72,8 @@ private:
     void issueSegments();
     // hops: redirects followed so far; sameOrigin: the request goes where the lesson's
     // playlist was asked for, so it names the media host (and the key cookie goes along).
-    void httpGetRequest(const QUrl &url, int type, int segment = -1, int hops = 0, bool sameOrigin = true);
+    void httpGetRequest(const QUrl &url, int type, int segment = -1, int hops = 0,
+                        bool sameOrigin = true);
     void onHttpRequestFinished(QNetworkReply *reply);
     // Writes what arrived of a segment to its ".part" file; false when it must not be kept.
     bool onSegmentData(QNetworkReply *reply);
@@ -109,8 +114,8 @@ private:
     bool m_cancelRequested = false;
     bool m_finished = false;
 
-    QStringList m_segmentFiles;  // local path of each segment
+    QStringList m_segmentFiles; // local path of each segment
     QVector<bool> m_segmentEnciphered;
-    QList<int> m_retrySegments;  // failed segments, requested again before new ones
+    QList<int> m_retrySegments; // failed segments, requested again before new ones
     std::function<bool()> m_pauseCheck;
 };

@@ -14,10 +14,7 @@ namespace {
 // file name may take, with plenty to spare.
 constexpr int kMaxNameBytes = 200;
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
 // The body without a byte-order mark and the blank lines and spaces before "#EXTM3U".
 int contentStart(const QByteArray &body)
@@ -35,8 +32,9 @@ bool isPlainName(const QByteArray &line)
     if (line == "." || line == "..")
         return false;
     for (const char c : line) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.'
-                           || c == '-' || c == '_' || c == '~' || c == '+' || c == '=' || c == ',';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
+                           || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_' || c == '~'
+                           || c == '+' || c == '=' || c == ',';
         if (!plain)
             return false;
     }
@@ -68,7 +66,8 @@ public:
         }
         QString own = QStringLiteral("unnamed-%1.ts").arg(m_count, 5, 10, QLatin1Char('0'));
         for (int extra = 1; m_used.contains(own); ++extra)
-            own = QStringLiteral("unnamed-%1-%2.ts").arg(m_count, 5, 10, QLatin1Char('0')).arg(extra);
+            own =
+                QStringLiteral("unnamed-%1-%2.ts").arg(m_count, 5, 10, QLatin1Char('0')).arg(extra);
         m_used.insert(own);
         return own;
     }
@@ -77,8 +76,8 @@ public:
 private:
     bool isUsable(const QString &name) const
     {
-        return StoreFolders::isSafeName(name) && !StoreFolders::isReservedInLesson(name) && !m_used.contains(name)
-               && QFile::encodeName(name).size() <= kMaxNameBytes;
+        return StoreFolders::isSafeName(name) && !StoreFolders::isReservedInLesson(name)
+               && !m_used.contains(name) && QFile::encodeName(name).size() <= kMaxNameBytes;
     }
 
     QSet<QString> m_used;
@@ -110,7 +109,8 @@ M3u8Playlist M3u8Playlist::parse(const QByteArray &body, const QString &playlist
     const QUrl base(playlistUrl);
     // Everything up to the last "/" of the path, for plain names.
     const QString baseDirectory =
-        base.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveFilename).toString(QUrl::FullyEncoded);
+        base.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveFilename)
+            .toString(QUrl::FullyEncoded);
     const bool plainNamesJoin = baseDirectory.endsWith(QLatin1Char('/'));
     const QByteArray folderPrefix = (saveFolder + QLatin1Char('/')).toUtf8();
     QHash<QString, int> keyIndex;
@@ -141,7 +141,8 @@ M3u8Playlist M3u8Playlist::parse(const QByteArray &body, const QString &playlist
                 int uriStart = 0;
                 const QByteArray uri = quotedUri(line, &uriStart);
                 if (!uri.isEmpty()) {
-                    const QString url = base.resolved(QUrl(QString::fromUtf8(uri))).toString(QUrl::FullyEncoded);
+                    const QString url =
+                        base.resolved(QUrl(QString::fromUtf8(uri))).toString(QUrl::FullyEncoded);
                     int index = keyIndex.value(url, -1);
                     if (index < 0) {
                         index = result.keyUrls.size();
@@ -149,7 +150,8 @@ M3u8Playlist M3u8Playlist::parse(const QByteArray &body, const QString &playlist
                         result.keyUrls.append(url);
                     }
                     line.replace(uriStart, uri.size(),
-                                 (keyFolder + QLatin1Char('/') + StoreFolders::keyFileNameAt(index)).toUtf8());
+                                 (keyFolder + QLatin1Char('/') + StoreFolders::keyFileNameAt(index))
+                                     .toUtf8());
                 }
             }
             copy += line;
@@ -162,9 +164,10 @@ M3u8Playlist M3u8Playlist::parse(const QByteArray &body, const QString &playlist
                     return refused;
                 }
                 const QString text = QString::fromUtf8(name);
-                result.segmentUrls.append(plainNamesJoin && isPlainName(name)
-                                              ? baseDirectory + text
-                                              : base.resolved(QUrl(text)).toString(QUrl::FullyEncoded));
+                result.segmentUrls.append(
+                    plainNamesJoin && isPlainName(name)
+                        ? baseDirectory + text
+                        : base.resolved(QUrl(text)).toString(QUrl::FullyEncoded));
                 const QString local = names.pick(text);
                 names.next();
                 result.segmentFiles.append(saveFolder + QLatin1Char('/') + local);

@@ -39,7 +39,9 @@ bool flushAndRename(QFile &part, const QString &path)
     stored = stored && ::fdatasync(part.handle()) == 0;
     part.close();
     return stored
-           && std::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(path).constData()) == 0;
+           && std::rename(QFile::encodeName(part.fileName()).constData(),
+                          QFile::encodeName(path).constData())
+                  == 0;
 #else
     part.close();
     return stored && AtomicFile::commit(part.fileName(), path);
@@ -149,7 +151,8 @@ void SegmentWriter::run(Lane &lane)
             if (!part.file) {
                 part.file = std::make_unique<QFile>(step.partPath);
                 // Unbuffered: the bytes go to the kernel as they are, without another copy.
-                part.failed = !part.file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+                part.failed = !part.file->open(QIODevice::WriteOnly | QIODevice::Truncate
+                                               | QIODevice::Unbuffered);
             }
             if (!part.failed)
                 part.failed = part.file->write(step.bytes) != step.bytes.size();
@@ -161,7 +164,8 @@ void SegmentWriter::run(Lane &lane)
         if (it == open.end()) {
             // An empty segment: no bytes came to open the file with.
             QFile empty(step.partPath);
-            stored = empty.open(QIODevice::WriteOnly | QIODevice::Truncate) && flushAndRename(empty, step.path);
+            stored = empty.open(QIODevice::WriteOnly | QIODevice::Truncate)
+                     && flushAndRename(empty, step.path);
         } else {
             stored = !it->second.failed && flushAndRename(*it->second.file, step.path);
             it->second.file->close();

@@ -44,7 +44,12 @@ signals:
     void committed(int segment, bool stored);
 
 private:
-    enum Kind { Write, Commit, Discard, Stop };
+    enum Kind {
+        Write,
+        Commit,
+        Discard,
+        Stop
+    };
     struct Step
     {
         Kind kind = Write;

@@ -64,10 +64,7 @@ void deleteRecursively(const QString &path, const QString &boundary)
     }
 }
 
-bool isSafeName(const QString &name)
-{
-    return AppFolders::isSafeFolderName(name);
-}
+bool isSafeName(const QString &name) { return AppFolders::isSafeFolderName(name); }
 
 QString keyFileNameAt(int index)
 {
@@ -88,10 +85,7 @@ bool isReservedInLesson(const QString &name)
     return true;
 }
 
-QString userFolderName(const QString &loginName)
-{
-    return AppFolders::userFolderName(loginName);
-}
+QString userFolderName(const QString &loginName) { return AppFolders::userFolderName(loginName); }
 
 QString localPathForUrl(const QString &folder, const QString &url)
 {

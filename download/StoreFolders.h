@@ -31,4 +31,4 @@ QString userFolderName(const QString &loginName);
 QString localPathForUrl(const QString &folder, const QString &url);
 // parent + "/" + name, or empty when the parent is empty or the name is not safe.
 QString childFolder(const QString &parent, const QString &name);
-}
+} // namespace StoreFolders

@@ -25,7 +25,8 @@ bool sameContent(const QString &a, const QString &b)
 {
     QFile first(a);
     QFile second(b);
-    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly) || first.size() != second.size())
+    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly)
+        || first.size() != second.size())
         return false;
     qint64 left = first.size();
     while (left > 0) {
@@ -44,7 +45,8 @@ QStringList filesOf(const QString &folder)
 
 QString lessonFolder(const QString &root, const StoreMover::Lesson &lesson)
 {
-    return StoreFolders::childFolder(StoreFolders::childFolder(root, lesson.courseId), lesson.lessonId);
+    return StoreFolders::childFolder(StoreFolders::childFolder(root, lesson.courseId),
+                                     lesson.lessonId);
 }
 
 // The folder itself or, when it is not made yet, its nearest parent that exists.
@@ -106,11 +108,13 @@ bool StoreMover::enoughSpaceFor(const QStringList &folders)
         return true;
     qint64 needed = 0;
     for (const QString &folder : folders) {
-        const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+        const QFileInfoList files =
+            QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
         for (const QFileInfo &file : files)
             needed += file.size();
     }
-    return target.bytesAvailable() >= needed || fail(QStringLiteral("not enough room in ") + target.rootPath());
+    return target.bytesAvailable() >= needed
+           || fail(QStringLiteral("not enough room in ") + target.rootPath());
 }
 
 bool StoreMover::placeLesson(const QString &from, const QString &to)
@@ -124,7 +128,8 @@ bool StoreMover::placeLesson(const QString &from, const QString &to)
         // One step on one volume; across volumes the rename fails and the files are copied.
         if (QDir().rename(from, to)) {
             placed.renamed = true;
-            const QString playlist = to + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName);
+            const QString playlist =
+                to + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName);
             if (QFileInfo::exists(playlist) && !rewritePlaylist(playlist, playlist, from, to)) {
                 QDir().rename(to, from);
                 return fail(QStringLiteral("cannot rewrite ") + playlist);
@@ -154,7 +159,8 @@ bool StoreMover::copyLesson(Placed &placed)
             copied = rewritePlaylist(source, target, placed.from, placed.to);
         if (!copied) {
             QFile::remove(temp);
-            copied = QFile::copy(source, temp) && sameContent(source, temp) && AtomicFile::commit(temp, target);
+            copied = QFile::copy(source, temp) && sameContent(source, temp)
+                     && AtomicFile::commit(temp, target);
         }
         if (!copied) {
             QFile::remove(temp);
@@ -165,8 +171,8 @@ bool StoreMover::copyLesson(Placed &placed)
     return true;
 }
 
-bool StoreMover::rewritePlaylist(const QString &source, const QString &target, const QString &fromFolder,
-                                 const QString &toFolder)
+bool StoreMover::rewritePlaylist(const QString &source, const QString &target,
+                                 const QString &fromFolder, const QString &toFolder)
 {
     const QByteArray plain = withoutPadding(m_cipher.decryptFileToBytes(source));
     if (plain.isEmpty())
@@ -177,7 +183,8 @@ bool StoreMover::rewritePlaylist(const QString &source, const QString &target, c
     const QString temp = target + kMovingSuffix;
     QFile::remove(temp);
     m_cipher.encryptBytesToFile(moved, temp);
-    if (withoutPadding(m_cipher.decryptFileToBytes(temp)) != moved || !AtomicFile::commit(temp, target)) {
+    if (withoutPadding(m_cipher.decryptFileToBytes(temp)) != moved
+        || !AtomicFile::commit(temp, target)) {
         QFile::remove(temp);
         return false;
     }
@@ -187,7 +194,8 @@ bool StoreMover::rewritePlaylist(const QString &source, const QString &target, c
 void StoreMover::undo(const Placed &placed)
 {
     if (placed.renamed) {
-        const QString playlist = placed.to + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName);
+        const QString playlist =
+            placed.to + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName);
         if (QFileInfo::exists(playlist))
             rewritePlaylist(playlist, playlist, placed.to, placed.from);
         if (!QDir().rename(placed.to, placed.from))

@@ -22,7 +22,8 @@ public:
         QString lessonId;
     };
 
-    StoreMover(const QString &from, const QString &to, const QList<Lesson> &lessons, const AesCipher &cipher);
+    StoreMover(const QString &from, const QString &to, const QList<Lesson> &lessons,
+               const AesCipher &cipher);
 
     // Places every lesson that has a folder under `from` into `to`, its stored playlist
     // rewritten to name the new folder. False, with everything put back, when any cannot be.

@@ -29,21 +29,17 @@ void CourseModel::build(Course *course)
     for (Courseware &record : course->coursewares) {
         CourseTreeItem *parent = nullptr;
         switch (record.level) {
-        case Courseware::Chapter:
-            parent = m_root.get();
-            break;
-        case Courseware::Section:
-            parent = chapter ? chapter : m_root.get();
-            break;
+        case Courseware::Chapter: parent = m_root.get(); break;
+        case Courseware::Section: parent = chapter ? chapter : m_root.get(); break;
         case Courseware::Lesson:
             parent = section ? section : (chapter ? chapter : m_root.get());
             break;
-        default:
-            continue;
+        default: continue;
         }
         // The tree shows what the download list knows about the lesson.
         if (downloads) {
-            if (const Courseware *stored = downloads->findDownloadLesson(record.courseId, record.id))
+            if (const Courseware *stored =
+                    downloads->findDownloadLesson(record.courseId, record.id))
                 record.downloadState = stored->downloadState;
         }
         CourseTreeItem *item = parent->appendChild(&record);
@@ -92,10 +88,7 @@ int CourseModel::rowCount(const QModelIndex &parent) const
     return itemOrRoot(parent)->childCount();
 }
 
-int CourseModel::columnCount(const QModelIndex &) const
-{
-    return ColumnCount;
-}
+int CourseModel::columnCount(const QModelIndex &) const { return ColumnCount; }
 
 Qt::ItemFlags CourseModel::flags(const QModelIndex &index) const
 {
@@ -145,12 +138,9 @@ QVariant CourseModel::data(const QModelIndex &index, int role) const
         if (column < 2)
             return QVariant();
         return int((column == 2 ? Qt::AlignRight : Qt::AlignHCenter) | Qt::AlignVCenter);
-    case IdRole:
-        return column == 0 ? QVariant(record.id) : QVariant();
-    case Qt::FontRole:
-        return YaheiFont::font(level == Courseware::Lesson ? 9 : 10);
-    default:
-        return QVariant();
+    case IdRole: return column == 0 ? QVariant(record.id) : QVariant();
+    case Qt::FontRole: return YaheiFont::font(level == Courseware::Lesson ? 9 : 10);
+    default: return QVariant();
     }
 }
 
@@ -185,7 +175,9 @@ QString CourseModel::progressText(const Courseware &lesson)
     const int length = lengthSeconds(lesson.cTime);
     if (length > 0)
         return QStringLiteral("已学 %1%").arg(qBound(1, reached * 100 / length, 99));
-    return QStringLiteral("学到 %1:%2").arg(reached / 60, 2, 10, QLatin1Char('0')).arg(reached % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("学到 %1:%2")
+        .arg(reached / 60, 2, 10, QLatin1Char('0'))
+        .arg(reached % 60, 2, 10, QLatin1Char('0'));
 }
 
 void CourseModel::lessonChanged(const QString &lessonId, const QModelIndex &parent)
@@ -193,7 +185,8 @@ void CourseModel::lessonChanged(const QString &lessonId, const QModelIndex &pare
     for (int row = 0; row < rowCount(parent); ++row) {
         const QModelIndex index = this->index(row, 0, parent);
         const CourseTreeItem *item = itemAt(index);
-        if (item && item->courseware() && item->courseware()->id == lessonId && item->level() == Courseware::Lesson)
+        if (item && item->courseware() && item->courseware()->id == lessonId
+            && item->level() == Courseware::Lesson)
             emit dataChanged(index, index.siblingAtColumn(ColumnCount - 1));
         lessonChanged(lessonId, index);
     }

@@ -8,10 +8,7 @@ CourseTreeItem::CourseTreeItem(Courseware *courseware, CourseTreeItem *parent)
 {
 }
 
-CourseTreeItem::~CourseTreeItem()
-{
-    qDeleteAll(m_children);
-}
+CourseTreeItem::~CourseTreeItem() { qDeleteAll(m_children); }
 
 CourseTreeItem *CourseTreeItem::appendChild(Courseware *courseware)
 {
@@ -21,10 +18,7 @@ CourseTreeItem *CourseTreeItem::appendChild(Courseware *courseware)
     return child;
 }
 
-int CourseTreeItem::level() const
-{
-    return m_courseware ? m_courseware->level : 0;
-}
+int CourseTreeItem::level() const { return m_courseware ? m_courseware->level : 0; }
 
 bool CourseTreeItem::isCheckable() const
 {
@@ -34,7 +28,4 @@ bool CourseTreeItem::isCheckable() const
            && m_courseware->downloadState != Courseware::Downloaded;
 }
 
-void CourseTreeItem::setChecked(bool checked)
-{
-    m_checked = checked && isCheckable();
-}
+void CourseTreeItem::setChecked(bool checked) { m_checked = checked && isCheckable(); }

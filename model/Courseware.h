@@ -26,8 +26,16 @@ struct Courseware
     QString reserved;
     QString legacyPath;
 
-    enum Level { Chapter = 1, Section = 2, Lesson = 3 };
-    enum DownloadState { NotDownloaded = 0, Queued = 1, Downloaded = 2 };
+    enum Level {
+        Chapter = 1,
+        Section = 2,
+        Lesson = 3
+    };
+    enum DownloadState {
+        NotDownloaded = 0,
+        Queued = 1,
+        Downloaded = 2
+    };
 
     static Courseware fromJson(const QString &courseId, const QJsonObject &object);
     static qint32 levelForType(const QString &type);

@@ -10,4 +10,4 @@ QString text(const QJsonObject &object, const char *key);
 double number(const QJsonObject &object, const char *key);
 qint32 integer(const QJsonObject &object, const char *key);
 QString numberText(const QJsonObject &object, const char *key);
-}
+} // namespace JsonRead

@@ -8,7 +8,7 @@
 // far, the last one included, so a cut index still yields what it holds.
 namespace StreamList {
 
-template<typename T>
+template <typename T>
 void write(QDataStream &out, const QList<T> &list)
 {
     out << quint32(list.size());
@@ -16,7 +16,7 @@ void write(QDataStream &out, const QList<T> &list)
         out << item;
 }
 
-template<typename T>
+template <typename T>
 void read(QDataStream &in, QList<T> &list)
 {
     list.clear();

@@ -19,21 +19,16 @@ QPen textPen(const QColor &color)
     return QPen(QBrush(color), 1.5, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
 }
 
-QPixmap tileImage(const QString &name)
-{
-    return QPixmap(ImageStyle::imagePath(name));
-}
+QPixmap tileImage(const QString &name) { return QPixmap(ImageStyle::imagePath(name)); }
 
 constexpr int kCaptionGap = 5;
 
-QFont captionFont()
-{
-    return YaheiFont::font(10);
-}
+QFont captionFont() { return YaheiFont::font(10); }
 
 int captionHeight()
 {
-    return ThumbnailDelegate::TileHeight - ThumbnailItem::ImageHeight - ThumbnailDelegate::TopMargin - kCaptionGap;
+    return ThumbnailDelegate::TileHeight - ThumbnailItem::ImageHeight - ThumbnailDelegate::TopMargin
+           - kCaptionGap;
 }
 
 } // namespace
@@ -82,8 +77,8 @@ QString ThumbnailDelegate::captionText(const QString &title, bool *elided)
     return lines.join(QLatin1Char('\n'));
 }
 
-bool ThumbnailDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
-                                  const QModelIndex &index)
+bool ThumbnailDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
+                                  const QStyleOptionViewItem &option, const QModelIndex &index)
 {
     if (event->type() != QEvent::ToolTip)
         return QItemDelegate::helpEvent(event, view, option, index);
@@ -110,8 +105,8 @@ QString ThumbnailDelegate::sizeText(double bytes)
 
 QRect ThumbnailDelegate::continueRect(const QRect &tile)
 {
-    return QRect(tile.x() + ThumbnailItem::ImageWidth - 78, tile.y() + TopMargin + ThumbnailItem::ImageHeight - 25, 74,
-                 22);
+    return QRect(tile.x() + ThumbnailItem::ImageWidth - 78,
+                 tile.y() + TopMargin + ThumbnailItem::ImageHeight - 25, 74, 22);
 }
 
 QSize ThumbnailDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
@@ -139,7 +134,8 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     }
 
     if (kind != ThumbnailItem::AddMoreKind) {
-        const QRect caption(x, imageRect.bottom() + 1 + kCaptionGap, imageRect.width(), captionHeight());
+        const QRect caption(x, imageRect.bottom() + 1 + kCaptionGap, imageRect.width(),
+                            captionHeight());
         painter->setPen(textPen(QColor(51, 51, 51)));
         painter->setFont(captionFont());
         painter->drawText(caption, Qt::AlignLeft | Qt::AlignTop,
@@ -182,7 +178,8 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
         painter->setPen(textPen(Qt::white));
         painter->setFont(YaheiFont::font(9));
         painter->drawText(badge, Qt::AlignCenter,
-                          QStringLiteral("已缓存") + QString::number(index.data(ThumbnailItem::CachedCountRole).toInt())
+                          QStringLiteral("已缓存")
+                              + QString::number(index.data(ThumbnailItem::CachedCountRole).toInt())
                               + QStringLiteral("个视频"));
     }
 
@@ -197,10 +194,12 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
         switch (state) {
         case ThumbnailItem::Downloading: {
             painter->drawText(lineA, Qt::AlignCenter,
-                              sizeText(index.data(ThumbnailItem::SpeedRole).toDouble()) + QStringLiteral("/s"));
-            painter->drawText(lineB, Qt::AlignCenter,
-                              QStringLiteral("已下载：")
-                                  + sizeText(index.data(ThumbnailItem::DownloadedBytesRole).toDouble()));
+                              sizeText(index.data(ThumbnailItem::SpeedRole).toDouble())
+                                  + QStringLiteral("/s"));
+            painter->drawText(
+                lineB, Qt::AlignCenter,
+                QStringLiteral("已下载：")
+                    + sizeText(index.data(ThumbnailItem::DownloadedBytesRole).toDouble()));
             painter->drawEllipse(QRect(x + 99, y + TopMargin + 32, 32, 32));
             const int angle = qMax(1, index.data(ThumbnailItem::ProgressAngleRole).toInt());
             painter->setBrush(Qt::white);
@@ -220,19 +219,20 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
                               failureText(index.data(ThumbnailItem::ErrorTextRole).toString()));
             painter->drawText(QRect(x, y + TopMargin + 102, imageRect.width(), 20), Qt::AlignCenter,
                               retryHint());
-            painter->drawPixmap(QRect(x + 95, y + TopMargin + 30, 32, 32), tileImage(QStringLiteral("sb")));
+            painter->drawPixmap(QRect(x + 95, y + TopMargin + 30, 32, 32),
+                                tileImage(QStringLiteral("sb")));
             break;
         }
         case ThumbnailItem::Paused:
             painter->drawText(lineA, Qt::AlignCenter, QStringLiteral("暂停中"));
             painter->drawPixmap(icon, tileImage(QStringLiteral("ztz")));
             break;
-        default:
-            break;
+        default: break;
         }
     }
 
-    if (index.data(ThumbnailItem::EditModeRole).toBool() && index.data(ThumbnailItem::CheckedRole).toBool())
+    if (index.data(ThumbnailItem::EditModeRole).toBool()
+        && index.data(ThumbnailItem::CheckedRole).toBool())
         painter->drawPixmap(QRect(x + 208, y, 24, 24), tileImage(QStringLiteral("xz")));
 
     if (option.state & QStyle::State_HasFocus) {

@@ -60,7 +60,8 @@ void ThumbnailImageFetcher::send(const QString &path)
     ++m_requestCount;
     QNetworkReply *reply = m_network->get(QNetworkRequest(url));
     new HttpReplyTimeout(reply, HttpReplyTimeout::DefaultMs, ReplyLimits::Picture);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, path] { onFinished(reply, path); });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, path] { onFinished(reply, path); });
 }
 
 void ThumbnailImageFetcher::onFinished(QNetworkReply *reply, const QString &path)

@@ -69,7 +69,8 @@ QPixmap ThumbnailItem::thumbnail() const
     QPixmap original(m_imagePath);
     if (original.isNull())
         return QPixmap();
-    pixmap = original.scaled(ImageWidth, ImageHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    pixmap =
+        original.scaled(ImageWidth, ImageHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QPixmapCache::insert(m_imagePath, pixmap);
     return pixmap;
 }

@@ -15,8 +15,19 @@ class ThumbnailItem : public QObject
     Q_OBJECT
 
 public:
-    enum Kind { AddMoreKind = 0, CourseDoneKind = 1, MyCourseKind = 2, CoursewareKind = 3 };
-    enum State { Downloaded = 0, Downloading = 1, Waiting = 2, Failed = 3, Paused = 4 };
+    enum Kind {
+        AddMoreKind = 0,
+        CourseDoneKind = 1,
+        MyCourseKind = 2,
+        CoursewareKind = 3
+    };
+    enum State {
+        Downloaded = 0,
+        Downloading = 1,
+        Waiting = 2,
+        Failed = 3,
+        Paused = 4
+    };
     enum Role {
         ImageRole = Qt::UserRole + 1,
         TitleRole,
@@ -29,8 +40,8 @@ public:
         ErrorTextRole,
         EditModeRole,
         CheckedRole,
-        ExpiredRole, // a course tile whose course has ended
-        LearnedRole, // a course tile: how many of its lessons were watched, as shown
+        ExpiredRole,  // a course tile whose course has ended
+        LearnedRole,  // a course tile: how many of its lessons were watched, as shown
         ContinueRole, // a course tile offers to continue learning
     };
     static constexpr int FullAngle = 5760; // a whole circle in 1/16 degree
@@ -41,7 +52,7 @@ public:
 
     virtual void activate() = 0;
     // "继续学习" on a course tile: opens the lesson to go on with.
-    virtual void continueLearning() {}
+    virtual void continueLearning() { }
 
     // The cover file of an image address under the signed-in user's folder; empty when
     // nobody is signed in or the address names no file.

@@ -13,7 +13,8 @@ class ThumbnailItemCourseware : public ThumbnailItem
 public:
     using OfflinePlayer = std::function<void(Courseware *)>;
 
-    ThumbnailItemCourseware(Course *course, Courseware *courseware, int state, QObject *parent = nullptr);
+    ThumbnailItemCourseware(Course *course, Courseware *courseware, int state,
+                            QObject *parent = nullptr);
     void activate() override;
 
     // How a downloaded lesson is played; the lesson playback session unless replaced

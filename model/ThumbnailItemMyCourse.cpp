@@ -22,12 +22,14 @@ void ThumbnailItemMyCourse::showProgress()
 {
     // "use" counts the lessons watched to their end, "sum" all of them.
     const int lessons = m_course->sum.toInt();
-    m_learnedText = lessons > 0 && !m_expired
-                        ? QStringLiteral("已学 %1/%2").arg(qBound(0, m_course->use, lessons)).arg(lessons)
-                        : QString();
+    m_learnedText =
+        lessons > 0 && !m_expired
+            ? QStringLiteral("已学 %1/%2").arg(qBound(0, m_course->use, lessons)).arg(lessons)
+            : QString();
     const LearningProgress *progress = learningProgress();
-    m_canContinue = !m_expired && !m_course->id.isEmpty()
-                    && (m_course->use > 0 || (progress && progress->lastLesson(m_course->id).isValid()));
+    m_canContinue =
+        !m_expired && !m_course->id.isEmpty()
+        && (m_course->use > 0 || (progress && progress->lastLesson(m_course->id).isValid()));
 }
 
 void ThumbnailItemMyCourse::continueLearning()

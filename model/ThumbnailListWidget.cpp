@@ -90,7 +90,8 @@ void ThumbnailListWidget::currentChanged(const QModelIndex &current, const QMode
 void ThumbnailListWidget::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && currentIndex().isValid()) {
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)
+        && currentIndex().isValid()) {
         onClicked(currentIndex());
         return;
     }
@@ -109,7 +110,8 @@ void ThumbnailListWidget::contextMenuEvent(QContextMenuEvent *event)
     const QString courseId = item->courseId();
     QMenu menu(this);
     const QAction *goOn = menu.addAction(QStringLiteral("继续学习"));
-    const QPoint at = byMouse ? event->globalPos() : viewport()->mapToGlobal(visualRect(index).center());
+    const QPoint at =
+        byMouse ? event->globalPos() : viewport()->mapToGlobal(visualRect(index).center());
     if (menu.exec(at) != goOn)
         return;
     // The menu ran a loop of its own, in which the tiles may have been replaced.
@@ -135,10 +137,7 @@ void ThumbnailListWidget::setItems(const QList<ThumbnailItem *> &items)
     m_model->setItems(items);
 }
 
-int ThumbnailListWidget::count() const
-{
-    return m_model->rowCount();
-}
+int ThumbnailListWidget::count() const { return m_model->rowCount(); }
 
 void ThumbnailListWidget::setEditMode(bool on)
 {
@@ -176,7 +175,8 @@ void ThumbnailListWidget::onClicked(const QModelIndex &index)
     if (!item)
         return;
     if (!item->editMode()) {
-        if (item->canContinue() && ThumbnailDelegate::continueRect(visualRect(index)).contains(m_clickAt)) {
+        if (item->canContinue()
+            && ThumbnailDelegate::continueRect(visualRect(index)).contains(m_clickAt)) {
             item->continueLearning();
             return;
         }

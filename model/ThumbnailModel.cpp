@@ -10,15 +10,13 @@ ThumbnailModel::ThumbnailModel(QObject *parent)
 {
     if (FileStream *queue = fileStream()) {
         connect(queue, &FileStream::DownloadingProgressSignal, this, &ThumbnailModel::onProgress);
-        connect(queue, &FileStream::DownloadingStateChangeSignal, this, &ThumbnailModel::onQueueStateChanged);
+        connect(queue, &FileStream::DownloadingStateChangeSignal, this,
+                &ThumbnailModel::onQueueStateChanged);
         connect(queue, &FileStream::DownloadErrorSignal, this, &ThumbnailModel::onError);
     }
 }
 
-ThumbnailModel::~ThumbnailModel()
-{
-    qDeleteAll(m_items);
-}
+ThumbnailModel::~ThumbnailModel() { qDeleteAll(m_items); }
 
 void ThumbnailModel::setItems(const QList<ThumbnailItem *> &items)
 {
@@ -48,10 +46,7 @@ void ThumbnailModel::notifyAllChanged()
         emit dataChanged(index(0), index(m_items.size() - 1));
 }
 
-void ThumbnailModel::notifyChanged(int row)
-{
-    emit dataChanged(index(row), index(row));
-}
+void ThumbnailModel::notifyChanged(int row) { emit dataChanged(index(row), index(row)); }
 
 int ThumbnailModel::rowCount(const QModelIndex &parent) const
 {

@@ -19,10 +19,8 @@ bool isWritable(const QDateTime &time)
     switch (time.timeSpec()) {
     case Qt::LocalTime:
     case Qt::UTC:
-    case Qt::OffsetFromUTC:
-        return true;
-    case Qt::TimeZone:
-        return time.timeZone().isValid();
+    case Qt::OffsetFromUTC: return true;
+    case Qt::TimeZone: return time.timeZone().isValid();
     }
     return false;
 }

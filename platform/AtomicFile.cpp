@@ -27,7 +27,8 @@ bool commit(const QString &tempPath, const QString &targetPath)
     if (!syncPath(tempPath, O_RDONLY))
         return false;
     if (std::rename(QFile::encodeName(tempPath).constData(),
-                    QFile::encodeName(targetPath).constData()) != 0)
+                    QFile::encodeName(targetPath).constData())
+        != 0)
         return false;
     // Make the rename itself durable.
     syncPath(QFileInfo(targetPath).absolutePath(), O_RDONLY | O_DIRECTORY);

@@ -9,4 +9,4 @@ namespace AtomicFile {
 // Flushes tempPath to disk and renames it over targetPath. False when either step fails;
 // the target is then unchanged.
 bool commit(const QString &tempPath, const QString &targetPath);
-}
+} // namespace AtomicFile

@@ -79,9 +79,6 @@ bool disable()
     return !QFileInfo::exists(path) || QFile::remove(path);
 }
 
-bool isEnabled()
-{
-    return QFileInfo::exists(entryPath());
-}
+bool isEnabled() { return QFileInfo::exists(entryPath()); }
 
 } // namespace Autostart

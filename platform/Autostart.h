@@ -16,4 +16,4 @@ bool disable();
 bool isEnabled();
 // The text of the entry; the path is quoted so blanks and quotes survive.
 QString entryText(const QString &programPath, const QString &name);
-}
+} // namespace Autostart

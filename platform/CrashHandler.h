@@ -14,4 +14,4 @@ void install(const QString &reportPath, const QString &messageProgram,
              const QStringList &messageArguments);
 // Raises a fatal signal when a test asks for a crash. Part of the test build only.
 [[noreturn]] void crashForTest();
-}
+} // namespace CrashHandler

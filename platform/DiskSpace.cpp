@@ -28,7 +28,8 @@ QString existingAncestor(const QString &path)
 
 QString formatGigabytes(quint64 totalBytes, quint64 freeBytes)
 {
-    return QString::number(totalBytes / kGigabyte) + QLatin1Char('-') + QString::number(freeBytes / kGigabyte);
+    return QString::number(totalBytes / kGigabyte) + QLatin1Char('-')
+           + QString::number(freeBytes / kGigabyte);
 }
 
 QString diskSpace(const QString &path)

@@ -15,4 +15,4 @@ QString queryPathFor(const QString &downloadFolder);
 QStringList logicalDrives();
 // "T-F" of byte counts; exposed for the label's arithmetic.
 QString formatGigabytes(quint64 totalBytes, quint64 freeBytes);
-}
+} // namespace DiskSpace

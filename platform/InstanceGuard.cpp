@@ -26,7 +26,8 @@ bool makePrivate(const QString &path)
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         return false;
     struct stat info;
-    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
+    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode)
+        || info.st_uid != ::geteuid())
         return false;
     if ((info.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
         return false;

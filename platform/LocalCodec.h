@@ -7,4 +7,4 @@
 namespace LocalCodec {
 QByteArray encode(const QString &text);
 QString decode(const QByteArray &bytes);
-}
+} // namespace LocalCodec

@@ -24,19 +24,14 @@ QString documentsDir()
     return withSlash(location);
 }
 
-QStringList downloadRootCandidates()
-{
-    return QStringList() << withSlash(QDir::homePath());
-}
+QStringList downloadRootCandidates() { return QStringList() << withSlash(QDir::homePath()); }
 
-QString installerExtension()
-{
-    return QStringLiteral(".AppImage");
-}
+QString installerExtension() { return QStringLiteral(".AppImage"); }
 
 bool startsLikeInstaller(const QByteArray &head)
 {
-    return head.startsWith("\x7f" "ELF");
+    return head.startsWith("\x7f"
+                           "ELF");
 }
 
 bool isInstallerFile(const QString &path)

@@ -18,4 +18,4 @@ QString installerExtension();
 bool startsLikeInstaller(const QByteArray &head);
 // Whether the file is a plain file that starts like an installer of this platform.
 bool isInstallerFile(const QString &path);
-}
+} // namespace PlatformPaths

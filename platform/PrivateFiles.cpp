@@ -23,10 +23,7 @@ void close(const QString &path)
 
 } // namespace
 
-void restrictNewFiles()
-{
-    ::umask(077);
-}
+void restrictNewFiles() { ::umask(077); }
 
 bool makeFolder(const QString &path)
 {

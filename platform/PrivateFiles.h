@@ -13,4 +13,4 @@ bool makeFolder(const QString &path);
 // Closes a tree that an older version left readable: folders 0700, files 0600. Links are
 // not followed.
 void closeTree(const QString &root);
-}
+} // namespace PrivateFiles

@@ -9,4 +9,4 @@ namespace Shutdown {
 QStringList command();
 // Starts the command detached, so it outlives this process; its success is not checked.
 void start();
-}
+} // namespace Shutdown

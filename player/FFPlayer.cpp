@@ -11,8 +11,8 @@
 #include "player/ClickableSlider.h"
 #include "player/LumraPlayer.h"
 #include "player/OfflinePlaylist.h"
-#include "player/StreamErrorText.h"
 #include "player/PlaybackSpeed.h"
+#include "player/StreamErrorText.h"
 #include "player/VideoSurface.h"
 #include "player/WatchPositionStore.h"
 #include "widgets/ImageButton.h"
@@ -150,10 +150,7 @@ FFPlayer::~FFPlayer()
     m_player = nullptr;
 }
 
-FFPlayer *FFPlayer::current()
-{
-    return currentWindow;
-}
+FFPlayer *FFPlayer::current() { return currentWindow; }
 
 void FFPlayer::buildLayout()
 {
@@ -199,12 +196,14 @@ void FFPlayer::buildLayout()
     m_positionLabel->setObjectName(QStringLiteral("lblContent12_FFF"));
     m_lengthLabel = new QLabel(QStringLiteral("00:00:00"), m_controlBar);
     m_lengthLabel->setObjectName(QStringLiteral("lblContent12_FFF"));
-    m_playButton = new ImageCheckButton(QStringLiteral("play"), QStringLiteral("play_h"),
-                                        QStringLiteral("spend"), QStringLiteral("spend_h"), m_controlBar);
+    m_playButton =
+        new ImageCheckButton(QStringLiteral("play"), QStringLiteral("play_h"),
+                             QStringLiteral("spend"), QStringLiteral("spend_h"), m_controlBar);
     m_playButton->setFixedSize(24, 24);
     // Checked (the struck-out speaker) while muted.
-    m_muteButton = new ImageCheckButton(QStringLiteral("voice"), QStringLiteral("voice_h"), QStringLiteral("voice_j"),
-                                        QStringLiteral("voice_j_h"), m_controlBar);
+    m_muteButton =
+        new ImageCheckButton(QStringLiteral("voice"), QStringLiteral("voice_h"),
+                             QStringLiteral("voice_j"), QStringLiteral("voice_j_h"), m_controlBar);
     m_muteButton->setFixedSize(24, 24);
     m_speedButton = new QPushButton(m_controlBar);
     m_speedButton->setObjectName(QStringLiteral("btnSpeed"));
@@ -215,15 +214,15 @@ void FFPlayer::buildLayout()
     m_volumeSlider->setFixedWidth(100);
     m_volumeSlider->setRange(0, 100);
     m_volumeSlider->setValue(100);
-    m_fullScreenButton = new ImageButton(QStringLiteral("fullscreen"), QStringLiteral("fullscreen_h"),
-                                         m_controlBar);
+    m_fullScreenButton =
+        new ImageButton(QStringLiteral("fullscreen"), QStringLiteral("fullscreen_h"), m_controlBar);
     m_fullScreenButton->setCheckable(true);
     m_fullScreenButton->setFixedSize(24, 24);
     // Space belongs to the window (pause), not to whichever button had the focus.
-    for (QWidget *control : {static_cast<QWidget *>(m_playButton), static_cast<QWidget *>(m_muteButton),
-                             static_cast<QWidget *>(m_speedButton),
-                             static_cast<QWidget *>(m_fullScreenButton),
-                             static_cast<QWidget *>(m_progressSlider), static_cast<QWidget *>(m_volumeSlider)})
+    for (QWidget *control :
+         {static_cast<QWidget *>(m_playButton), static_cast<QWidget *>(m_muteButton),
+          static_cast<QWidget *>(m_speedButton), static_cast<QWidget *>(m_fullScreenButton),
+          static_cast<QWidget *>(m_progressSlider), static_cast<QWidget *>(m_volumeSlider)})
         control->setFocusPolicy(Qt::NoFocus);
     setFocusPolicy(Qt::StrongFocus);
 
@@ -316,7 +315,8 @@ void FFPlayer::elideTitle()
 {
     // Until it is laid out the label has no width of its own to cut the title to.
     const bool laidOut = m_titleLabel->isVisible();
-    m_titleLabel->setText(laidOut ? m_titleLabel->fontMetrics().elidedText(m_title, Qt::ElideRight, m_titleLabel->width())
+    m_titleLabel->setText(laidOut ? m_titleLabel->fontMetrics().elidedText(m_title, Qt::ElideRight,
+                                                                           m_titleLabel->width())
                                   : m_title);
 }
 
@@ -366,7 +366,9 @@ void FFPlayer::openLocal(const QString &folder)
 
     AesCipher *cipher = localCipher();
     const QString base = folder + QLatin1Char('/');
-    m_playlist = cipher ? cipher->decryptFileToBytes(base + QLatin1String(StoreFolders::playlistFileName)) : QByteArray();
+    m_playlist =
+        cipher ? cipher->decryptFileToBytes(base + QLatin1String(StoreFolders::playlistFileName))
+               : QByteArray();
     while (m_playlist.endsWith('\0'))
         m_playlist.chop(1);
     if (m_playlist.isEmpty()) {
@@ -393,7 +395,8 @@ void FFPlayer::openLocal(const QString &folder)
             fail(QString::fromUtf8(kMissing) + folder);
             return;
         }
-        auto *keyFile = new QTemporaryFile(QDir::tempPath() + QStringLiteral("/lumra-key-XXXXXX.zx"), this);
+        auto *keyFile =
+            new QTemporaryFile(QDir::tempPath() + QStringLiteral("/lumra-key-XXXXXX.zx"), this);
         m_keyFiles.append(keyFile);
         if (!keyFile->open()) {
             fail(QString::fromUtf8(kMissing) + folder);
@@ -434,7 +437,8 @@ void FFPlayer::finishPlayback(PlayerErrorType result)
     m_lastResult = result;
     // Failed, or ended without a single picture: the user is told why.
     if (m_player && (result == PlayerFailed || (result == PlayerEnded && !m_player->hasStarted())))
-        fail(m_online ? StreamErrorText::fromPlayerLog(m_player->openMessages()) : offlineFailure());
+        fail(m_online ? StreamErrorText::fromPlayerLog(m_player->openMessages())
+                      : offlineFailure());
     if (m_started || m_lastPosition > 0) {
         if (result != PlayerEnded)
             reportProgress(false);
@@ -530,8 +534,9 @@ void FFPlayer::OnPlayStartedHandler()
     if (m_hasLesson && resumeEnabled()) {
         // Where this machine left the lesson, or where the service says the student got to
         // on another one, whichever is further.
-        const double stored = qMax(WatchPositionStore(watchFolder()).position(m_lesson.courseId, m_lesson.id),
-                                   m_lesson.watchtimes.toDouble());
+        const double stored =
+            qMax(WatchPositionStore(watchFolder()).position(m_lesson.courseId, m_lesson.id),
+                 m_lesson.watchtimes.toDouble());
         const qint64 start = qint64(WatchPositionStore::resumePosition(stored, double(length)));
         if (start > 0) {
             m_player->Seek(double(start));
@@ -695,9 +700,7 @@ void FFPlayer::keyPressEvent(QKeyEvent *event)
         setSpeed(PlaybackSpeed::stepped(m_speed, event->key() == Qt::Key_BracketLeft ? -1 : 1));
         event->accept();
         break;
-    default:
-        event->ignore();
-        break;
+    default: event->ignore(); break;
     }
 }
 

@@ -37,7 +37,8 @@ void LessonPlayback::playFromCourse(Courseware *node)
     if (!node || node->level != Courseware::Lesson)
         return;
     FileStream *downloads = fileStream();
-    const Courseware *stored = downloads ? downloads->findDownloadLesson(node->courseId, node->id) : nullptr;
+    const Courseware *stored =
+        downloads ? downloads->findDownloadLesson(node->courseId, node->id) : nullptr;
     if (stored && stored->downloadState == Courseware::Downloaded) {
         // The download list's record is as old as the download: the tree's knows how far the
         // student has got since.
@@ -101,7 +102,8 @@ void LessonPlayback::onHttpResponse(int type, int result, const QVariant &info)
     playOnline(address, QString::fromUtf8(context.keys), &lesson);
 }
 
-void LessonPlayback::playOnline(const QString &address, const QString &keys, const Courseware *lesson)
+void LessonPlayback::playOnline(const QString &address, const QString &keys,
+                                const Courseware *lesson)
 {
     if (FFPlayer::current())
         return;

@@ -40,7 +40,10 @@ public:
     static QString headerLine();
 
     // Where failures are shown; the main window's message box unless set.
-    void setMessageSink(std::function<void(const QString &)> sink) { m_messageSink = std::move(sink); }
+    void setMessageSink(std::function<void(const QString &)> sink)
+    {
+        m_messageSink = std::move(sink);
+    }
 
 private:
     // A player window is released with deleteLater: the blocking open that ran it may

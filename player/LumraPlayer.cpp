@@ -23,13 +23,16 @@ namespace {
 // Attributes of a cookie line that describe the cookie instead of being sent.
 bool isCookieAttribute(const QByteArray &name)
 {
-    static const QList<QByteArray> attributes{"path", "domain", "expires", "max-age", "secure",
-                                              "httponly", "samesite"};
+    static const QList<QByteArray> attributes{"path",   "domain",   "expires", "max-age",
+                                              "secure", "httponly", "samesite"};
     return attributes.contains(name.trimmed().toLower());
 }
 
 // Reply ids of the observed properties.
-enum ObservedProperty : uint64_t { IdleActive = 1, EofReached = 2 };
+enum ObservedProperty : uint64_t {
+    IdleActive = 1,
+    EofReached = 2
+};
 
 } // namespace
 
@@ -225,8 +228,8 @@ PlayerErrorType LumraPlayer::Open(const char *data, int length)
         playlist.chop(1);
 
     // A private file (owner-only, removed when the open ends) that the demuxer can read.
-    m_playlistFile = std::make_unique<QTemporaryFile>(QDir::tempPath()
-                                                      + QStringLiteral("/lumra-playlist-XXXXXX.m3u8"));
+    m_playlistFile = std::make_unique<QTemporaryFile>(
+        QDir::tempPath() + QStringLiteral("/lumra-playlist-XXXXXX.m3u8"));
     if (!m_playlistFile->open() || m_playlistFile->write(playlist) != playlist.size()
         || !m_playlistFile->flush()) {
         m_playlistFile.reset();
@@ -274,14 +277,12 @@ PlayerErrorType LumraPlayer::openPath(const QByteArray &path, bool local)
     }
     m_opening = false;
     switch (m_endReason) {
-    case MPV_END_FILE_REASON_EOF:
-        return PlayerEnded;
+    case MPV_END_FILE_REASON_EOF: return PlayerEnded;
     case MPV_END_FILE_REASON_STOP:
     case MPV_END_FILE_REASON_QUIT:
         // Closed while the last picture was showing: the lesson was played to its end.
         return m_stoppedAtEnd ? PlayerEnded : PlayerStopped;
-    default:
-        return PlayerFailed;
+    default: return PlayerFailed;
     }
 }
 
@@ -303,7 +304,8 @@ bool LumraPlayer::loadFile()
     if (m_library->commandNode(m_mpv, command.node(), result.out()) < 0)
         return false;
     // The end of the entry this replaces carries the old id and is not ours any more.
-    m_entryId = result.toVariant().toMap().value(QStringLiteral("playlist_entry_id"), -1).toLongLong();
+    m_entryId =
+        result.toVariant().toMap().value(QStringLiteral("playlist_entry_id"), -1).toLongLong();
     return true;
 }
 
@@ -376,7 +378,8 @@ qint64 LumraPlayer::droppedFrames() const
     int64_t output = 0;
     int64_t decoder = 0;
     if (!m_mpv || m_library->getProperty(m_mpv, "frame-drop-count", MPV_FORMAT_INT64, &output) < 0
-        || m_library->getProperty(m_mpv, "decoder-frame-drop-count", MPV_FORMAT_INT64, &decoder) < 0)
+        || m_library->getProperty(m_mpv, "decoder-frame-drop-count", MPV_FORMAT_INT64, &decoder)
+               < 0)
         return -1;
     return qint64(output + decoder);
 }
@@ -457,15 +460,9 @@ void LumraPlayer::ShowOsdNotice(const QString &text, int durationMs)
     m_library->commandAsync(m_mpv, 0, args);
 }
 
-bool LumraPlayer::isPaused() const
-{
-    return flag("pause");
-}
+bool LumraPlayer::isPaused() const { return flag("pause"); }
 
-bool LumraPlayer::isMuted() const
-{
-    return flag("mute");
-}
+bool LumraPlayer::isMuted() const { return flag("mute"); }
 
 int LumraPlayer::volume() const
 {
@@ -519,8 +516,7 @@ void LumraPlayer::drainEvents()
 void LumraPlayer::handleEvent(const mpv_event &event)
 {
     switch (event.event_id) {
-    case MPV_EVENT_START_FILE:
-        break;
+    case MPV_EVENT_START_FILE: break;
     case MPV_EVENT_FILE_LOADED:
         if (m_opening)
             m_fileLoaded = true;
@@ -537,7 +533,8 @@ void LumraPlayer::handleEvent(const mpv_event &event)
         const auto *property = static_cast<const mpv_event_property *>(event.data);
         if (event.reply_userdata != EofReached || !property)
             break;
-        const bool atEnd = property->format == MPV_FORMAT_FLAG && *static_cast<const int *>(property->data) != 0;
+        const bool atEnd =
+            property->format == MPV_FORMAT_FLAG && *static_cast<const int *>(property->data) != 0;
         const bool reached = atEnd && !m_atEnd;
         m_atEnd = atEnd;
         if (reached && m_opening && m_handler)
@@ -563,9 +560,10 @@ void LumraPlayer::handleEvent(const mpv_event &event)
         const auto *message = static_cast<const mpv_event_log_message *>(event.data);
         if (!message)
             break;
-        const QString line = QStringLiteral("[%1] %2: %3")
-                                 .arg(QString::fromUtf8(message->prefix), QString::fromUtf8(message->level),
-                                      QString::fromUtf8(message->text).trimmed());
+        const QString line =
+            QStringLiteral("[%1] %2: %3")
+                .arg(QString::fromUtf8(message->prefix), QString::fromUtf8(message->level),
+                     QString::fromUtf8(message->text).trimmed());
         if (m_opening) {
             m_openMessages << line;
             if (m_openMessages.size() > MaxOpenMessages)
@@ -575,7 +573,6 @@ void LumraPlayer::handleEvent(const mpv_event &event)
             m_logHandler(line);
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }

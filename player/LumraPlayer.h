@@ -48,7 +48,10 @@ public:
     ~LumraPlayer() override;
 
     void SetEventCallback(LumraPlayerCallbackHandler *handler) { m_handler = handler; }
-    void SetLogHandler(std::function<void(const QString &)> handler) { m_logHandler = std::move(handler); }
+    void SetLogHandler(std::function<void(const QString &)> handler)
+    {
+        m_logHandler = std::move(handler);
+    }
     // true trades buffering for a quicker start.
     void ReduceDelay(bool reduce);
     // "Host:NAME;" and "keys=VALUE; path=/; domain=D;": sent with every request of the stream.

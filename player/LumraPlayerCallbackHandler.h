@@ -8,5 +8,5 @@ public:
     // The first picture of the lesson is on its way: playback has started.
     virtual void OnPlayStarted() = 0;
     // The lesson has played to its end; its last picture stays, paused.
-    virtual void OnPlayEnded() {}
+    virtual void OnPlayEnded() { }
 };

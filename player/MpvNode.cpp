@@ -5,10 +5,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 
-MpvNodeBuilder::MpvNodeBuilder(const QVariant &value)
-{
-    fill(m_root, value);
-}
+MpvNodeBuilder::MpvNodeBuilder(const QVariant &value) { fill(m_root, value); }
 
 char *MpvNodeBuilder::keep(const QByteArray &text)
 {
@@ -78,9 +75,7 @@ void MpvNodeBuilder::fill(mpv_node &node, const QVariant &value)
         node.u.list = list;
         break;
     }
-    default:
-        node.format = MPV_FORMAT_NONE;
-        break;
+    default: node.format = MPV_FORMAT_NONE; break;
     }
 }
 
@@ -89,10 +84,7 @@ MpvNodeResult::MpvNodeResult(const MpvLibrary &library)
 {
 }
 
-MpvNodeResult::~MpvNodeResult()
-{
-    release();
-}
+MpvNodeResult::~MpvNodeResult() { release(); }
 
 mpv_node *MpvNodeResult::out()
 {
@@ -112,14 +104,10 @@ QVariant MpvNodeResult::toVariant(const mpv_node &node)
 {
     switch (node.format) {
     case MPV_FORMAT_STRING:
-    case MPV_FORMAT_OSD_STRING:
-        return QString::fromUtf8(node.u.string);
-    case MPV_FORMAT_FLAG:
-        return node.u.flag != 0;
-    case MPV_FORMAT_INT64:
-        return qlonglong(node.u.int64);
-    case MPV_FORMAT_DOUBLE:
-        return node.u.double_;
+    case MPV_FORMAT_OSD_STRING: return QString::fromUtf8(node.u.string);
+    case MPV_FORMAT_FLAG: return node.u.flag != 0;
+    case MPV_FORMAT_INT64: return qlonglong(node.u.int64);
+    case MPV_FORMAT_DOUBLE: return node.u.double_;
     case MPV_FORMAT_NODE_ARRAY: {
         QVariantList items;
         for (int i = 0; node.u.list && i < node.u.list->num; ++i)
@@ -129,10 +117,10 @@ QVariant MpvNodeResult::toVariant(const mpv_node &node)
     case MPV_FORMAT_NODE_MAP: {
         QVariantMap items;
         for (int i = 0; node.u.list && i < node.u.list->num; ++i)
-            items.insert(QString::fromUtf8(node.u.list->keys[i]), toVariant(node.u.list->values[i]));
+            items.insert(QString::fromUtf8(node.u.list->keys[i]),
+                         toVariant(node.u.list->values[i]));
         return items;
     }
-    default:
-        return QVariant();
+    default: return QVariant();
     }
 }

@@ -39,7 +39,8 @@ QByteArray OfflinePlaylist::withKeyFiles(const QByteArray &playlist, const QStri
         if (close < 0)
             continue; // METHOD=NONE names no key
         const int number = keyNumber(line.mid(open + 1, close - open - 1));
-        const QString &keyFile = number >= 0 && number < keyFiles.size() ? keyFiles.at(number) : keyFiles.first();
+        const QString &keyFile =
+            number >= 0 && number < keyFiles.size() ? keyFiles.at(number) : keyFiles.first();
         line.replace(open + 1, close - open - 1, QFile::encodeName(keyFile));
     }
     return lines.join('\n');

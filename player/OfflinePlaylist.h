@@ -11,4 +11,4 @@ QByteArray withKeyFile(const QByteArray &playlist, const QString &keyFile);
 // The same for a lesson with several keys: a key line naming the stored key "0000N.zx"
 // is pointed at keyFiles[N] (at the first file when there is no such entry).
 QByteArray withKeyFiles(const QByteArray &playlist, const QStringList &keyFiles);
-}
+} // namespace OfflinePlaylist

@@ -33,10 +33,7 @@ QString text(double speed)
     return number;
 }
 
-QString label(double speed)
-{
-    return text(speed) + QChar(0x00D7);
-}
+QString label(double speed) { return text(speed) + QChar(0x00D7); }
 
 double fromText(const QString &stored)
 {

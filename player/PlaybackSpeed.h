@@ -16,4 +16,4 @@ QString label(double speed);
 double fromText(const QString &text);
 // The choice steps up (positive) or down from the one given, stopping at either end.
 double stepped(double speed, int steps);
-}
+} // namespace PlaybackSpeed

@@ -23,7 +23,8 @@ int errorForStatus(int status)
     case 501: return QNetworkReply::OperationNotImplementedError;
     case 503: return QNetworkReply::ServiceUnavailableError;
     default:
-        return status >= 500 ? QNetworkReply::UnknownServerError : QNetworkReply::UnknownContentError;
+        return status >= 500 ? QNetworkReply::UnknownServerError
+                             : QNetworkReply::UnknownContentError;
     }
 }
 

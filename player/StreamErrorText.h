@@ -10,4 +10,4 @@ namespace StreamErrorText {
 // connection failure in the log; UnknownNetworkError when none is named.
 int errorCode(const QStringList &playerLog);
 QString fromPlayerLog(const QStringList &playerLog);
-}
+} // namespace StreamErrorText

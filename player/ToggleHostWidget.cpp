@@ -39,7 +39,8 @@ void ToggleHostWidget::rebuildButtons()
     if (!state)
         return;
     for (int i = 0; i < state->lines.size(); ++i) {
-        auto *button = new QRadioButton(i == 0 ? QStringLiteral("默认线路") : QStringLiteral("线路") + QString::number(i),
+        auto *button = new QRadioButton(i == 0 ? QStringLiteral("默认线路")
+                                               : QStringLiteral("线路") + QString::number(i),
                                         m_contentArea);
         button->setObjectName(QStringLiteral("rdSetting"));
         button->setProperty("index", i);

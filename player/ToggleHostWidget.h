@@ -21,7 +21,10 @@ public:
 
     QList<QRadioButton *> lineButtons() const { return m_buttons; }
     // How the loading overlay is shown while the lines resolve; the main window's unless set.
-    void setLoadingHandler(std::function<void(bool)> handler) { m_loadingHandler = std::move(handler); }
+    void setLoadingHandler(std::function<void(bool)> handler)
+    {
+        m_loadingHandler = std::move(handler);
+    }
 
 protected:
     void showEvent(QShowEvent *event) override;

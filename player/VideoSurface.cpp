@@ -149,17 +149,21 @@ void VideoSurface::requestUpdate(void *context)
 {
     auto *surface = static_cast<VideoSurface *>(context);
     if (!surface->m_updateQueued.exchange(true))
-        QMetaObject::invokeMethod(surface, [surface] {
-            surface->m_updateQueued = false;
-            surface->update();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            surface,
+            [surface] {
+                surface->m_updateQueued = false;
+                surface->update();
+            },
+            Qt::QueuedConnection);
 }
 
 void VideoSurface::paintGL()
 {
     if (m_render) {
         const qreal ratio = devicePixelRatioF();
-        mpv_opengl_fbo fbo{int(defaultFramebufferObject()), int(width() * ratio), int(height() * ratio), 0};
+        mpv_opengl_fbo fbo{int(defaultFramebufferObject()), int(width() * ratio),
+                           int(height() * ratio), 0};
         int flipY = 1;
         mpv_render_param params[] = {
             {MPV_RENDER_PARAM_OPENGL_FBO, &fbo},

@@ -43,7 +43,8 @@ double WatchPositionStore::position(const QString &courseId, const QString &less
     return seconds > 0 ? seconds : 0;
 }
 
-bool WatchPositionStore::setPosition(const QString &courseId, const QString &lessonId, double seconds)
+bool WatchPositionStore::setPosition(const QString &courseId, const QString &lessonId,
+                                     double seconds)
 {
     QJsonObject positions = read();
     positions.insert(keyOf(courseId, lessonId), qMax(0.0, seconds));

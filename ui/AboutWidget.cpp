@@ -32,5 +32,6 @@ AboutWidget::AboutWidget(QWidget *parent)
 
 QString AboutWidget::titleText()
 {
-    return QStringLiteral("关于 ") + AppInfo::displayName() + QLatin1Char(' ') + AppInfo::programVersion();
+    return QStringLiteral("关于 ") + AppInfo::displayName() + QLatin1Char(' ')
+           + AppInfo::programVersion();
 }

@@ -21,7 +21,8 @@ CoursewarePage::CoursewarePage(QWidget *parent)
     , m_lessonList(new ThumbnailListWidget(this))
     , m_editButton(new StyleButton(QStringLiteral("编辑"), QStringLiteral("btnEdit"), this))
     , m_deleteButton(new StyleButton(QStringLiteral("删除所选"), QStringLiteral("btnDelete"), this))
-    , m_cancelButton(new StyleButton(QStringLiteral("取消"), QStringLiteral("btnCourseCancel"), this))
+    , m_cancelButton(
+          new StyleButton(QStringLiteral("取消"), QStringLiteral("btnCourseCancel"), this))
     , m_selectAll(new QCheckBox(QStringLiteral("全选"), this))
     , m_titleLabel(new QLabel(this))
     , m_backButton(new ImageButton(QStringLiteral("back2"), QStringLiteral("back2"), this))
@@ -57,8 +58,8 @@ CoursewarePage::CoursewarePage(QWidget *parent)
     layout->addWidget(m_lessonList, 0, Qt::AlignHCenter);
 
     // Tab follows the top row, then the tiles.
-    const QList<QWidget *> tabOrder{m_backButton, m_selectAll, m_deleteButton, m_cancelButton, m_editButton,
-                                    m_lessonList};
+    const QList<QWidget *> tabOrder{m_backButton,   m_selectAll,  m_deleteButton,
+                                    m_cancelButton, m_editButton, m_lessonList};
     for (int i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
 

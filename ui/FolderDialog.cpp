@@ -41,7 +41,8 @@ QString FolderDialog::chooseFolder(QWidget *parent, const QString &current)
 void FolderDialog::installChineseTexts()
 {
     auto *translator = new QTranslator(QCoreApplication::instance());
-    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+    if (translator->load(QStringLiteral("qtbase_zh_CN"),
+                         QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator);
     else
         delete translator;

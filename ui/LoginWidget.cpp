@@ -47,7 +47,8 @@ LoginWidget::LoginWidget(QWidget *parent)
     m_nameEdit->installEventFilter(this);
     m_passwordEdit->installEventFilter(this);
     m_loginButton = new StyleButton(QStringLiteral("登录"), QStringLiteral("btnLogin"), this);
-    m_registerLink = new StyleButton(QStringLiteral("没有账号，请注册"), QStringLiteral("lblReg"), this);
+    m_registerLink =
+        new StyleButton(QStringLiteral("没有账号，请注册"), QStringLiteral("lblReg"), this);
 
     auto *layout = new QVBoxLayout(this);
     layout->setSpacing(0);
@@ -90,7 +91,8 @@ bool LoginWidget::eventFilter(QObject *watched, QEvent *event)
 void LoginWidget::showEvent(QShowEvent *event)
 {
     StyleWidget::showEvent(event);
-    (m_nameEdit->text().trimmed().isEmpty() ? m_nameEdit : m_passwordEdit)->setFocus(Qt::OtherFocusReason);
+    (m_nameEdit->text().trimmed().isEmpty() ? m_nameEdit : m_passwordEdit)
+        ->setFocus(Qt::OtherFocusReason);
 }
 
 void LoginWidget::setAccountName(const QString &name)

@@ -130,8 +130,8 @@ MainWidget::MainWidget(QWidget *parent)
     m_toggleHost = new ToggleHostWidget(this);
     auto *stack = new QStackedLayout;
     stack->setStackingMode(QStackedLayout::StackAll);
-    const QList<QWidget *> overlays{m_messageBox, m_loading, m_setting, m_about,
-                                    m_update,     m_alterPwd, m_reLogin, m_shutdown,
+    const QList<QWidget *> overlays{m_messageBox,   m_loading,   m_setting, m_about,
+                                    m_update,       m_alterPwd,  m_reLogin, m_shutdown,
                                     m_downloadPath, m_toggleHost};
     for (QWidget *overlay : overlays)
         stack->addWidget(overlay);
@@ -157,7 +157,8 @@ MainWidget::MainWidget(QWidget *parent)
     connect(m_closeButton, &QPushButton::clicked, this, &QWidget::close);
     connect(m_minButton, &QPushButton::clicked, this, &MainWidget::onMinimiseClicked);
     connect(m_maxButton, &QPushButton::clicked, this, &MainWidget::toggleMaximise);
-    connect(m_menuButton, &QPushButton::clicked, this, [this] { popUpMenu(m_mainMenu, m_menuButton); });
+    connect(m_menuButton, &QPushButton::clicked, this,
+            [this] { popUpMenu(m_mainMenu, m_menuButton); });
     connect(m_greetingButton, &QPushButton::clicked, this,
             [this] { popUpMenu(m_userMenu, m_greetingButton); });
     connect(m_classButton, &QAbstractButton::clicked, this, &MainWidget::showCourses);
@@ -229,13 +230,15 @@ QWidget *MainWidget::buildNavigationBar()
 {
     QWidget *bar = styledArea(QStringLiteral("NavigatWidget"), this);
     bar->setFixedHeight(60);
-    m_classButton = new ImageRadioButton(QStringLiteral("btnClass"), QStringLiteral("btnClassHover"),
-                                         QStringLiteral("btnClassDis"), QStringLiteral("btnClassDis"), bar);
-    m_downloadButton = new ImageRadioButton(QStringLiteral("btnDownload"), QStringLiteral("btnDownloadHover"),
-                                            QStringLiteral("btnDownloadDis"),
-                                            QStringLiteral("btnDownloadDis"), bar);
-    m_userButton = new ImageRadioButton(QStringLiteral("btnUser"), QStringLiteral("btnUserHover"),
-                                        QStringLiteral("btnUserDis"), QStringLiteral("btnUserDis"), bar);
+    m_classButton =
+        new ImageRadioButton(QStringLiteral("btnClass"), QStringLiteral("btnClassHover"),
+                             QStringLiteral("btnClassDis"), QStringLiteral("btnClassDis"), bar);
+    m_downloadButton = new ImageRadioButton(
+        QStringLiteral("btnDownload"), QStringLiteral("btnDownloadHover"),
+        QStringLiteral("btnDownloadDis"), QStringLiteral("btnDownloadDis"), bar);
+    m_userButton =
+        new ImageRadioButton(QStringLiteral("btnUser"), QStringLiteral("btnUserHover"),
+                             QStringLiteral("btnUserDis"), QStringLiteral("btnUserDis"), bar);
     for (ImageRadioButton *button : {m_classButton, m_downloadButton, m_userButton})
         button->setFixedSize(60, 60);
     m_classButton->setObjectName(QStringLiteral("btnNavClass"));
@@ -313,11 +316,13 @@ void MainWidget::buildMenus()
     });
 
     m_trayMenu = new QMenu(this);
-    connect(m_trayMenu->addAction(QStringLiteral("显示")), &QAction::triggered, this, &MainWidget::restore);
+    connect(m_trayMenu->addAction(QStringLiteral("显示")), &QAction::triggered, this,
+            &MainWidget::restore);
     m_trayMenu->addSeparator();
     m_trayMenu->addAction(settings);
     m_trayMenu->addSeparator();
-    connect(m_trayMenu->addAction(QStringLiteral("退出")), &QAction::triggered, this, &quitApplication);
+    connect(m_trayMenu->addAction(QStringLiteral("退出")), &QAction::triggered, this,
+            &quitApplication);
     // When the close button only hides the window and there is no tray to bring it back
     // from, the program must still be quit from its own window: the main menu offers the
     // tray menu's 退出 then.
@@ -660,7 +665,8 @@ void MainWidget::changeEvent(QEvent *event)
 {
     // Whoever changed the state (restore from the tray, the window manager), the flag, the
     // button and the shadow margin follow it; a minimised window keeps what it had.
-    if (event->type() == QEvent::WindowStateChange && !isMinimized() && isMaximized() != m_maximised)
+    if (event->type() == QEvent::WindowStateChange && !isMinimized()
+        && isMaximized() != m_maximised)
         applyMaximised(isMaximized());
     QWidget::changeEvent(event);
 }
@@ -733,10 +739,7 @@ void MainWidget::notifyTray(const QString &text)
         m_trayIcon->showMessage(AppInfo::displayName(), text, QSystemTrayIcon::Information, 10000);
 }
 
-void MainWidget::showAllDoneTip()
-{
-    notifyTray(QStringLiteral("全部下载已完成"));
-}
+void MainWidget::showAllDoneTip() { notifyTray(QStringLiteral("全部下载已完成")); }
 
 void MainWidget::showShutdown()
 {

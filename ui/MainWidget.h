@@ -90,7 +90,6 @@ public:
         m_trayNotifier = std::move(notifier);
     }
 
-
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;

@@ -23,8 +23,10 @@ MyCourseInfoWidget::MyCourseInfoWidget(QWidget *parent)
     : StyleWidget(QString(), parent)
     , m_titleLabel(new QLabel(this))
     , m_selectAll(new QCheckBox(QStringLiteral("全选"), this))
-    , m_downloadButton(new StyleButton(QStringLiteral("下载选中"), QStringLiteral("btnCourseDown"), this))
-    , m_cancelButton(new StyleButton(QStringLiteral("取消"), QStringLiteral("btnCourseCancel"), this))
+    , m_downloadButton(
+          new StyleButton(QStringLiteral("下载选中"), QStringLiteral("btnCourseDown"), this))
+    , m_cancelButton(
+          new StyleButton(QStringLiteral("取消"), QStringLiteral("btnCourseCancel"), this))
     , m_tree(new QTreeView(this))
     , m_backButton(new ImageButton(QStringLiteral("back2"), QStringLiteral("back2"), this))
     // The course page answers the lesson address replies of its own play requests.
@@ -188,8 +190,9 @@ void MyCourseInfoWidget::playLesson(const QString &lessonId)
 {
     if (!m_model)
         return;
-    const QModelIndexList found = m_model->match(m_model->index(0, 0), CourseModel::IdRole, lessonId, 1,
-                                                 Qt::MatchExactly | Qt::MatchRecursive);
+    const QModelIndexList found =
+        m_model->match(m_model->index(0, 0), CourseModel::IdRole, lessonId, 1,
+                       Qt::MatchExactly | Qt::MatchRecursive);
     if (found.isEmpty())
         return;
     m_tree->setCurrentIndex(found.first());

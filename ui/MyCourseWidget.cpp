@@ -29,9 +29,11 @@ MyCourseWidget::MyCourseWidget(QWidget *parent)
     : StyleWidget(QStringLiteral("f8Widget"), parent)
     , m_validList(new ThumbnailListWidget(this))
     , m_expiredList(new ThumbnailListWidget(this))
-    , m_showExpiredButton(new StyleButton(QString::fromUtf8(kShowExpired), QStringLiteral("lblReg"), this))
+    , m_showExpiredButton(
+          new StyleButton(QString::fromUtf8(kShowExpired), QStringLiteral("lblReg"), this))
     , m_retryButton(new StyleButton(QStringLiteral("重试"), QStringLiteral("lblReg"), this))
-    , m_viewDownloadsButton(new StyleButton(QStringLiteral("查看已缓存"), QStringLiteral("lblReg"), this))
+    , m_viewDownloadsButton(
+          new StyleButton(QStringLiteral("查看已缓存"), QStringLiteral("lblReg"), this))
     , m_offlineLabel(new QLabel(QStringLiteral("无法连接到服务器，已下载的课程仍可离线观看"), this))
     , m_scrollArea(new QScrollArea(this))
 {

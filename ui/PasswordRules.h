@@ -11,4 +11,4 @@ inline bool lengthAccepted(const QString &password)
 {
     return password.size() >= kMinLength && password.size() <= kMaxLength;
 }
-}
+} // namespace PasswordRules

@@ -17,7 +17,8 @@ ReLoginWidget::ReLoginWidget(QWidget *parent)
     picture->setFixedSize(77, 75);
     auto *message = new QLabel(QStringLiteral("修改成功"), content);
     message->setObjectName(QStringLiteral("xgcg"));
-    m_reLoginButton = new StyleButton(QStringLiteral("重新登录"), QStringLiteral("btnRelogin"), content);
+    m_reLoginButton =
+        new StyleButton(QStringLiteral("重新登录"), QStringLiteral("btnRelogin"), content);
 
     auto *layout = new QVBoxLayout(content);
     layout->setContentsMargins(100, 25, 100, 25);

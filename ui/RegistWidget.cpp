@@ -47,7 +47,8 @@ RegistWidget::RegistWidget(QWidget *parent)
     m_passwordEdit = field(QStringLiteral("（请输入6-20个字符）"), true, this);
     m_confirmEdit = field(QStringLiteral("（请输入6-20个字符）"), true, this);
     m_registerButton = new StyleButton(QStringLiteral("注册"), QStringLiteral("btnLogin"), this);
-    m_loginLink = new StyleButton(QStringLiteral("已有帐号，请登录"), QStringLiteral("lblReg"), this);
+    m_loginLink =
+        new StyleButton(QStringLiteral("已有帐号，请登录"), QStringLiteral("lblReg"), this);
 
     auto *layout = new QVBoxLayout(this);
     layout->setSpacing(0);
@@ -76,7 +77,8 @@ RegistWidget::RegistWidget(QWidget *parent)
         connect(api, &APIHandler::HttpResponseSignal, this, &RegistWidget::onHttpResponse);
 }
 
-QString RegistWidget::checkInput(const QString &name, const QString &password, const QString &confirmation)
+QString RegistWidget::checkInput(const QString &name, const QString &password,
+                                 const QString &confirmation)
 {
     if (name.isEmpty())
         return QStringLiteral("请输入用户名");

@@ -18,7 +18,8 @@ public:
 
     // The first failing check's message in the order the form checks, or empty when the
     // texts (already trimmed) may be sent.
-    static QString checkInput(const QString &name, const QString &password, const QString &confirmation);
+    static QString checkInput(const QString &name, const QString &password,
+                              const QString &confirmation);
 
     QLineEdit *nameEdit() const { return m_nameEdit; }
     QLineEdit *passwordEdit() const { return m_passwordEdit; }

@@ -123,8 +123,10 @@ SettingWidget::SettingWidget(QWidget *parent)
 
     // Loaded before anything is connected, so loading writes nothing back.
     autoRun->setChecked(Settings::isOn(m_settings, SettingKeys::Autorun));
-    (Settings::isOn(m_settings, SettingKeys::MinimizePosition) ? m_minTray : m_minTaskbar)->setChecked(true);
-    (Settings::isOn(m_settings, SettingKeys::ClosePosition) ? m_closeTray : m_closeExit)->setChecked(true);
+    (Settings::isOn(m_settings, SettingKeys::MinimizePosition) ? m_minTray : m_minTaskbar)
+        ->setChecked(true);
+    (Settings::isOn(m_settings, SettingKeys::ClosePosition) ? m_closeTray : m_closeExit)
+        ->setChecked(true);
     m_pathEdit->setText(Settings::text(m_settings, SettingKeys::VideoPath));
     autoTask->setChecked(Settings::isOn(m_settings, SettingKeys::AutoDownload));
     doneTip->setChecked(Settings::isOn(m_settings, SettingKeys::DoneTip));
@@ -144,10 +146,7 @@ SettingWidget::SettingWidget(QWidget *parent)
     connect(removeTemp, &QPushButton::clicked, this, &SettingWidget::onBtnRemoveTemp);
 }
 
-bool SettingWidget::hasInvalidPathChar(const QString &path)
-{
-    return !refusal(path).isEmpty();
-}
+bool SettingWidget::hasInvalidPathChar(const QString &path) { return !refusal(path).isEmpty(); }
 
 QString SettingWidget::refusal(const QString &path)
 {
@@ -187,7 +186,8 @@ void SettingWidget::onCloseCheck()
 void SettingWidget::onBtnPathClick()
 {
     const QString current = appState() ? appState()->downloadDir : QString();
-    const QString path = m_folderChooser ? m_folderChooser(this) : FolderDialog::chooseFolder(this, current);
+    const QString path =
+        m_folderChooser ? m_folderChooser(this) : FolderDialog::chooseFolder(this, current);
     if (path.isEmpty())
         return;
     const QString problem = refusal(path);
@@ -241,7 +241,10 @@ void SettingWidget::onCkLastPositionCheck(bool checked)
 void SettingWidget::onBtnRemoveTemp()
 {
     MainWindow *window = mainWidget();
-    if (!window || window->showMessage(QStringLiteral("确定删除全部缓存？（将删除所有已下载课程）"), Message::OkCancel) != Message::Ok)
+    if (!window
+        || window->showMessage(QStringLiteral("确定删除全部缓存？（将删除所有已下载课程）"),
+                               Message::OkCancel)
+               != Message::Ok)
         return;
     if (FileStream *stream = fileStream())
         stream->clearAll();

@@ -22,7 +22,10 @@ public:
     static QString refusal(const QString &path);
 
     // Test seam: how a folder is chosen (the system folder chooser by default).
-    void setFolderChooser(std::function<QString(QWidget *)> chooser) { m_folderChooser = std::move(chooser); }
+    void setFolderChooser(std::function<QString(QWidget *)> chooser)
+    {
+        m_folderChooser = std::move(chooser);
+    }
 
     QLineEdit *pathEdit() const { return m_pathEdit; }
 

@@ -41,7 +41,8 @@ QString widgetText(const QWidget *widget)
 void sendMouse(QWidget *target, const QPoint &pos, QEvent::Type type)
 {
     QMouseEvent event(type, pos, target->mapToGlobal(pos), Qt::LeftButton,
-                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                      Qt::NoModifier);
     QApplication::instance()->notify(target, &event);
 }
 
@@ -58,7 +59,8 @@ void click(QWidget *target, const QPoint &pos, bool twice)
     }
 }
 
-void sendKey(QWidget *target, int key, const QString &text, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+void sendKey(QWidget *target, int key, const QString &text,
+             Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
     QApplication::instance()->notify(target, &press);
@@ -66,7 +68,8 @@ void sendKey(QWidget *target, int key, const QString &text, Qt::KeyboardModifier
     QApplication::instance()->notify(target, &release);
 }
 
-QModelIndex findItem(const QAbstractItemModel *model, const QString &text, const QModelIndex &parent = {})
+QModelIndex findItem(const QAbstractItemModel *model, const QString &text,
+                     const QModelIndex &parent = {})
 {
     for (int row = 0; row < model->rowCount(parent); ++row) {
         const QModelIndex index = model->index(row, 0, parent);
@@ -123,7 +126,8 @@ bool TestDriver::startFromEnvironment()
         return false;
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+            connect(socket, &QLocalSocket::readyRead, this,
+                    [this, socket] { onReadyRead(socket); });
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         }
     });
@@ -149,7 +153,8 @@ QWidget *TestDriver::findWidget(const QString &selector, const QString &givenTex
     const QString text = at < 0 ? givenText : selector.mid(at + 1);
     QWidget *fallback = nullptr;
     for (QWidget *widget : QApplication::allWidgets()) {
-        if (widget->objectName() != name && QLatin1String(widget->metaObject()->className()) != name)
+        if (widget->objectName() != name
+            && QLatin1String(widget->metaObject()->className()) != name)
             continue;
         if (!widget->isVisible())
             continue;
@@ -175,7 +180,8 @@ QString TestDriver::run(const QString &line)
         QList<QLabel *> times;
         if (player)
             times = player->findChildren<QLabel *>(QStringLiteral("lblContent12_FFF"));
-        return QStringLiteral("ok signedIn=%1 line=%2 lines=%3 paused=%4 busy=%5 player=%6 length=%7 position=%8")
+        return QStringLiteral("ok signedIn=%1 line=%2 lines=%3 paused=%4 busy=%5 player=%6 "
+                              "length=%7 position=%8")
             .arg(state && state->signedIn)
             .arg(state ? state->currentLine : -1)
             .arg(state ? state->lines.size() : 0)
@@ -189,9 +195,10 @@ QString TestDriver::run(const QString &line)
         QWidget *focus = QApplication::focusWidget();
         if (!focus)
             return QStringLiteral("ok - - -");
-        const QString name = focus->objectName().isEmpty() ? QStringLiteral("-") : focus->objectName();
-        return QStringLiteral("ok %1 %2 %3").arg(name, QLatin1String(focus->metaObject()->className()),
-                                                 widgetText(focus));
+        const QString name =
+            focus->objectName().isEmpty() ? QStringLiteral("-") : focus->objectName();
+        return QStringLiteral("ok %1 %2 %3")
+            .arg(name, QLatin1String(focus->metaObject()->className()), widgetText(focus));
     }
     if (command == QLatin1String("clickaction")) {
         // An entry of the menu that is open now, clicked where it is drawn.
@@ -241,17 +248,18 @@ QString TestDriver::run(const QString &line)
         if (command == QLatin1String("checkitem")) {
             // What a click on the item's box does: flip its check state through the model.
             const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
-            const bool changed = view->model()->setData(index, checked ? Qt::Unchecked : Qt::Checked,
-                                                        Qt::CheckStateRole);
+            const bool changed = view->model()->setData(
+                index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
             return changed ? QStringLiteral("ok") : QStringLiteral("error not checkable");
         }
-        later(view->viewport(), view->visualRect(index).center(), command == QLatin1String("dclickitem"));
+        later(view->viewport(), view->visualRect(index).center(),
+              command == QLatin1String("dclickitem"));
         return QStringLiteral("ok");
     }
 
-    QWidget *widget = findWidget(name, command == QLatin1String("type") || command == QLatin1String("key")
-                                           ? QString()
-                                           : argument);
+    QWidget *widget = findWidget(
+        name,
+        command == QLatin1String("type") || command == QLatin1String("key") ? QString() : argument);
     if (command == QLatin1String("visible"))
         return QStringLiteral("ok %1").arg(widget ? 1 : 0);
     if (!widget)
@@ -263,8 +271,14 @@ QString TestDriver::run(const QString &line)
         const QScreen *screen = widget->screen();
         const QRect free = screen ? screen->availableGeometry() : QRect();
         return QStringLiteral("ok %1 %2 %3 %4 %5 %6 %7 %8")
-            .arg(onScreen.x()).arg(onScreen.y()).arg(onScreen.width()).arg(onScreen.height())
-            .arg(free.x()).arg(free.y()).arg(free.width()).arg(free.height());
+            .arg(onScreen.x())
+            .arg(onScreen.y())
+            .arg(onScreen.width())
+            .arg(onScreen.height())
+            .arg(free.x())
+            .arg(free.y())
+            .arg(free.width())
+            .arg(free.height());
     }
     if (command == QLatin1String("click") || command == QLatin1String("dclick")) {
         later(widget, widget->rect().center(), command == QLatin1String("dclick"));

@@ -145,7 +145,8 @@ void UpdateWidget::startDownload()
     QNetworkRequest request(url);
     // Download servers often answer with a redirect to a mirror; a few hops are followed,
     // never from https down to http.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(ReplyLimits::MaxRedirects);
     QNetworkReply *reply = m_network->get(request);
     // A server that stops sending, or sends without end, does not hold the disk for ever.

@@ -61,7 +61,8 @@ UserInfoWidget::UserInfoWidget(QWidget *parent)
     panelLayout->addWidget(separator(60, panel));
     // The gaps give way first when the window is small (800×600), so the form never pushes
     // the window taller than the screen.
-    panelLayout->addSpacerItem(new QSpacerItem(0, 100, QSizePolicy::Minimum, QSizePolicy::Preferred));
+    panelLayout->addSpacerItem(
+        new QSpacerItem(0, 100, QSizePolicy::Minimum, QSizePolicy::Preferred));
     panelLayout->addWidget(m_exitButton);
 
     auto *layout = new QVBoxLayout(this);
@@ -175,7 +176,8 @@ void UserInfoWidget::loadAvatar()
     m_avatarSource = path;
     m_avatarStamp = stamp;
     m_avatarSize = size;
-    m_avatarLabel->setPixmap(circularPixmap(picture.isNull() ? defaultAvatar() : picture, kAvatarRadius));
+    m_avatarLabel->setPixmap(
+        circularPixmap(picture.isNull() ? defaultAvatar() : picture, kAvatarRadius));
     m_avatarLabel->setFixedSize(kAvatarSide, kAvatarSide);
     m_avatarLabel->move((width() - kAvatarSide) / 2, kAvatarTop);
 }

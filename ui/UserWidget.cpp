@@ -30,8 +30,10 @@ UserWidget::UserWidget(QWidget *parent)
     const AppState *state = appState();
     showOnly(state && state->signedIn ? static_cast<QWidget *>(m_userInfoForm) : m_loginForm);
 
-    connect(m_loginForm, &LoginWidget::RegisterRequestedSignal, this, [this] { showOnly(m_registForm); });
-    connect(m_registForm, &RegistWidget::LoginRequestedSignal, this, [this] { showOnly(m_loginForm); });
+    connect(m_loginForm, &LoginWidget::RegisterRequestedSignal, this,
+            [this] { showOnly(m_registForm); });
+    connect(m_registForm, &RegistWidget::LoginRequestedSignal, this,
+            [this] { showOnly(m_loginForm); });
     if (APIHandler *api = apiHandler())
         connect(api, &APIHandler::HttpResponseSignal, this, &UserWidget::onHttpResponse);
 }

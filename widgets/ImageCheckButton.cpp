@@ -8,9 +8,9 @@ ImageCheckButton::ImageCheckButton(const QString &image, const QString &checkedI
     : QPushButton(parent)
 {
     setUp();
-    setStyleSheet(ImageStyle::rule(QStringLiteral("QPushButton {background: url("), image)
-                  + ImageStyle::rule(QStringLiteral("QPushButton:checked {background: url("),
-                                     checkedImage));
+    setStyleSheet(
+        ImageStyle::rule(QStringLiteral("QPushButton {background: url("), image)
+        + ImageStyle::rule(QStringLiteral("QPushButton:checked {background: url("), checkedImage));
 }
 
 ImageCheckButton::ImageCheckButton(const QString &image, const QString &hoverImage,

@@ -10,6 +10,7 @@ class ImageRadioButton : public QRadioButton
 public:
     ImageRadioButton(const QString &image, const QString &hoverImage, const QString &checkedImage,
                      const QString &checkedHoverImage, QWidget *parent = nullptr);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;

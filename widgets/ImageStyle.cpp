@@ -1,9 +1,6 @@
 #include "widgets/ImageStyle.h"
 
-QString ImageStyle::prefix()
-{
-    return QStringLiteral(":/pexil/") + QStringLiteral("pexil/");
-}
+QString ImageStyle::prefix() { return QStringLiteral(":/pexil/") + QStringLiteral("pexil/"); }
 
 QString ImageStyle::defaultClosing()
 {

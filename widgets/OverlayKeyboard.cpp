@@ -35,7 +35,8 @@ PopWidget *OverlayKeyboard::frontOverlay(const QWidget *window)
     const OverlayKeyboard &self = instance();
     for (int i = self.m_open.size() - 1; i >= 0; --i) {
         PopWidget *overlay = self.m_open.at(i);
-        if (overlay && overlay->isVisible() && overlay->takesKeyboard() && overlay->window() == window)
+        if (overlay && overlay->isVisible() && overlay->takesKeyboard()
+            && overlay->window() == window)
             return overlay;
     }
     return nullptr;

@@ -59,7 +59,8 @@ QList<QWidget *> PopWidget::focusChain() const
 {
     // The overlay's own controls that Tab reaches, in the order Tab visits them.
     QList<QWidget *> chain;
-    for (QWidget *widget = nextInFocusChain(); widget && widget != this; widget = widget->nextInFocusChain()) {
+    for (QWidget *widget = nextInFocusChain(); widget && widget != this;
+         widget = widget->nextInFocusChain()) {
         if (isAncestorOf(widget) && (widget->focusPolicy() & Qt::TabFocus) && widget->isVisible()
             && widget->isEnabled() && widget != m_closeButton)
             chain << widget;
@@ -130,10 +131,7 @@ void PopWidget::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
-void PopWidget::escapePressed()
-{
-    close();
-}
+void PopWidget::escapePressed() { close(); }
 
 bool PopWidget::focusNextPrevChild(bool next)
 {

@@ -3,7 +3,4 @@
 #include <QtGlobal>
 
 // Q_INIT_RESOURCE must be expanded outside any namespace.
-void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
+void initResources() { Q_INIT_RESOURCE(resources); }

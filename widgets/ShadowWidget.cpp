@@ -23,12 +23,12 @@ ShadowWidget::ShadowWidget(QWidget *parent)
 
     m_minButton = new ImageButton(QStringLiteral("p_min"), QStringLiteral("p_min"), m_titleBar);
     m_minButton->setFixedSize(35, 35);
-    m_maxButton = new ImageCheckButton(QStringLiteral("p_max"), QStringLiteral("p_max"),
-                                       QStringLiteral("p_normal"), QStringLiteral("p_normal"),
-                                       m_titleBar);
+    m_maxButton =
+        new ImageCheckButton(QStringLiteral("p_max"), QStringLiteral("p_max"),
+                             QStringLiteral("p_normal"), QStringLiteral("p_normal"), m_titleBar);
     m_maxButton->setFixedSize(35, 35);
-    m_closeButton = new ImageButton(QStringLiteral("p_close"), QStringLiteral("p_close"),
-                                    m_titleBar);
+    m_closeButton =
+        new ImageButton(QStringLiteral("p_close"), QStringLiteral("p_close"), m_titleBar);
     m_closeButton->setFixedSize(35, 35);
 
     m_titleLayout = new QHBoxLayout(m_titleBar);

@@ -8,6 +8,7 @@ class StyleButton : public QPushButton
     Q_OBJECT
 public:
     StyleButton(const QString &text, const QString &objectName, QWidget *parent = nullptr);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;

@@ -14,7 +14,7 @@
 namespace {
 constexpr int kOk = Message::Ok;
 constexpr int kCancel = Message::Cancel;
-}
+} // namespace
 
 XMessageWidget::XMessageWidget(QWidget *parent)
     : PopWidget(QStringLiteral("确认"), parent)
@@ -27,8 +27,8 @@ XMessageWidget::XMessageWidget(QWidget *parent)
     m_messageLabel->setMinimumWidth(260);
     m_okButton = new StyleButton(QStringLiteral("确认"), QStringLiteral("btnOK"), m_contentArea);
     m_okButton->setFixedSize(105, 35);
-    m_cancelButton = new StyleButton(QStringLiteral("取消"), QStringLiteral("btnCancel"),
-                                     m_contentArea);
+    m_cancelButton =
+        new StyleButton(QStringLiteral("取消"), QStringLiteral("btnCancel"), m_contentArea);
     m_cancelButton->setFixedSize(105, 35);
 
     auto *layout = new QVBoxLayout(m_contentArea);

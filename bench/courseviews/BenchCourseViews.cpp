@@ -116,10 +116,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("courses"), QStringLiteral("courses on my-courses"), QStringLiteral("N"),
-                      QStringLiteral("300")});
-    parser.addOption({QStringLiteral("lessons"), QStringLiteral("lessons in the tree"), QStringLiteral("M"),
-                      QStringLiteral("3000")});
+    parser.addOption({QStringLiteral("courses"), QStringLiteral("courses on my-courses"),
+                      QStringLiteral("N"), QStringLiteral("300")});
+    parser.addOption({QStringLiteral("lessons"), QStringLiteral("lessons in the tree"),
+                      QStringLiteral("M"), QStringLiteral("3000")});
     parser.process(app);
     const int courseCount = parser.value(QStringLiteral("courses")).toInt();
     const int lessonCount = parser.value(QStringLiteral("lessons")).toInt();

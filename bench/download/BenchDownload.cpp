@@ -86,7 +86,8 @@ bool startService(QProcess &service, const QString &program, const QStringList &
                 continue;
             const QString assignment = line.mid(7);
             const int equals = assignment.indexOf(QLatin1Char('='));
-            qputenv(assignment.left(equals).toUtf8().constData(), assignment.mid(equals + 1).toUtf8());
+            qputenv(assignment.left(equals).toUtf8().constData(),
+                    assignment.mid(equals + 1).toUtf8());
             ++exports;
         }
     }
@@ -100,13 +101,17 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Download benchmark against the local demo service."));
+    parser.setApplicationDescription(
+        QStringLiteral("Download benchmark against the local demo service."));
     parser.addHelpOption();
-    const QCommandLineOption segmentsOption(QStringLiteral("segments"), QStringLiteral("Segments of the lesson."),
+    const QCommandLineOption segmentsOption(QStringLiteral("segments"),
+                                            QStringLiteral("Segments of the lesson."),
                                             QStringLiteral("n"), QStringLiteral("30"));
-    const QCommandLineOption latencyOption(QStringLiteral("latency"), QStringLiteral("Media latency in ms."),
+    const QCommandLineOption latencyOption(QStringLiteral("latency"),
+                                           QStringLiteral("Media latency in ms."),
                                            QStringLiteral("ms"), QStringLiteral("50"));
-    const QCommandLineOption serviceOption(QStringLiteral("service"), QStringLiteral("Demo service binary."),
+    const QCommandLineOption serviceOption(QStringLiteral("service"),
+                                           QStringLiteral("Demo service binary."),
                                            QStringLiteral("path"), defaultServicePath());
     parser.addOptions({segmentsOption, latencyOption, serviceOption});
     parser.process(app);
@@ -121,14 +126,15 @@ int main(int argc, char *argv[])
     qputenv("QT_LOGGING_RULES", "default.debug=false");
 
     QTemporaryDir work;
-    const QString cache = qEnvironmentVariable("LUMRA_DEMO_MEDIA_CACHE",
-                                               QDir::tempPath() + QStringLiteral("/lumra-demo-media-cache"));
+    const QString cache = qEnvironmentVariable(
+        "LUMRA_DEMO_MEDIA_CACHE", QDir::tempPath() + QStringLiteral("/lumra-demo-media-cache"));
     QProcess service;
     // The long demo lesson is made of 10-second segments.
     if (!startService(service, program,
                       {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"),
-                       work.filePath(QStringLiteral("service")), QStringLiteral("--media-cache"), cache,
-                       QStringLiteral("--demo-lesson-seconds"), QString::number(segments * 10)})) {
+                       work.filePath(QStringLiteral("service")), QStringLiteral("--media-cache"),
+                       cache, QStringLiteral("--demo-lesson-seconds"),
+                       QString::number(segments * 10)})) {
         std::fprintf(stderr, "the demo service did not start\n");
         return 1;
     }
@@ -148,14 +154,15 @@ int main(int argc, char *argv[])
     int signedIn = -1;
     M3u8Context address;
     bool haveAddress = false;
-    QObject::connect(&api, &APIHandler::HttpResponseSignal, [&](int type, int result, const QVariant &info) {
-        if (type == 2)
-            signedIn = result;
-        if (type == 9 && result == 1) {
-            address = info.value<M3u8Context>();
-            haveAddress = true;
-        }
-    });
+    QObject::connect(&api, &APIHandler::HttpResponseSignal,
+                     [&](int type, int result, const QVariant &info) {
+                         if (type == 2)
+                             signedIn = result;
+                         if (type == 9 && result == 1) {
+                             address = info.value<M3u8Context>();
+                             haveAddress = true;
+                         }
+                     });
     api.getSessionId();
     waitFor([&] { return !state.user.sid.isEmpty(); }, 15000);
     state.user.loginName = QStringLiteral("13800138000");
@@ -195,8 +202,10 @@ int main(int argc, char *argv[])
     const QString port = ServiceSettings::webHost().section(QLatin1Char(':'), -1);
     {
         QNetworkAccessManager network;
-        QNetworkReply *reply = network.get(QNetworkRequest(QUrl(
-            QStringLiteral("http://127.0.0.1:%1/__control?media-latency=%2").arg(port).arg(latency))));
+        QNetworkReply *reply = network.get(
+            QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/__control?media-latency=%2")
+                                     .arg(port)
+                                     .arg(latency))));
         waitFor([&] { return reply->isFinished(); }, 10000);
         const bool set = reply->error() == QNetworkReply::NoError;
         delete reply;
@@ -252,7 +261,8 @@ int main(int argc, char *argv[])
           << "seconds " << QString::number(seconds, 'f', 3) << '\n'
           << "MB/s " << QString::number(bytes / (1024.0 * 1024.0) / seconds, 'f', 2) << " ("
           << bytes << " bytes)\n"
-          << "segment requests " << segmentRequests << ", in flight: most " << mostInFlight << ", mean "
+          << "segment requests " << segmentRequests << ", in flight: most " << mostInFlight
+          << ", mean "
           << QString::number(segmentRequests ? inFlightSum / segmentRequests : 0, 'f', 2) << '\n';
     out().flush();
 

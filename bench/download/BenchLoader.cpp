@@ -60,7 +60,8 @@ void recordStep(QtMsgType, const QMessageLogContext &, const QString &message)
         return;
     }
     if (message.startsWith(QLatin1String("OnHttpRequestFinished"))) {
-        if (message.startsWith(QLatin1String("OnHttpRequestFinished 0")) && g_steps.playlistReply < 0)
+        if (message.startsWith(QLatin1String("OnHttpRequestFinished 0"))
+            && g_steps.playlistReply < 0)
             g_steps.playlistReply = now;
         if (message.startsWith(QLatin1String("OnHttpRequestFinished 1")) && g_steps.keyDone < 0)
             g_steps.keyDone = now;
@@ -73,7 +74,8 @@ void recordStep(QtMsgType, const QMessageLogContext &, const QString &message)
             g_steps.playlistDone = now;
         return;
     }
-    static const char *const quiet[] = {"OnLoadSegFinish", "OnSegmentCommitted", "LoadM3u8", "Finish:"};
+    static const char *const quiet[] = {"OnLoadSegFinish", "OnSegmentCommitted", "LoadM3u8",
+                                        "Finish:"};
     for (const char *step : quiet) {
         if (message.startsWith(QLatin1String(step)))
             return;
@@ -106,13 +108,16 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Downloads one HLS lesson with the client's loader."));
+    parser.setApplicationDescription(
+        QStringLiteral("Downloads one HLS lesson with the client's loader."));
     parser.addHelpOption();
-    const QCommandLineOption cookieOption(QStringLiteral("cookie"), QStringLiteral("Value of the key cookie."),
+    const QCommandLineOption cookieOption(QStringLiteral("cookie"),
+                                          QStringLiteral("Value of the key cookie."),
                                           QStringLiteral("text"));
     parser.addOption(cookieOption);
     parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("Playlist URL."));
-    parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Save folder (created)."));
+    parser.addPositionalArgument(QStringLiteral("folder"),
+                                 QStringLiteral("Save folder (created)."));
     parser.process(app);
     if (parser.positionalArguments().size() != 2)
         parser.showHelp(2);
@@ -153,14 +158,17 @@ int main(int argc, char *argv[])
     const qint64 end = g_steps.clock.nsecsElapsed();
     qInstallMessageHandler(nullptr);
 
-    const qint64 keyNs = g_steps.keySent >= 0 && g_steps.keyDone >= 0 ? g_steps.keyDone - g_steps.keySent : 0;
-    std::printf("seconds %.4f\nplaylist_ms %s\nstore_ms %s\nkey_ms %s\nsegments_ms %s\nbeyond_ms %s\n"
-                "requests %d\npeak_rss_kib %s\n",
-                end / 1e9, qPrintable(ms(0, g_steps.playlistReply)),
-                qPrintable(ms(g_steps.playlistReply, g_steps.playlistDone)),
-                qPrintable(ms(g_steps.keySent, g_steps.keyDone)), qPrintable(ms(g_steps.firstSegmentStep, end)),
-                qPrintable(ms(g_steps.playlistReply, end - keyNs)), g_steps.requests,
-                qPrintable(peakResidentKib()));
+    const qint64 keyNs =
+        g_steps.keySent >= 0 && g_steps.keyDone >= 0 ? g_steps.keyDone - g_steps.keySent : 0;
+    std::printf(
+        "seconds %.4f\nplaylist_ms %s\nstore_ms %s\nkey_ms %s\nsegments_ms %s\nbeyond_ms %s\n"
+        "requests %d\npeak_rss_kib %s\n",
+        end / 1e9, qPrintable(ms(0, g_steps.playlistReply)),
+        qPrintable(ms(g_steps.playlistReply, g_steps.playlistDone)),
+        qPrintable(ms(g_steps.keySent, g_steps.keyDone)),
+        qPrintable(ms(g_steps.firstSegmentStep, end)),
+        qPrintable(ms(g_steps.playlistReply, end - keyNs)), g_steps.requests,
+        qPrintable(peakResidentKib()));
     registerLocalCipher(nullptr);
     registerAppState(nullptr);
     return code;

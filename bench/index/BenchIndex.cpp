@@ -83,11 +83,16 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOption({QStringLiteral("courses"), QStringLiteral("courses in the list"), QStringLiteral("n"), QStringLiteral("100")});
-    parser.addOption({QStringLiteral("lessons"), QStringLiteral("lessons per course"), QStringLiteral("n"), QStringLiteral("200")});
-    parser.addOption({QStringLiteral("runs"), QStringLiteral("runs per figure"), QStringLiteral("n"), QStringLiteral("5")});
-    parser.addOption({QStringLiteral("cipher-mb"), QStringLiteral("MiB for the cipher"), QStringLiteral("n"), QStringLiteral("64")});
-    parser.addOption({QStringLiteral("write-plain"), QStringLiteral("write the cipher's input here"), QStringLiteral("file")});
+    parser.addOption({QStringLiteral("courses"), QStringLiteral("courses in the list"),
+                      QStringLiteral("n"), QStringLiteral("100")});
+    parser.addOption({QStringLiteral("lessons"), QStringLiteral("lessons per course"),
+                      QStringLiteral("n"), QStringLiteral("200")});
+    parser.addOption({QStringLiteral("runs"), QStringLiteral("runs per figure"),
+                      QStringLiteral("n"), QStringLiteral("5")});
+    parser.addOption({QStringLiteral("cipher-mb"), QStringLiteral("MiB for the cipher"),
+                      QStringLiteral("n"), QStringLiteral("64")});
+    parser.addOption({QStringLiteral("write-plain"),
+                      QStringLiteral("write the cipher's input here"), QStringLiteral("file")});
     parser.process(app);
     const int courses = parser.value(QStringLiteral("courses")).toInt();
     const int lessons = parser.value(QStringLiteral("lessons")).toInt();
@@ -170,8 +175,10 @@ int main(int argc, char **argv)
         return 1;
     }
     out() << "cipher-bytes " << plain.size() << "\n";
-    out() << "encrypt-mibs " << QString::number(median(encrypt), 'f', 1) << " " << range(encrypt, 0) << "\n";
-    out() << "decrypt-mibs " << QString::number(median(decrypt), 'f', 1) << " " << range(decrypt, 0) << "\n";
+    out() << "encrypt-mibs " << QString::number(median(encrypt), 'f', 1) << " " << range(encrypt, 0)
+          << "\n";
+    out() << "decrypt-mibs " << QString::number(median(decrypt), 'f', 1) << " " << range(decrypt, 0)
+          << "\n";
     out() << "cipher-digest "
           << QCryptographicHash::hash(enciphered, QCryptographicHash::Sha256).toHex() << "\n";
     out() << "store-key " << AesCipher::storeKey().toHex() << "\n";

@@ -108,7 +108,8 @@ double processCpuSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
+           + usage.ru_stime.tv_usec / 1e6;
 }
 
 // CPU time of the software OpenGL's rasteriser threads ("llvmpipe-N"): the work a graphics
@@ -116,11 +117,13 @@ double processCpuSeconds()
 double rasteriserCpuSeconds()
 {
     double ticks = 0;
-    const QStringList tasks = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const QStringList tasks =
+        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &task : tasks) {
         QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
         QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(task));
-        if (!comm.open(QIODevice::ReadOnly) || !comm.readAll().startsWith("llvmpipe") || !stat.open(QIODevice::ReadOnly))
+        if (!comm.open(QIODevice::ReadOnly) || !comm.readAll().startsWith("llvmpipe")
+            || !stat.open(QIODevice::ReadOnly))
             continue;
         const QByteArray line = stat.readAll();
         const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
@@ -247,10 +250,14 @@ bool writeFile(const QString &path, const QByteArray &data)
 QString writeOfflineCopy(const QString &folder, const QString &target)
 {
     AesCipher *cipher = localCipher();
-    QByteArray playlist = cipher->decryptFileToBytes(folder + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName));
+    QByteArray playlist = cipher->decryptFileToBytes(
+        folder + QLatin1Char('/') + QLatin1String(StoreFolders::playlistFileName));
     while (playlist.endsWith('\0'))
         playlist.chop(1);
-    QByteArray key = cipher->decryptFileToBytes(folder + QLatin1Char('/') + QLatin1String(StoreFolders::keyFileName)).left(AesCipher::BlockSize);
+    QByteArray key = cipher
+                         ->decryptFileToBytes(folder + QLatin1Char('/')
+                                              + QLatin1String(StoreFolders::keyFileName))
+                         .left(AesCipher::BlockSize);
     QDir().mkpath(target);
     const QString keyPath = target + QStringLiteral("/key.zx");
     const QString playlistPath = target + QStringLiteral("/lesson.m3u8");
@@ -266,14 +273,22 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOption({QStringLiteral("mode"), QStringLiteral("online or offline"), QStringLiteral("mode"), QStringLiteral("online")});
-    parser.addOption({QStringLiteral("plays"), QStringLiteral("plays in this process"), QStringLiteral("n"), QStringLiteral("4")});
-    parser.addOption({QStringLiteral("preload"), QStringLiteral("preload libmpv as the client does")});
-    parser.addOption({QStringLiteral("root"), QStringLiteral("the client's folders (kept)"), QStringLiteral("dir")});
-    parser.addOption({QStringLiteral("mpv-dir"), QStringLiteral("where the offline copy goes"), QStringLiteral("dir")});
-    parser.addOption({QStringLiteral("cpu-seconds"), QStringLiteral("CPU time over this much video"), QStringLiteral("n")});
-    parser.addOption({QStringLiteral("drops-seconds"), QStringLiteral("dropped frames over this much video"), QStringLiteral("n")});
-    parser.addOption({QStringLiteral("download"), QStringLiteral("a lesson fetched meanwhile"), QStringLiteral("url")});
+    parser.addOption({QStringLiteral("mode"), QStringLiteral("online or offline"),
+                      QStringLiteral("mode"), QStringLiteral("online")});
+    parser.addOption({QStringLiteral("plays"), QStringLiteral("plays in this process"),
+                      QStringLiteral("n"), QStringLiteral("4")});
+    parser.addOption(
+        {QStringLiteral("preload"), QStringLiteral("preload libmpv as the client does")});
+    parser.addOption({QStringLiteral("root"), QStringLiteral("the client's folders (kept)"),
+                      QStringLiteral("dir")});
+    parser.addOption({QStringLiteral("mpv-dir"), QStringLiteral("where the offline copy goes"),
+                      QStringLiteral("dir")});
+    parser.addOption({QStringLiteral("cpu-seconds"),
+                      QStringLiteral("CPU time over this much video"), QStringLiteral("n")});
+    parser.addOption({QStringLiteral("drops-seconds"),
+                      QStringLiteral("dropped frames over this much video"), QStringLiteral("n")});
+    parser.addOption({QStringLiteral("download"), QStringLiteral("a lesson fetched meanwhile"),
+                      QStringLiteral("url")});
     parser.process(app);
     const bool offline = parser.value(QStringLiteral("mode")) == QLatin1String("offline");
     const int plays = std::max(1, parser.value(QStringLiteral("plays")).toInt());
@@ -303,19 +318,23 @@ int main(int argc, char **argv)
     QStringList messages;
     session.setMessageSink([&messages](const QString &text) { messages << text; });
     QByteArray keys;
-    QObject::connect(&client.api(), &APIHandler::HttpResponseSignal, [&keys](int type, int result, const QVariant &info) {
-        if (type == ReqPlayKeys && result != 0)
-            keys = info.value<M3u8Context>().keys;
-    });
+    QObject::connect(&client.api(), &APIHandler::HttpResponseSignal,
+                     [&keys](int type, int result, const QVariant &info) {
+                         if (type == ReqPlayKeys && result != 0)
+                             keys = info.value<M3u8Context>().keys;
+                     });
 
-    const Courseware *stored = queue.findDownloadLesson(QLatin1String(kCourse), QLatin1String(kLesson));
+    const Courseware *stored =
+        queue.findDownloadLesson(QLatin1String(kCourse), QLatin1String(kLesson));
     if (!offline && stored) {
-        out() << "error the lesson is in this store, so it would play offline: use another --root\n";
+        out()
+            << "error the lesson is in this store, so it would play offline: use another --root\n";
         return 1;
     }
     if (offline && (!stored || stored->downloadState != Courseware::Downloaded)) {
         QSignalSpy downloaded(&queue, &FileStream::DownloadedSignal);
-        queue.appendMission(DemoLessons::queuedCourse(QLatin1String(kCourse), {QLatin1String(kLesson)}));
+        queue.appendMission(
+            DemoLessons::queuedCourse(QLatin1String(kCourse), {QLatin1String(kLesson)}));
         if (!QTest::qWaitFor([&] { return downloaded.count() == 1; }, 120000)) {
             out() << "error the lesson did not download\n";
             return 1;
@@ -328,7 +347,8 @@ int main(int argc, char **argv)
     StartWatch watch;
     app.installEventFilter(&watch);
     for (int play = 1; play <= plays; ++play) {
-        Courseware lesson = DemoLessons::lesson(QLatin1String(kCourse), QLatin1String(kLesson), Courseware::NotDownloaded);
+        Courseware lesson = DemoLessons::lesson(QLatin1String(kCourse), QLatin1String(kLesson),
+                                                Courseware::NotDownloaded);
         watch.startedMs = -1;
         QTimer::singleShot(0, [&] {
             watch.clock.start();
@@ -338,7 +358,8 @@ int main(int argc, char **argv)
         if (FFPlayer *window = FFPlayer::current(); window && !started)
             window->stopPlayback();
         if (!QTest::qWaitFor([] { return FFPlayer::current() == nullptr; }, 10000) || !started) {
-            out() << "error play " << play << " did not start: " << messages.join(QLatin1String("; ")) << "\n";
+            out() << "error play " << play
+                  << " did not start: " << messages.join(QLatin1String("; ")) << "\n";
             return 1;
         }
         out() << "play " << play << " " << QString::number(watch.startedMs, 'f', 1) << "\n";
@@ -354,19 +375,23 @@ int main(int argc, char **argv)
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&stretch] { stretch.poll(); });
         poll.start(20);
-        Courseware lesson = DemoLessons::lesson(QLatin1String(kCourse), QLatin1String(kLesson), Courseware::NotDownloaded);
+        Courseware lesson = DemoLessons::lesson(QLatin1String(kCourse), QLatin1String(kLesson),
+                                                Courseware::NotDownloaded);
         QTimer::singleShot(0, [&] { session.playFromCourse(&lesson); });
-        const bool measured = QTest::qWaitFor([&] { return stretch.done; }, int(cpuSeconds * 3000) + 30000);
+        const bool measured =
+            QTest::qWaitFor([&] { return stretch.done; }, int(cpuSeconds * 3000) + 30000);
         if (FFPlayer *window = FFPlayer::current(); window && !measured)
             window->stopPlayback();
         if (!measured) {
-            out() << "error the CPU stretch did not play: " << messages.join(QLatin1String("; ")) << "\n";
+            out() << "error the CPU stretch did not play: " << messages.join(QLatin1String("; "))
+                  << "\n";
             return 1;
         }
         (void)QTest::qWaitFor([] { return FFPlayer::current() == nullptr; }, 10000);
-        out() << "cpu " << QString::number(stretch.cpu, 'f', 3) << " raster " << QString::number(stretch.raster, 'f', 3)
-              << " video " << QString::number(stretch.video, 'f', 3)
-              << " wall " << QString::number(stretch.wall, 'f', 3) << "\n";
+        out() << "cpu " << QString::number(stretch.cpu, 'f', 3) << " raster "
+              << QString::number(stretch.raster, 'f', 3) << " video "
+              << QString::number(stretch.video, 'f', 3) << " wall "
+              << QString::number(stretch.wall, 'f', 3) << "\n";
     }
 
     const double dropSeconds = parser.value(QStringLiteral("drops-seconds")).toDouble();
@@ -379,31 +404,37 @@ int main(int argc, char **argv)
         poll.start(20);
         std::unique_ptr<BackgroundDownload> download;
         if (parser.isSet(QStringLiteral("download")))
-            download = std::make_unique<BackgroundDownload>(parser.value(QStringLiteral("download")),
-                                                            state.dataDir + QStringLiteral("/background"));
-        Courseware lesson = DemoLessons::lesson(QLatin1String(kCourse), QLatin1String(kLesson), Courseware::NotDownloaded);
+            download =
+                std::make_unique<BackgroundDownload>(parser.value(QStringLiteral("download")),
+                                                     state.dataDir + QStringLiteral("/background"));
+        Courseware lesson = DemoLessons::lesson(QLatin1String(kCourse), QLatin1String(kLesson),
+                                                Courseware::NotDownloaded);
         QTimer::singleShot(0, [&] { session.playFromCourse(&lesson); });
-        const bool measured = QTest::qWaitFor([&] { return stretch.done; }, int(dropSeconds * 3000) + 30000);
+        const bool measured =
+            QTest::qWaitFor([&] { return stretch.done; }, int(dropSeconds * 3000) + 30000);
         const int rounds = download ? download->rounds() : 0;
         const QString error = download ? download->error() : QString();
         download.reset();
         if (FFPlayer *window = FFPlayer::current(); window && !measured)
             window->stopPlayback();
         if (!measured || stretch.drops < 0) {
-            out() << "error the stretch did not play: " << messages.join(QLatin1String("; ")) << "\n";
+            out() << "error the stretch did not play: " << messages.join(QLatin1String("; "))
+                  << "\n";
             return 1;
         }
         (void)QTest::qWaitFor([] { return FFPlayer::current() == nullptr; }, 10000);
-        out() << "drops " << stretch.drops << " video " << QString::number(stretch.video, 'f', 3) << " downloads "
-              << rounds << (error.isEmpty() ? QString() : QStringLiteral(" error ") + error) << "\n";
+        out() << "drops " << stretch.drops << " video " << QString::number(stretch.video, 'f', 3)
+              << " downloads " << rounds
+              << (error.isEmpty() ? QString() : QStringLiteral(" error ") + error) << "\n";
     }
 
     out() << "surface " << watch.surface.width() << "x" << watch.surface.height() << "\n";
     if (offline) {
         // Found again: the download changed the list the first lookup pointed into.
         stored = queue.findDownloadLesson(QLatin1String(kCourse), QLatin1String(kLesson));
-        const QString target = parser.isSet(QStringLiteral("mpv-dir")) ? parser.value(QStringLiteral("mpv-dir"))
-                                                                       : state.dataDir + QStringLiteral("/mpv");
+        const QString target = parser.isSet(QStringLiteral("mpv-dir"))
+                                   ? parser.value(QStringLiteral("mpv-dir"))
+                                   : state.dataDir + QStringLiteral("/mpv");
         const QString playlist = writeOfflineCopy(stored->localPath, target);
         if (playlist.isEmpty()) {
             out() << "error cannot write the offline copy\n";
@@ -412,8 +443,9 @@ int main(int argc, char **argv)
         out() << "playlist " << playlist << "\n";
     } else {
         out() << "url " << watch.source << "\n";
-        const QStringList fields = LumraPlayer::headerFields(LessonPlayback::headerLine().toUtf8(),
-                                                             LessonPlayback::cookieLine(QString::fromUtf8(keys)).toUtf8());
+        const QStringList fields =
+            LumraPlayer::headerFields(LessonPlayback::headerLine().toUtf8(),
+                                      LessonPlayback::cookieLine(QString::fromUtf8(keys)).toUtf8());
         for (const QString &field : fields)
             out() << "header " << field << "\n";
     }

@@ -26,7 +26,8 @@ QByteArray playlistOf(int segments, const QByteArray &nameTail)
 {
     QByteArray body = "#EXTM3U\n";
     for (int i = 0; i < segments; ++i)
-        body += "#EXTINF:10.000000,\nseg" + QByteArray::number(i).rightJustified(6, '0') + nameTail + '\n';
+        body += "#EXTINF:10.000000,\nseg" + QByteArray::number(i).rightJustified(6, '0') + nameTail
+                + '\n';
     return body;
 }
 
@@ -83,8 +84,10 @@ int main(int argc, char *argv[])
     const QByteArray longTail = ".ts?auth=" + QByteArray(90, 'a') + "/" + QByteArray(20, 'b');
     const QList<QPair<QString, QByteArray>> cases{
         {QStringLiteral("100,000 plain names"), playlistOf(ReplyLimits::MaxSegments, ".ts")},
-        {QStringLiteral("100,000 names with a query"), playlistOf(ReplyLimits::MaxSegments, longTail)},
-        {QStringLiteral("100,001 plain names (refused)"), playlistOf(ReplyLimits::MaxSegments + 1, ".ts")},
+        {QStringLiteral("100,000 names with a query"),
+         playlistOf(ReplyLimits::MaxSegments, longTail)},
+        {QStringLiteral("100,001 plain names (refused)"),
+         playlistOf(ReplyLimits::MaxSegments + 1, ".ts")},
     };
     out << "| playlist | bytes | read ms | encipher ms | longest GUI stall while loading, ms |\n"
            "|---|---|---|---|---|\n";
@@ -93,17 +96,19 @@ int main(int argc, char *argv[])
         for (int run = 0; run < runs; ++run) {
             QElapsedTimer clock;
             clock.start();
-            const M3u8Playlist playlist = M3u8Playlist::parse(entry.second, QStringLiteral("http://media.example/x/index.m3u8"),
-                                                              folder.path(), QStringLiteral("/tmp"));
+            const M3u8Playlist playlist = M3u8Playlist::parse(
+                entry.second, QStringLiteral("http://media.example/x/index.m3u8"), folder.path(),
+                QStringLiteral("/tmp"));
             reads.push_back(clock.restart());
             if (!playlist.tooManySegments)
-                cipher.encryptBytesToFile(playlist.localCopy, folder.path() + QStringLiteral("/00000.zs"));
+                cipher.encryptBytesToFile(playlist.localCopy,
+                                          folder.path() + QStringLiteral("/00000.zs"));
             enciphers.push_back(clock.elapsed());
             stalls.push_back(longestStall(entry.second, folder.path()));
         }
-        out << "| " << entry.first << " | " << entry.second.size() << " | " << median(reads) << " | "
-            << median(enciphers) << " | " << median(stalls) << " (max " << *std::max_element(stalls.begin(), stalls.end())
-            << ") |\n";
+        out << "| " << entry.first << " | " << entry.second.size() << " | " << median(reads)
+            << " | " << median(enciphers) << " | " << median(stalls) << " (max "
+            << *std::max_element(stalls.begin(), stalls.end()) << ") |\n";
         out.flush();
     }
     return 0;

@@ -129,16 +129,18 @@ int stall(const QString &url)
     window.queue().appendMission(course);
     window.openQueueTab();
     settle();
-    Courseware *lesson = window.queue().findDownloadLesson(course.id, course.coursewares.first().id);
+    Courseware *lesson =
+        window.queue().findDownloadLesson(course.id, course.coursewares.first().id);
 
     const QString folder = env.root() + QStringLiteral("/lesson");
     QDir().mkpath(folder);
     M3u8Loader loader;
     loader.setPauseCheck([] { return false; });
     // The queue's own loader would pass this on; here the lesson is not asked for at the service.
-    QObject::connect(&loader, &M3u8Loader::ProgressSignal, &window.queue(), [&](double progress, double speed) {
-        emit window.queue().DownloadingProgressSignal(lesson, progress, speed);
-    });
+    QObject::connect(&loader, &M3u8Loader::ProgressSignal, &window.queue(),
+                     [&](double progress, double speed) {
+                         emit window.queue().DownloadingProgressSignal(lesson, progress, speed);
+                     });
     int code = 1;
     QObject::connect(&loader, &M3u8Loader::FinishedSignal, qApp, [&](bool isCancel) {
         code = isCancel ? 1 : 0;
@@ -173,10 +175,11 @@ int stall(const QString &url)
         it.next();
         bytes += it.fileInfo().size();
     }
-    std::printf("lateness_p50_ms %.2f\nlateness_p99_ms %.2f\nlateness_max_ms %.2f\nticks %zu\nseconds %.3f\n"
+    std::printf("lateness_p50_ms %.2f\nlateness_p99_ms %.2f\nlateness_max_ms %.2f\nticks "
+                "%zu\nseconds %.3f\n"
                 "bytes %lld\n",
-                quantile(lateness, 0.5), quantile(lateness, 0.99), quantile(lateness, 1.0), lateness.size(), seconds,
-                bytes);
+                quantile(lateness, 0.5), quantile(lateness, 0.99), quantile(lateness, 1.0),
+                lateness.size(), seconds, bytes);
     return code;
 }
 
@@ -199,7 +202,8 @@ int queue(int lessons)
     const double openMs = clock.nsecsElapsed() / 1e6;
     const int tiles = window.page()->cachingCount();
 
-    Courseware *running = window.queue().findDownloadLesson(courses.first().id, courses.first().coursewares.first().id);
+    Courseware *running = window.queue().findDownloadLesson(courses.first().id,
+                                                            courses.first().coursewares.first().id);
     std::vector<double> ticks;
     for (int second = 1; second <= 20; ++second) {
         clock.restart();
@@ -207,8 +211,8 @@ int queue(int lessons)
         settle();
         ticks.push_back(clock.nsecsElapsed() / 1e6);
     }
-    std::printf("lessons %d\ntiles %d\nadd_ms %.2f\nopen_ms %.2f\ntick_ms %.3f\ntick_max_ms %.3f\n", lessons, tiles,
-                addMs, openMs, quantile(ticks, 0.5), quantile(ticks, 1.0));
+    std::printf("lessons %d\ntiles %d\nadd_ms %.2f\nopen_ms %.2f\ntick_ms %.3f\ntick_max_ms %.3f\n",
+                lessons, tiles, addMs, openMs, quantile(ticks, 0.5), quantile(ticks, 1.0));
     return tiles == lessons ? 0 : 1;
 }
 

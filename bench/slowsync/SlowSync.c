@@ -11,8 +11,7 @@ static void wait_for_medium(void)
     const char *setting = getenv("LUMRA_SLOW_SYNC_MS");
     long ms = setting ? atol(setting) : 30;
     struct timespec pause = {ms / 1000, (ms % 1000) * 1000000L};
-    while (nanosleep(&pause, &pause) != 0) {
-    }
+    while (nanosleep(&pause, &pause) != 0) { }
 }
 
 int fsync(int fd)

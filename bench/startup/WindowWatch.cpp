@@ -24,7 +24,8 @@ namespace {
 
 double msSince(std::chrono::steady_clock::time_point start)
 {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 void stopChild(pid_t child)
@@ -41,11 +42,11 @@ void stopChild(pid_t child)
 
 bool middleRowPainted(xcb_connection_t *connection, xcb_window_t window, int width, int height)
 {
-    xcb_get_image_reply_t *image = xcb_get_image_reply(
-        connection,
-        xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, int16_t(height / 2), uint16_t(width), 1,
-                      ~0u),
-        nullptr);
+    xcb_get_image_reply_t *image =
+        xcb_get_image_reply(connection,
+                            xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0,
+                                          int16_t(height / 2), uint16_t(width), 1, ~0u),
+                            nullptr);
     if (!image)
         return false;
     const uint8_t *pixels = xcb_get_image_data(image);
@@ -76,7 +77,8 @@ int main(int argc, char *argv[])
             timeoutMs = std::atoi(argv[++first]);
     }
     if (first >= argc) {
-        std::fprintf(stderr, "usage: %s [--min WxH] [--timeout MS] -- PROGRAM [ARGS...]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--min WxH] [--timeout MS] -- PROGRAM [ARGS...]\n",
+                     argv[0]);
         return 2;
     }
 
@@ -126,8 +128,8 @@ int main(int argc, char *argv[])
         }
         if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY) {
             const auto *map = reinterpret_cast<xcb_map_notify_event_t *>(event);
-            xcb_get_geometry_reply_t *geometry =
-                xcb_get_geometry_reply(connection, xcb_get_geometry(connection, map->window), nullptr);
+            xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(
+                connection, xcb_get_geometry(connection, map->window), nullptr);
             if (geometry && geometry->width >= minWidth && geometry->height >= minHeight) {
                 window = map->window;
                 mappedMs = msSince(start);
@@ -141,10 +143,11 @@ int main(int argc, char *argv[])
     stopChild(child);
     xcb_disconnect(connection);
     if (paintedMs < 0) {
-        std::fprintf(stderr, "no painted window of at least %dx%d within %d ms\n", minWidth, minHeight,
-                     timeoutMs);
+        std::fprintf(stderr, "no painted window of at least %dx%d within %d ms\n", minWidth,
+                     minHeight, timeoutMs);
         return 1;
     }
-    std::printf("mapped_ms %.1f\npainted_ms %.1f\nwindow %dx%d\n", mappedMs, paintedMs, width, height);
+    std::printf("mapped_ms %.1f\npainted_ms %.1f\nwindow %dx%d\n", mappedMs, paintedMs, width,
+                height);
     return 0;
 }

@@ -59,9 +59,11 @@ private:
         const QList<QJsonObject> log = m_service.requestLog(endpoint);
         if (log.isEmpty())
             return QStringLiteral("<no request>");
-        for (const QString &part : log.last().value(QLatin1String("query")).toString().split(QLatin1Char('&'))) {
+        for (const QString &part :
+             log.last().value(QLatin1String("query")).toString().split(QLatin1Char('&'))) {
             if (part.section(QLatin1Char('='), 0, 0) == key) {
-                const QString value = part.section(QLatin1Char('='), 1).replace(QLatin1Char('+'), QLatin1Char(' '));
+                const QString value =
+                    part.section(QLatin1Char('='), 1).replace(QLatin1Char('+'), QLatin1Char(' '));
                 return QString::fromUtf8(QByteArray::fromPercentEncoding(value.toUtf8()));
             }
         }
@@ -126,7 +128,8 @@ private slots:
         QCOMPARE(state.user.version, QStringLiteral("3.4.3.0"));
         QCOMPARE(state.userDataDir, state.userDir + QStringLiteral("/13800138000"));
         QVERIFY(QFileInfo(state.userDataDir).isDir());
-        QCOMPARE(Settings::text(state.settings.get(), SettingKeys::LastUser), QStringLiteral("13800138000"));
+        QCOMPARE(Settings::text(state.settings.get(), SettingKeys::LastUser),
+                 QStringLiteral("13800138000"));
         QCOMPARE(state.avatarPath, state.userDataDir + QStringLiteral("/13800138000.jpg"));
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(state.avatarPath).size() > 0, 10000);
         QVERIFY(!QImage(state.avatarPath).isNull());
@@ -196,12 +199,15 @@ private slots:
         const M3u8Context context = address.second.value<M3u8Context>();
         QCOMPARE(context.courseId, course->id);
         QCOMPARE(context.lessonId, lesson->id);
-        QVERIFY(context.url.startsWith(QStringLiteral("http://") + ServiceSettings::coursewareHost()));
+        QVERIFY(
+            context.url.startsWith(QStringLiteral("http://") + ServiceSettings::coursewareHost()));
         QVERIFY(context.sizeMb > 0);
         // Percent-encoded: nothing outside the unreserved set is left.
         QVERIFY(!context.keys.isEmpty());
         for (char c : context.keys)
-            QVERIFY(QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~%").contains(c));
+            QVERIFY(
+                QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~%")
+                    .contains(c));
     }
 
     // Passwords with the symbols people use: the service must receive exactly what was typed
@@ -220,7 +226,8 @@ private slots:
         QCOMPARE(symbols.size(), 32);
         QTest::newRow("every printable ASCII symbol") << QStringLiteral("a ") + symbols;
         for (const QChar symbol : symbols)
-            QTest::newRow(qPrintable(QStringLiteral("symbol ") + symbol)) << QStringLiteral("x") + symbol + QStringLiteral("y");
+            QTest::newRow(qPrintable(QStringLiteral("symbol ") + symbol))
+                << QStringLiteral("x") + symbol + QStringLiteral("y");
     }
 
     void passwordsWithSymbols()
@@ -275,11 +282,13 @@ private slots:
             file.write(content);
         }
         UploadHandler uploader;
-        QVERIFY(!uploader.upload(ServiceSettings::errorLogUrl(), dump + QStringLiteral(".missing")));
+        QVERIFY(
+            !uploader.upload(ServiceSettings::errorLogUrl(), dump + QStringLiteral(".missing")));
         QVERIFY(uploader.upload(ServiceSettings::errorLogUrl(), dump));
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(dump), 10000);
 
-        const QStringList kept = QDir(m_service.uploadsDir()).entryList(QStringList() << "*.dmp", QDir::Files);
+        const QStringList kept =
+            QDir(m_service.uploadsDir()).entryList(QStringList() << "*.dmp", QDir::Files);
         QCOMPARE(kept.size(), 1);
         QFile received(m_service.uploadsDir() + QLatin1Char('/') + kept.first());
         QVERIFY(received.open(QIODevice::ReadOnly));

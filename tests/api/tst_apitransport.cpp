@@ -36,9 +36,8 @@ private:
     // Sends one request whose reply is `body` and returns the signals it caused.
     QList<QList<QVariant>> exchange(const QByteArray &body, const std::function<void()> &send)
     {
-        MiniHttpServer server([body](const MiniHttpServer::Request &) {
-            return MiniHttpServer::json(body);
-        });
+        MiniHttpServer server(
+            [body](const MiniHttpServer::Request &) { return MiniHttpServer::json(body); });
         pointWebHostAt(server);
         QSignalSpy spy(m_api.get(), &APIHandler::HttpResponseSignal);
         send();
@@ -86,7 +85,8 @@ private slots:
         QCOMPARE(request.method, QByteArray("GET"));
         QCOMPARE(request.header("TAVI-USER-AGENT"), QByteArray("PCVersion:3.4.3.0 WINVersion"));
         QVERIFY(request.header("Cookie").isEmpty());
-        QVERIFY(request.target.startsWith("/course_2016_app/MyCourseList/?php_new_123sid=sid1&p=15"));
+        QVERIFY(
+            request.target.startsWith("/course_2016_app/MyCourseList/?php_new_123sid=sid1&p=15"));
         QCOMPARE(spy.first().at(0).toInt(), int(ReqMyCourseList));
         QCOMPARE(spy.first().at(1).toInt(), 1);
     }
@@ -158,16 +158,21 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("info");
-        for (int type : {int(ReqLogin), int(ReqRegister), int(ReqChangePassword), int(ReqMyCourseList),
-                         int(ReqMyCourseInfo), int(ReqPlayKeys), int(ReqDownloadKeys)}) {
+        for (int type :
+             {int(ReqLogin), int(ReqRegister), int(ReqChangePassword), int(ReqMyCourseList),
+              int(ReqMyCourseInfo), int(ReqPlayKeys), int(ReqDownloadKeys)}) {
             const QByteArray t = QByteArray::number(type);
-            // Not the service's reply at all: it gave no text, so the client says it could not read it.
-            QTest::newRow("html page, type " + t) << type << QByteArray("<html><body>502</body></html>")
-                                                  << QStringLiteral("服务器返回了无法识别的内容，请稍后重试");
+            // Not the service's reply at all: it gave no text, so the client says it could not read
+            // it.
+            QTest::newRow("html page, type " + t)
+                << type << QByteArray("<html><body>502</body></html>")
+                << QStringLiteral("服务器返回了无法识别的内容，请稍后重试");
             QTest::newRow("flag as string, type " + t)
-                << type << QByteArray("{\"flag\":\"1\",\"infos\":\"失败\"}") << QStringLiteral("失败");
+                << type << QByteArray("{\"flag\":\"1\",\"infos\":\"失败\"}")
+                << QStringLiteral("失败");
             QTest::newRow("flag 0, type " + t)
-                << type << QByteArray("{\"flag\":0,\"infos\":\"密码错误\"}") << QStringLiteral("密码错误");
+                << type << QByteArray("{\"flag\":0,\"infos\":\"密码错误\"}")
+                << QStringLiteral("密码错误");
         }
     }
 
@@ -210,8 +215,9 @@ private slots:
     {
         QFETCH(QString, offered);
         QFETCH(bool, announced);
-        const QByteArray body = "{\"flag\":1,\"data\":{\"meta_version\":\"" + offered.toUtf8()
-                                + "\",\"meta_content\":\"修复问题\",\"meta_download_url\":\"http://x/i\"}}";
+        const QByteArray body =
+            "{\"flag\":1,\"data\":{\"meta_version\":\"" + offered.toUtf8()
+            + "\",\"meta_content\":\"修复问题\",\"meta_download_url\":\"http://x/i\"}}";
         const auto spy = exchange(body, [&] { m_api->getPcUpdate(); });
         QCOMPARE(spy.size(), announced ? 1 : 0);
         if (announced) {
@@ -226,7 +232,8 @@ private slots:
 
     void sessionIdStoredWhateverTheFlag()
     {
-        auto spy = exchange("{\"flag\":0,\"data\":{\"sid\":\"new-sid\"}}", [&] { m_api->getSessionId(); });
+        auto spy =
+            exchange("{\"flag\":0,\"data\":{\"sid\":\"new-sid\"}}", [&] { m_api->getSessionId(); });
         QCOMPARE(m_env->state().user.sid, QStringLiteral("new-sid"));
         QCOMPARE(spy.size(), 0);
         spy = exchange("not json", [&] { m_api->getSessionId(); });
@@ -238,9 +245,12 @@ private slots:
         QTest::addColumn<QString>("filesize");
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("megabytes");
-        QTest::newRow("MB") << "35.2MB" << "35.2" << 35.2;
-        QTest::newRow("M") << "120M" << "120" << 120.0;
-        QTest::newRow("GB") << "1.5 GB" << "1.5 GB" << 0.0;
+        QTest::newRow("MB") << "35.2MB"
+                            << "35.2" << 35.2;
+        QTest::newRow("M") << "120M"
+                           << "120" << 120.0;
+        QTest::newRow("GB") << "1.5 GB"
+                            << "1.5 GB" << 0.0;
     }
 
     void lessonAddress()
@@ -252,8 +262,10 @@ private slots:
         lesson.courseId = QStringLiteral("12");
         lesson.id = QStringLiteral("101");
         const QByteArray body = "{\"flag\":1,\"data\":{\"url\":\"http://v/12/101/index.m3u8\","
-                                "\"filesize\":\"" + filesize.toUtf8() + "\",\"watchtimes\":\"42\","
-                                "\"keys\":\"a+b/c=\"}}";
+                                "\"filesize\":\""
+                                + filesize.toUtf8()
+                                + "\",\"watchtimes\":\"42\","
+                                  "\"keys\":\"a+b/c=\"}}";
         const auto spy = exchange(body, [&] { m_api->getKeysAndUrl(&lesson, ReqPlayKeys); });
         QCOMPARE(spy.size(), 1);
         QCOMPARE(spy.first().at(0).toInt(), int(ReqPlayKeys));
@@ -270,9 +282,9 @@ private slots:
 
     void courseListAndDetail()
     {
-        auto spy = exchange(
-            "{\"flag\":1,\"data\":[{\"id\":\"12\",\"title\":\"内科\"},{\"id\":13,\"title\":\"外科\"}]}",
-            [&] { m_api->getMyCourseList(); });
+        auto spy = exchange("{\"flag\":1,\"data\":[{\"id\":\"12\",\"title\":\"内科\"},{\"id\":13,"
+                            "\"title\":\"外科\"}]}",
+                            [&] { m_api->getMyCourseList(); });
         QCOMPARE(spy.size(), 1);
         QVERIFY(!spy.first().at(2).isValid());
         AppState &state = m_env->state();
@@ -303,15 +315,17 @@ private slots:
         QCOMPARE(spy.size(), 1);
         QCOMPARE(spy.first().at(1).toInt(), 0);
         QCOMPARE(spy.first().at(2).toString(), unreadable);
-        spy = exchange("{\"flag\":1,\"data\":{\"id\":13,\"list\":[{\"id\":\"7\",\"type\":\"kejian\"}]}}",
-                       [&] { m_api->getMyCourseInfo(QString()); });
+        spy = exchange(
+            "{\"flag\":1,\"data\":{\"id\":13,\"list\":[{\"id\":\"7\",\"type\":\"kejian\"}]}}",
+            [&] { m_api->getMyCourseInfo(QString()); });
         QCOMPARE(spy.size(), 1);
         QCOMPARE(spy.first().at(1).toInt(), 0);
         QVERIFY(state.courses.at(1)->coursewares.isEmpty());
         QVERIFY(!state.findCourse(QString()));
 
         // A second list reply appends.
-        spy = exchange("{\"flag\":1,\"data\":[{\"id\":\"14\"}]}", [&] { m_api->getMyCourseList(); });
+        spy =
+            exchange("{\"flag\":1,\"data\":[{\"id\":\"14\"}]}", [&] { m_api->getMyCourseList(); });
         QCOMPARE(state.courses.size(), 3);
     }
 
@@ -332,7 +346,9 @@ private slots:
         m_api->resolveLines();
         QCOMPARE(dns.requests().size(), 1);
         QCOMPARE(dns.requests().first().target, QByteArray("/123456/d?host=media.test:8000"));
-        QCOMPARE(state.lines, QStringList() << "media.test:8000" << "10.0.0.1:81" << "10.0.0.2:82");
+        QCOMPARE(state.lines, QStringList() << "media.test:8000"
+                                            << "10.0.0.1:81"
+                                            << "10.0.0.2:82");
         QCOMPARE(state.currentLine, 2);
         QVERIFY(state.linesResolved);
         QVERIFY(qAbs(before.addSecs(60).secsTo(state.linesResolvedAt)) <= 1);
@@ -384,7 +400,8 @@ private slots:
 
     void localPathForUrl()
     {
-        QCOMPARE(APIHandler::localPathForUrl(QStringLiteral("/f"), QStringLiteral("http://h/pic/12.jpg")),
+        QCOMPARE(APIHandler::localPathForUrl(QStringLiteral("/f"),
+                                             QStringLiteral("http://h/pic/12.jpg")),
                  QStringLiteral("/f/12.jpg"));
         QCOMPARE(APIHandler::localPathForUrl(QStringLiteral("/f"), QStringLiteral("noslash")),
                  QStringLiteral("/f/noslash"));

@@ -33,7 +33,8 @@ private:
     {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("\x7f" "ELF installer");
+        file.write("\x7f"
+                   "ELF installer");
     }
 
     static QStringList installersIn(const QString &dir)
@@ -48,19 +49,32 @@ private slots:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<bool>("newer");
-        QTest::newRow("equal") << "3.4.3.0" << "3.4.3.0" << false;
-        QTest::newRow("last part") << "3.4.3.1" << "3.4.3.0" << true;
-        QTest::newRow("older") << "3.4.2.9" << "3.4.3.0" << false;
-        QTest::newRow("numeric not textual") << "3.4.10.0" << "3.4.9.0" << true;
-        QTest::newRow("first part decides") << "4.0.0.0" << "3.9.9.9" << true;
-        QTest::newRow("fewer parts") << "3.5" << "3.4.3.0" << false;
-        QTest::newRow("more parts") << "3.4.3.0.1" << "3.4.3.0" << true;
-        QTest::newRow("more parts even if smaller") << "1.0.0.0.0" << "3.4.3.0" << true;
-        QTest::newRow("against empty") << "3.4.5.0" << "" << true;
-        QTest::newRow("non-number counts 0") << "3.x" << "3.0" << false;
-        QTest::newRow("non-number smaller") << "3.1" << "3.x" << true;
-        QTest::newRow("min version restored") << "2.0.0.0" << "3.4.3.0" << false;
-        QTest::newRow("min version two parts") << "2.0.0.0" << "3.4" << true;
+        QTest::newRow("equal") << "3.4.3.0"
+                               << "3.4.3.0" << false;
+        QTest::newRow("last part") << "3.4.3.1"
+                                   << "3.4.3.0" << true;
+        QTest::newRow("older") << "3.4.2.9"
+                               << "3.4.3.0" << false;
+        QTest::newRow("numeric not textual") << "3.4.10.0"
+                                             << "3.4.9.0" << true;
+        QTest::newRow("first part decides") << "4.0.0.0"
+                                            << "3.9.9.9" << true;
+        QTest::newRow("fewer parts") << "3.5"
+                                     << "3.4.3.0" << false;
+        QTest::newRow("more parts") << "3.4.3.0.1"
+                                    << "3.4.3.0" << true;
+        QTest::newRow("more parts even if smaller") << "1.0.0.0.0"
+                                                    << "3.4.3.0" << true;
+        QTest::newRow("against empty") << "3.4.5.0"
+                                       << "" << true;
+        QTest::newRow("non-number counts 0") << "3.x"
+                                             << "3.0" << false;
+        QTest::newRow("non-number smaller") << "3.1"
+                                            << "3.x" << true;
+        QTest::newRow("min version restored") << "2.0.0.0"
+                                              << "3.4.3.0" << false;
+        QTest::newRow("min version two parts") << "2.0.0.0"
+                                               << "3.4" << true;
     }
 
     void newerVersion()

@@ -40,10 +40,7 @@ private:
         return env;
     }
 
-    QString dataDir() const
-    {
-        return m_home.path() + QStringLiteral("/Documents/Lumra医考网校");
-    }
+    QString dataDir() const { return m_home.path() + QStringLiteral("/Documents/Lumra医考网校"); }
 
     QString reportPath() const
     {
@@ -83,8 +80,9 @@ private slots:
         QVERIFY(second.waitForFinished(10000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(readAll(dataDir() + QStringLiteral("/log.txt")).contains("activated by another start"),
-                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAll(dataDir() + QStringLiteral("/log.txt")).contains("activated by another start"),
+            5000);
         QCOMPARE(first.state(), QProcess::Running);
 
         first.terminate();
@@ -94,7 +92,8 @@ private slots:
     static int modeOf(const QString &path)
     {
         struct stat info;
-        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777)
+                                                                        : -1;
     }
 
     // Another account on the machine plants the names the guard would use in the shared
@@ -104,7 +103,8 @@ private slots:
     {
         QTemporaryDir sharedTemp;
         ::chmod(QFile::encodeName(sharedTemp.path()).constData(), 01777);
-        const QString planted = sharedTemp.path() + QStringLiteral("/LUMRAPEXIL-") + QString::number(::getuid());
+        const QString planted =
+            sharedTemp.path() + QStringLiteral("/LUMRAPEXIL-") + QString::number(::getuid());
         QLocalServer neighbour;
         neighbour.setSocketOptions(QLocalServer::WorldAccessOption);
         QVERIFY(neighbour.listen(planted));
@@ -117,12 +117,14 @@ private slots:
         QVERIFY(lock.tryLock(0));
         ::chown(QFile::encodeName(planted + QStringLiteral(".lock")).constData(), 65534, 65534);
         // The runtime folder a program falls back to without XDG_RUNTIME_DIR, taken first.
-        const QString runtime = sharedTemp.path() + QStringLiteral("/runtime-") + QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name);
+        const QString runtime = sharedTemp.path() + QStringLiteral("/runtime-")
+                                + QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name);
         QVERIFY(QDir().mkpath(runtime));
         ::chmod(QFile::encodeName(runtime).constData(), 0700);
         ::chown(QFile::encodeName(runtime).constData(), 65534, 65534);
         // The same names one level down, where a private folder might be expected.
-        const QString hostile = sharedTemp.path() + QStringLiteral("/lumra-") + QString::number(::getuid());
+        const QString hostile =
+            sharedTemp.path() + QStringLiteral("/lumra-") + QString::number(::getuid());
         QVERIFY(QDir().mkpath(hostile));
         ::chmod(QFile::encodeName(hostile).constData(), 0777);
         ::chown(QFile::encodeName(hostile).constData(), 65534, 65534);
@@ -153,8 +155,9 @@ private slots:
         second.start(qEnvironmentVariable("LUMRA_BINARY"), QStringList());
         QVERIFY(second.waitForFinished(10000));
         QCOMPARE(second.exitCode(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(readAll(dataDir() + QStringLiteral("/log.txt")).contains("activated by another start"),
-                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAll(dataDir() + QStringLiteral("/log.txt")).contains("activated by another start"),
+            5000);
         QCOMPARE(caught, 0);
         QCOMPARE(first.state(), QProcess::Running);
         first.terminate();
@@ -211,21 +214,24 @@ private slots:
     {
         QTemporaryDir prefix;
         QProcess install;
-        install.start(QStringLiteral("cmake"), QStringList() << QStringLiteral("--install")
-                                                             << qEnvironmentVariable("LUMRA_BUILD_DIR")
-                                                             << QStringLiteral("--prefix") << prefix.path());
+        install.start(QStringLiteral("cmake"), QStringList()
+                                                   << QStringLiteral("--install")
+                                                   << qEnvironmentVariable("LUMRA_BUILD_DIR")
+                                                   << QStringLiteral("--prefix") << prefix.path());
         QVERIFY(install.waitForFinished(60000));
         QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
         const auto stringsOf = [](const QString &binary) {
             QProcess strings;
-            strings.start(QStringLiteral("strings"), QStringList() << QStringLiteral("-a") << binary);
+            strings.start(QStringLiteral("strings"), QStringList()
+                                                         << QStringLiteral("-a") << binary);
             strings.waitForFinished(60000);
             return strings.readAllStandardOutput();
         };
         const QByteArray installed = stringsOf(prefix.path() + QStringLiteral("/bin/lumra"));
         QVERIFY(installed.contains("LUMRA_WEB_HOST")); // it did read the program
-        for (const QByteArray &hook : {QByteArray("LUMRA_TEST_DRIVER"), QByteArray("LUMRA_TEST_CRASH"),
-                                      QByteArray("TestDriver"), QByteArray("crashForTest")})
+        for (const QByteArray &hook :
+             {QByteArray("LUMRA_TEST_DRIVER"), QByteArray("LUMRA_TEST_CRASH"),
+              QByteArray("TestDriver"), QByteArray("crashForTest")})
             QVERIFY2(!installed.contains(hook), hook.constData());
         // The test build the end-to-end tests start does have them.
         const QByteArray testBuild = stringsOf(qEnvironmentVariable("LUMRA_BINARY"));
@@ -287,8 +293,9 @@ private slots:
         bool posted = false;
         for (int i = before; i < m_service->requests().size(); ++i) {
             const MiniHttpServer::Request &request = m_service->requests().at(i);
-            posted = posted || (request.method == "POST" && request.target == "/record_log/c_errorlog/"
-                                && request.header("Content-Type").startsWith("multipart/form-data"));
+            posted = posted
+                     || (request.method == "POST" && request.target == "/record_log/c_errorlog/"
+                         && request.header("Content-Type").startsWith("multipart/form-data"));
         }
         QVERIFY(posted);
         next.terminate();

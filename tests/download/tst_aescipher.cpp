@@ -40,8 +40,8 @@ QByteArray sample(int size, int seed = 7)
 
 QByteArray padded(const QByteArray &plain)
 {
-    const int size = (plain.size() + AesCipher::BlockSize - 1) / AesCipher::BlockSize
-            * AesCipher::BlockSize;
+    const int size =
+        (plain.size() + AesCipher::BlockSize - 1) / AesCipher::BlockSize * AesCipher::BlockSize;
     return plain + QByteArray(size - plain.size(), '\0');
 }
 
@@ -58,8 +58,7 @@ QByteArray ecb(AesCipher &cipher, const QByteArray &plain)
 bool writeFile(const QString &path, const QByteArray &data)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-            && file.write(data) == data.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
 }
 
 QByteArray readFile(const QString &path)
@@ -77,14 +76,18 @@ public:
     {
     }
     bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override { return m_data.size() - m_at + QIODevice::bytesAvailable(); }
+    qint64 bytesAvailable() const override
+    {
+        return m_data.size() - m_at + QIODevice::bytesAvailable();
+    }
     bool atEnd() const override { return bytesAvailable() == 0; }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override
     {
         // 1 to 13 bytes: block boundaries almost never line up with a read.
-        const qint64 step = qMin<qint64>(maxSize, qMin<qint64>(1 + m_reads++ % 13, m_data.size() - m_at));
+        const qint64 step =
+            qMin<qint64>(maxSize, qMin<qint64>(1 + m_reads++ % 13, m_data.size() - m_at));
         std::memcpy(data, m_data.constData() + m_at, size_t(step));
         m_at += int(step);
         return step;
@@ -132,20 +135,18 @@ void TestAesCipher::knownAnswer_data()
     QTest::addColumn<QByteArray>("cipher");
 
     const QByteArray plain = QByteArray::fromHex("00112233445566778899aabbccddeeff");
-    QTest::newRow("128-bit")
-            << QByteArray::fromHex("000102030405060708090a0b0c0d0e0f") << plain
-            << QByteArray::fromHex("69c4e0d86a7b0430d8cdb78070b4c55a");
-    QTest::newRow("192-bit")
-            << QByteArray::fromHex("000102030405060708090a0b0c0d0e0f1011121314151617") << plain
-            << QByteArray::fromHex("dda97ca4864cdfe06eaf70a0ec0d7191");
-    QTest::newRow("256-bit")
-            << QByteArray::fromHex(
-                       "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f")
-            << plain << QByteArray::fromHex("8ea2b7ca516745bfeafc49904b496089");
+    QTest::newRow("128-bit") << QByteArray::fromHex("000102030405060708090a0b0c0d0e0f") << plain
+                             << QByteArray::fromHex("69c4e0d86a7b0430d8cdb78070b4c55a");
+    QTest::newRow("192-bit") << QByteArray::fromHex(
+        "000102030405060708090a0b0c0d0e0f1011121314151617")
+                             << plain << QByteArray::fromHex("dda97ca4864cdfe06eaf70a0ec0d7191");
+    QTest::newRow("256-bit") << QByteArray::fromHex(
+        "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f")
+                             << plain << QByteArray::fromHex("8ea2b7ca516745bfeafc49904b496089");
     QTest::newRow("128-bit worked example")
-            << QByteArray::fromHex("2b7e151628aed2a6abf7158809cf4f3c")
-            << QByteArray::fromHex("3243f6a8885a308d313198a2e0370734")
-            << QByteArray::fromHex("3925841d02dc09fbdc118597196a0b32");
+        << QByteArray::fromHex("2b7e151628aed2a6abf7158809cf4f3c")
+        << QByteArray::fromHex("3243f6a8885a308d313198a2e0370734")
+        << QByteArray::fromHex("3925841d02dc09fbdc118597196a0b32");
 }
 
 void TestAesCipher::knownAnswer()
@@ -411,9 +412,10 @@ void TestAesCipher::agreesWithOpenssl()
 
     QProcess openssl;
     openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("enc"), QStringLiteral("-aes-%1-ecb").arg(keyBytes * 8), QStringLiteral("-nopad"),
-                   QStringLiteral("-K"), QString::fromLatin1(key.toHex()), QStringLiteral("-in"),
-                   path("ossl-plain"), QStringLiteral("-out"), path("ossl-cipher")});
+                  {QStringLiteral("enc"), QStringLiteral("-aes-%1-ecb").arg(keyBytes * 8),
+                   QStringLiteral("-nopad"), QStringLiteral("-K"), QString::fromLatin1(key.toHex()),
+                   QStringLiteral("-in"), path("ossl-plain"), QStringLiteral("-out"),
+                   path("ossl-cipher")});
     QVERIFY2(openssl.waitForFinished(30000), "openssl (Debian package openssl) must be installed");
     QCOMPARE(openssl.exitCode(), 0);
     const QByteArray theirs = readFile(path("ossl-cipher"));

@@ -92,7 +92,8 @@ private slots:
         // The lookups find the loaded list.
         QVERIFY(stream.findDownloadCourse(QStringLiteral("c1")));
         QVERIFY(!stream.findDownloadCourse(QStringLiteral("c2")));
-        Courseware *lesson = stream.findDownloadLesson(QStringLiteral("c1"), QStringLiteral("c1-l2"));
+        Courseware *lesson =
+            stream.findDownloadLesson(QStringLiteral("c1"), QStringLiteral("c1-l2"));
         QVERIFY(lesson);
         QCOMPARE(lesson->downloadState, 1);
         QVERIFY(!stream.findDownloadLesson(QStringLiteral("c9"), QStringLiteral("c1-l2")));
@@ -107,7 +108,8 @@ private slots:
         QTest::newRow("six days") << qint64(6 * 24) << "3.4.3.0" << true;
         QTest::newRow("just under seven days") << qint64(7 * 24 - 1) << "3.4.3.0" << true;
         QTest::newRow("seven days") << qint64(7 * 24) << "3.4.3.0" << false;
-        QTest::newRow("signed out (1000 years back)") << qint64(1000) * 365 * 24 << "3.4.3.0" << false;
+        QTest::newRow("signed out (1000 years back)")
+            << qint64(1000) * 365 * 24 << "3.4.3.0" << false;
         QTest::newRow("oldest accepted version") << qint64(1) << "2.0.0.0" << true;
         QTest::newRow("older version") << qint64(1) << "1.9.9.9" << false;
         QTest::newRow("two-part version") << qint64(1) << "3.4" << false;
@@ -152,7 +154,8 @@ private slots:
 
         // A crash after the new content reached a temporary file, before the replace:
         // garbage and a half-written file next to the index must not matter.
-        for (const QString &leftover : {indexFile + QStringLiteral(".tmp"), env.state().userStoreFile}) {
+        for (const QString &leftover :
+             {indexFile + QStringLiteral(".tmp"), env.state().userStoreFile}) {
             QFile file(leftover);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("half written");
@@ -212,14 +215,14 @@ private slots:
         signIn(env, QDateTime::currentDateTime(), QStringLiteral("3.4.3.0"));
         AppState &state = env.state();
         const Course &course = state.user.downloads.first();
-        const QString legacyCourse = state.downloadDir + QLatin1Char('/')
-                                     + StoreFolders::legacyHash(course.title);
+        const QString legacyCourse =
+            state.downloadDir + QLatin1Char('/') + StoreFolders::legacyHash(course.title);
         const QString legacyLesson = legacyCourse + QLatin1Char('/')
                                      + StoreFolders::legacyHash(course.coursewares.first().title);
         QDir().mkpath(legacyLesson);
-        const QByteArray playlist = "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"" + legacyLesson.toUtf8()
-                                    + "/00000.zx\"\n#EXTINF:10,\n" + legacyLesson.toUtf8()
-                                    + "/00001.ts\n#EXT-X-ENDLIST\n";
+        const QByteArray playlist = "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\""
+                                    + legacyLesson.toUtf8() + "/00000.zx\"\n#EXTINF:10,\n"
+                                    + legacyLesson.toUtf8() + "/00001.ts\n#EXT-X-ENDLIST\n";
         env.cipher().encryptBytesToFile(playlist, legacyLesson + QStringLiteral("/00000.zs"));
         {
             QFile segment(legacyLesson + QStringLiteral("/00001.ts"));
@@ -234,11 +237,13 @@ private slots:
         QCOMPARE(moved.legacyPath, legacyCourse);
         const QString lessonDir = state.downloadDir + QStringLiteral("/c1/c1-l1");
         QCOMPARE(moved.coursewares.first().localPath, lessonDir);
-        QCOMPARE(moved.coursewares.at(1).localPath, state.downloadDir + QStringLiteral("/c1/c1-l2"));
+        QCOMPARE(moved.coursewares.at(1).localPath,
+                 state.downloadDir + QStringLiteral("/c1/c1-l2"));
         QCOMPARE(readAll(lessonDir + QStringLiteral("/00001.ts")), QByteArray("segment-bytes"));
         QVERIFY(!QFileInfo::exists(legacyLesson));
 
-        QByteArray rewritten = env.cipher().decryptFileToBytes(lessonDir + QStringLiteral("/00000.zs"));
+        QByteArray rewritten =
+            env.cipher().decryptFileToBytes(lessonDir + QStringLiteral("/00000.zs"));
         while (rewritten.endsWith('\0'))
             rewritten.chop(1);
         QByteArray expected = playlist;
@@ -293,8 +298,8 @@ private slots:
         StoreFolders::deleteRecursively(lesson, store);
         QVERIFY(!QFileInfo::exists(lesson));
         QVERIFY(!QFileInfo::exists(store + QStringLiteral("/course"))); // left empty: removed
-        QVERIFY(QFileInfo(store).isDir());                               // the root stays
-        QVERIFY(QFile::exists(outside));                                  // link target untouched
+        QVERIFY(QFileInfo(store).isDir());                              // the root stays
+        QVERIFY(QFile::exists(outside));                                // link target untouched
 
         StoreFolders::deleteRecursively(QString(), store); // no-op
         QVERIFY(QFileInfo(store).isDir());

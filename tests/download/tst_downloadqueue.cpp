@@ -26,17 +26,15 @@ namespace {
 QStringList treeOf(const QString &folder)
 {
     QStringList entries;
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         entries << it.next().mid(folder.size());
     entries.sort();
     return entries;
 }
 
-QString lessonOf(const QList<QVariant> &signal)
-{
-    return signal.at(0).value<Courseware *>()->id;
-}
+QString lessonOf(const QList<QVariant> &signal) { return signal.at(0).value<Courseware *>()->id; }
 
 } // namespace
 
@@ -66,7 +64,8 @@ private:
         }
         bool waitDownloaded(int count, int timeoutMs = 30000)
         {
-            return QTest::qWaitFor([&] { return downloaded.count() >= count || errors.count() > 0; }, timeoutMs)
+            return QTest::qWaitFor(
+                       [&] { return downloaded.count() >= count || errors.count() > 0; }, timeoutMs)
                    && downloaded.count() >= count;
         }
     };
@@ -111,16 +110,22 @@ private slots:
         Settings::setText(f.state().settings.get(), SettingKeys::DoneShutdown, QStringLiteral("1"));
         const int mark = logMark();
         f.queue.setPaused(true);
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016"), QStringLiteral("1013")}));
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("102"), {QStringLiteral("1021")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(
+            QStringLiteral("101"), {QStringLiteral("1016"), QStringLiteral("1013")}));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("102"), {QStringLiteral("1021")}));
         QCOMPARE(f.appended.count(), 2);
         f.queue.setPaused(false);
         QVERIFY(f.waitDownloaded(3));
         QCOMPARE(f.errors.count(), 0);
-        QCOMPARE(QStringList({lessonOf(f.downloaded.at(0)), lessonOf(f.downloaded.at(1)), lessonOf(f.downloaded.at(2))}),
-                 QStringList({QStringLiteral("1016"), QStringLiteral("1013"), QStringLiteral("1021")}));
-        QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1013"))->downloadState, int(Courseware::Downloaded));
-        QCOMPARE(f.lesson(QStringLiteral("102"), QStringLiteral("1021"))->downloadState, int(Courseware::Downloaded));
+        QCOMPARE(
+            QStringList({lessonOf(f.downloaded.at(0)), lessonOf(f.downloaded.at(1)),
+                         lessonOf(f.downloaded.at(2))}),
+            QStringList({QStringLiteral("1016"), QStringLiteral("1013"), QStringLiteral("1021")}));
+        QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1013"))->downloadState,
+                 int(Courseware::Downloaded));
+        QCOMPARE(f.lesson(QStringLiteral("102"), QStringLiteral("1021"))->downloadState,
+                 int(Courseware::Downloaded));
 
         // One lesson at a time: each lesson's requests form one block.
         QStringList order;
@@ -129,7 +134,8 @@ private slots:
             if (!lessonId.isEmpty() && (order.isEmpty() || order.last() != lessonId))
                 order << lessonId;
         }
-        QCOMPARE(order, QStringList({QStringLiteral("1016"), QStringLiteral("1013"), QStringLiteral("1021")}));
+        QCOMPARE(order, QStringList({QStringLiteral("1016"), QStringLiteral("1013"),
+                                     QStringLiteral("1021")}));
 
         QVERIFY(QTest::qWaitFor([&] { return f.tips.count() > 0; }, 2000));
         QCOMPARE(f.tips.count(), 1);
@@ -142,9 +148,11 @@ private slots:
 
         // The saved index knows the lessons as downloaded.
         UserSession saved;
-        QVERIFY(FileStream::readIndexFile(FileStream::indexFileFor(f.state().userStoreFile), saved));
+        QVERIFY(
+            FileStream::readIndexFile(FileStream::indexFileFor(f.state().userStoreFile), saved));
         QCOMPARE(saved.downloads.size(), 2);
-        QCOMPARE(saved.downloads.at(1).coursewares.at(0).downloadState, int(Courseware::Downloaded));
+        QCOMPARE(saved.downloads.at(1).coursewares.at(0).downloadState,
+                 int(Courseware::Downloaded));
     }
 
     void noNoticesWhenSwitchedOff()
@@ -153,7 +161,8 @@ private slots:
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
         Settings::setText(f.state().settings.get(), SettingKeys::DoneTip, QStringLiteral("0"));
         Settings::setText(f.state().settings.get(), SettingKeys::DoneShutdown, QStringLiteral("0"));
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016")}));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016")}));
         QVERIFY(f.waitDownloaded(1));
         QTest::qWait(100);
         QCOMPARE(f.tips.count(), 0);
@@ -168,11 +177,15 @@ private slots:
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
         QVERIFY(m_service->setFaults({{QStringLiteral("media-latency"), QStringLiteral("500")}}));
         const int mark = logMark();
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1014")}));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1014")}));
         const QString folder = f.state().downloadDir + QStringLiteral("/101/1014");
-        QVERIFY(QTest::qWaitFor([&] {
-            return f.progress.count() > 0 && !QDir(folder).entryList({QStringLiteral("*.ts")}).isEmpty();
-        }, 15000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return f.progress.count() > 0
+                       && !QDir(folder).entryList({QStringLiteral("*.ts")}).isEmpty();
+            },
+            15000));
         QCOMPARE(lessonOf(f.progress.first()), QStringLiteral("1014"));
         const double fraction = f.progress.last().at(1).toDouble();
         QVERIFY(fraction >= 0 && fraction < 1);
@@ -189,7 +202,8 @@ private slots:
         QCOMPARE(f.states.last().at(0).toInt(), 0);
         QVERIFY(f.waitDownloaded(1));
         QCOMPARE(lessonOf(f.downloaded.first()), QStringLiteral("1014"));
-        QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1014"))->downloadState, int(Courseware::Downloaded));
+        QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1014"))->downloadState,
+                 int(Courseware::Downloaded));
         const QStringList segments = mediaSince(mark).filter(QStringLiteral("segment"));
         QCOMPARE(segments.size(), 12); // every segment fetched once over both runs
         QCOMPARE(mediaSince(mark).filter(QStringLiteral("playlist")).size(), 2);
@@ -202,21 +216,25 @@ private slots:
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
         QVERIFY(m_service->setFaults({{QStringLiteral("media-latency"), QStringLiteral("300")}}));
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1014"), QStringLiteral("1013")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(
+            QStringLiteral("101"), {QStringLiteral("1014"), QStringLiteral("1013")}));
         const QString removed = f.state().downloadDir + QStringLiteral("/101/1014");
-        QVERIFY(QTest::qWaitFor([&] { return QDir(removed).entryList({QStringLiteral("*.ts")}).size() >= 1; }, 15000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return QDir(removed).entryList({QStringLiteral("*.ts")}).size() >= 1; }, 15000));
         QVERIFY(f.queue.isBusy());
 
         f.queue.removeMissions({QStringLiteral("1014")});
         QCOMPARE(f.downloaded.count(), 1);
         QCOMPARE(lessonOf(f.downloaded.first()), QStringLiteral("1014"));
-        QCOMPARE(f.downloaded.first().at(0).value<Courseware *>()->downloadState, int(Courseware::NotDownloaded));
+        QCOMPARE(f.downloaded.first().at(0).value<Courseware *>()->downloadState,
+                 int(Courseware::NotDownloaded));
         QVERIFY(!QFileInfo::exists(removed));
         QVERIFY(f.waitDownloaded(2));
         QCOMPARE(lessonOf(f.downloaded.at(1)), QStringLiteral("1013"));
         QVERIFY(!QFileInfo::exists(removed)); // nothing written there afterwards
         QVERIFY(QFileInfo(f.state().downloadDir + QStringLiteral("/101/1013/00000.zs")).isFile());
-        QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1014"))->downloadState, int(Courseware::NotDownloaded));
+        QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1014"))->downloadState,
+                 int(Courseware::NotDownloaded));
     }
 
     // A lesson finishes (the notices come), then the only lesson left is cancelled while it
@@ -227,14 +245,17 @@ private slots:
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
         Settings::setText(f.state().settings.get(), SettingKeys::DoneTip, QStringLiteral("1"));
         Settings::setText(f.state().settings.get(), SettingKeys::DoneShutdown, QStringLiteral("1"));
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
         QVERIFY(f.waitDownloaded(1));
         QCOMPARE(f.tips.count(), 1);
 
         QVERIFY(m_service->setFaults({{QStringLiteral("media-latency"), QStringLiteral("300")}}));
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1014")}));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1014")}));
         const QString folder = f.state().downloadDir + QStringLiteral("/101/1014");
-        QVERIFY(QTest::qWaitFor([&] { return QDir(folder).entryList({QStringLiteral("*.ts")}).size() >= 1; }, 15000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return QDir(folder).entryList({QStringLiteral("*.ts")}).size() >= 1; }, 15000));
         f.queue.removeMissions({QStringLiteral("1014")});
         QTest::qWait(300);
         QCOMPARE(f.tips.count(), 1);
@@ -251,15 +272,18 @@ private slots:
         // own, even on a busy machine.
         QVERIFY(m_service->setFaults({{QStringLiteral("latency"), QStringLiteral("1000")}}));
         const int mark = logMark();
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
         QCOMPARE(f.states.last().at(0).toInt(), 0);
         f.queue.removeMissions({QStringLiteral("1013")});
         QTest::qWait(100);
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1014")}));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1014")}));
         QVERIFY(f.waitDownloaded(1));
         QCOMPARE(lessonOf(f.downloaded.first()), QStringLiteral("1014"));
         const QStringList seen = mediaSince(mark);
-        QVERIFY2(seen.contains(QStringLiteral("playlist 1014")) && !seen.contains(QStringLiteral("playlist 1013")),
+        QVERIFY2(seen.contains(QStringLiteral("playlist 1014"))
+                     && !seen.contains(QStringLiteral("playlist 1013")),
                  qPrintable(seen.join(QLatin1Char(','))));
         QVERIFY(!QFileInfo::exists(f.state().downloadDir + QStringLiteral("/101/1013")));
         QCOMPARE(f.errors.count(), 0);
@@ -271,13 +295,16 @@ private slots:
     {
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
-        QVERIFY(m_service->setFaults({{QStringLiteral("html"), QStringLiteral("GetKeysAndUrlByLid")}}));
+        QVERIFY(
+            m_service->setFaults({{QStringLiteral("html"), QStringLiteral("GetKeysAndUrlByLid")}}));
         const int mark = logMark();
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
         QVERIFY(QTest::qWaitFor([&] { return f.errors.count() > 0; }, 8000));
         QCOMPARE(f.errors.first().at(1).toString(), QStringLiteral("获取下载地址失败"));
         QCOMPARE(mediaSince(mark).count(QStringLiteral("GetKeysAndUrlByLid")), 4);
-        QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1013"))->downloadState, int(Courseware::Queued));
+        QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1013"))->downloadState,
+                 int(Courseware::Queued));
     }
 
     // Appending the same lesson twice queues it once; appending a downloaded one queues it
@@ -287,22 +314,28 @@ private slots:
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
         f.queue.setPaused(true);
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013"), QStringLiteral("1016")}));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
+        f.queue.appendMission(DemoLessons::queuedCourse(
+            QStringLiteral("101"), {QStringLiteral("1013"), QStringLiteral("1016")}));
         QCOMPARE(f.appended.count(), 2);
         QCOMPARE(f.state().user.downloads.size(), 1);
         const Course &stored = f.state().user.downloads.first();
         QCOMPARE(stored.coursewares.size(), 2);
         QCOMPARE(stored.localPath, f.state().downloadDir + QStringLiteral("/101"));
-        QCOMPARE(stored.coursewares.at(0).localPath, f.state().downloadDir + QStringLiteral("/101/1013"));
+        QCOMPARE(stored.coursewares.at(0).localPath,
+                 f.state().downloadDir + QStringLiteral("/101/1013"));
 
         f.queue.setPaused(false);
         QVERIFY(f.waitDownloaded(2));
         const int mark = logMark();
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
-        QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1013"))->downloadState, int(Courseware::Queued));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
+        QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1013"))->downloadState,
+                 int(Courseware::Queued));
         QVERIFY(f.waitDownloaded(3));
-        QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1013"))->downloadState, int(Courseware::Downloaded));
+        QCOMPARE(f.lesson(QStringLiteral("101"), QStringLiteral("1013"))->downloadState,
+                 int(Courseware::Downloaded));
         QCOMPARE(mediaSince(mark).filter(QStringLiteral("segment")).size(), 0);
     }
 
@@ -344,7 +377,8 @@ private slots:
         QVERIFY(mediaSince(mark).isEmpty()); // not even the address was asked for
         QStringList after = treeOf(outside);
         // Only the store may appear: the download folder and at most a safe course folder.
-        after.removeAll(QStringLiteral("/") + QFileInfo(f.state().downloadDir).fileName() + QStringLiteral("/101"));
+        after.removeAll(QStringLiteral("/") + QFileInfo(f.state().downloadDir).fileName()
+                        + QStringLiteral("/101"));
         QCOMPARE(after, before);
 
         QVERIFY(!StoreFolders::isSafeName(courseId) || !StoreFolders::isSafeName(lessonId));
@@ -360,7 +394,8 @@ private slots:
         f.state().downloadDir.clear();
         const QString cwd = QDir::currentPath();
         const QStringList before = QDir(cwd).entryList();
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013")}));
         QCOMPARE(f.errors.count(), 1);
         QVERIFY(f.state().user.downloads.first().localPath.isEmpty());
         f.queue.removeMissions({QStringLiteral("1013")});
@@ -381,15 +416,18 @@ private slots:
         QVERIFY(notes.open(QIODevice::WriteOnly));
         notes.write("my notes");
         notes.close();
-        const Course first = DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016")}, QStringLiteral("临床"));
+        const Course first = DemoLessons::queuedCourse(
+            QStringLiteral("101"), {QStringLiteral("1016")}, QStringLiteral("临床"));
         const QString legacy = root + QLatin1Char('/') + StoreFolders::legacyHash(first.title);
         QVERIFY(QDir().mkpath(legacy + QStringLiteral("/old")));
 
         f.queue.appendMission(first);
         QVERIFY(f.waitDownloaded(1));
         QVERIFY(m_service->setFaults({{QStringLiteral("media-latency"), QStringLiteral("300")}}));
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("102"), {QStringLiteral("1025")}));
-        QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(root + QStringLiteral("/102/1025/00000.zs")); }, 15000));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("102"), {QStringLiteral("1025")}));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return QFileInfo::exists(root + QStringLiteral("/102/1025/00000.zs")); }, 15000));
         QVERIFY(f.queue.isBusy());
 
         f.queue.clearAll();
@@ -398,16 +436,19 @@ private slots:
         const int mark = logMark();
         QTest::qWait(800);
         QVERIFY(mediaSince(mark).isEmpty()); // the running lesson stopped
-        QCOMPARE(treeOf(root), QStringList({QStringLiteral("/mine"), QStringLiteral("/notes.txt")}));
+        QCOMPARE(treeOf(root),
+                 QStringList({QStringLiteral("/mine"), QStringLiteral("/notes.txt")}));
         QVERIFY(f.state().user.downloads.isEmpty());
         UserSession saved;
-        QVERIFY(FileStream::readIndexFile(FileStream::indexFileFor(f.state().userStoreFile), saved));
+        QVERIFY(
+            FileStream::readIndexFile(FileStream::indexFileFor(f.state().userStoreFile), saved));
         QVERIFY(saved.downloads.isEmpty());
 
         // With nothing of the user's left the download folder goes too.
         QVERIFY(QDir(root + QStringLiteral("/mine")).removeRecursively());
         QVERIFY(QFile::remove(root + QStringLiteral("/notes.txt")));
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016")}));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016")}));
         QVERIFY(f.waitDownloaded(2));
         f.queue.clearAll();
         QVERIFY(!QFileInfo::exists(root));

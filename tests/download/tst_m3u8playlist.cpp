@@ -24,39 +24,44 @@ private slots:
     void resolvesSegmentsAndRewritesLines()
     {
         QFETCH(QByteArray, eol);
-        const QByteArray body = "#EXTM3U" + eol + "#EXT-X-VERSION:3" + eol
-                                + "#EXT-X-KEY:METHOD=AES-128,URI=\"http://keys.example/k/7.key\",IV=0x0102"
-                                + eol + "#EXTINF:10.0," + eol + "a.ts" + eol + eol + "#EXTINF:10.0," + eol
-                                + "  b.ts  " + eol + "#EXT-X-ENDLIST" + eol;
+        const QByteArray body =
+            "#EXTM3U" + eol + "#EXT-X-VERSION:3" + eol
+            + "#EXT-X-KEY:METHOD=AES-128,URI=\"http://keys.example/k/7.key\",IV=0x0102" + eol
+            + "#EXTINF:10.0," + eol + "a.ts" + eol + eol + "#EXTINF:10.0," + eol + "  b.ts  " + eol
+            + "#EXT-X-ENDLIST" + eol;
         const M3u8Playlist playlist = M3u8Playlist::parse(body, kUrl, kFolder, kKeyFolder);
 
         QCOMPARE(playlist.keyUrls, QStringList{QStringLiteral("http://keys.example/k/7.key")});
-        QCOMPARE(playlist.segmentUrls, QStringList({QStringLiteral("http://media.example:81/x/a.ts"),
-                                                    QStringLiteral("http://media.example:81/x/b.ts")}));
-        QCOMPARE(playlist.segmentFiles,
-                 QStringList({kFolder + QStringLiteral("/a.ts"), kFolder + QStringLiteral("/b.ts")}));
+        QCOMPARE(playlist.segmentUrls,
+                 QStringList({QStringLiteral("http://media.example:81/x/a.ts"),
+                              QStringLiteral("http://media.example:81/x/b.ts")}));
+        QCOMPARE(playlist.segmentFiles, QStringList({kFolder + QStringLiteral("/a.ts"),
+                                                     kFolder + QStringLiteral("/b.ts")}));
 
         // "#" lines stay exactly as received (a carriage return included); segment lines do not.
         const QString stored = QString::fromUtf8(playlist.localCopy);
         const QString cr = eol.size() == 2 ? QStringLiteral("\r") : QString();
         QCOMPARE(stored, QStringLiteral("#EXTM3U") + cr + "\n#EXT-X-VERSION:3" + cr
-                             + "\n#EXT-X-KEY:METHOD=AES-128,URI=\"" + kKeyFolder + "/00000.zx\",IV=0x0102" + cr
-                             + "\n#EXTINF:10.0," + cr + "\n" + kFolder + "/a.ts\n" + cr + "\n#EXTINF:10.0," + cr
-                             + "\n" + kFolder + "/b.ts\n#EXT-X-ENDLIST" + cr + "\n");
+                             + "\n#EXT-X-KEY:METHOD=AES-128,URI=\"" + kKeyFolder
+                             + "/00000.zx\",IV=0x0102" + cr + "\n#EXTINF:10.0," + cr + "\n"
+                             + kFolder + "/a.ts\n" + cr + "\n#EXTINF:10.0," + cr + "\n" + kFolder
+                             + "/b.ts\n#EXT-X-ENDLIST" + cr + "\n");
     }
 
     void keyLines()
     {
         // No key line: nothing to fetch.
-        M3u8Playlist plain = M3u8Playlist::parse("#EXTM3U\n#EXTINF:1,\ns.ts\n", kUrl, kFolder, kKeyFolder);
+        M3u8Playlist plain =
+            M3u8Playlist::parse("#EXTM3U\n#EXTINF:1,\ns.ts\n", kUrl, kFolder, kKeyFolder);
         QVERIFY(plain.keyUrls.isEmpty());
         QCOMPARE(plain.segmentUrls.size(), 1);
 
         // Every distinct key is fetched and gets its own file; a key named again keeps its file.
-        const M3u8Playlist twoKeys = M3u8Playlist::parse(
-            "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"k1\"\ns1.ts\n#EXT-X-KEY:METHOD=AES-128,URI=\"k2\"\ns2.ts\n"
-            "#EXT-X-KEY:METHOD=AES-128,IV=0x01,URI=\"k1\"\ns3.ts\n",
-            kUrl, kFolder, kKeyFolder);
+        const M3u8Playlist twoKeys =
+            M3u8Playlist::parse("#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"k1\"\ns1.ts\n#EXT-X-KEY:"
+                                "METHOD=AES-128,URI=\"k2\"\ns2.ts\n"
+                                "#EXT-X-KEY:METHOD=AES-128,IV=0x01,URI=\"k1\"\ns3.ts\n",
+                                kUrl, kFolder, kKeyFolder);
         QCOMPARE(twoKeys.keyUrls, QStringList({QStringLiteral("http://media.example:81/x/k1"),
                                                QStringLiteral("http://media.example:81/x/k2")}));
         QCOMPARE(twoKeys.localCopy.count((kKeyFolder + QStringLiteral("/00000.zx\"")).toUtf8()), 2);
@@ -66,8 +71,8 @@ private slots:
 
         // A key line without a URI names no key: the segments after it are plain.
         const M3u8Playlist none = M3u8Playlist::parse(
-            "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"k1\"\na.ts\n#EXT-X-KEY:METHOD=NONE\ns.ts\n", kUrl, kFolder,
-            kKeyFolder);
+            "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"k1\"\na.ts\n#EXT-X-KEY:METHOD=NONE\ns.ts\n",
+            kUrl, kFolder, kKeyFolder);
         QCOMPARE(none.keyUrls, QStringList{QStringLiteral("http://media.example:81/x/k1")});
         QCOMPARE(none.segmentEnciphered, QVector<bool>({true, false}));
         QVERIFY(none.localCopy.contains("#EXT-X-KEY:METHOD=NONE\n"));
@@ -79,11 +84,13 @@ private slots:
     {
         const M3u8Playlist playlist = M3u8Playlist::parse(
             "#EXTM3U\nsub/c.ts\nhttp://cdn.example/y/d.ts?t=1\n", kUrl, kFolder, kKeyFolder);
-        QCOMPARE(playlist.segmentUrls, QStringList({QStringLiteral("http://media.example:81/x/sub/c.ts"),
-                                                    QStringLiteral("http://cdn.example/y/d.ts?t=1")}));
-        QCOMPARE(playlist.segmentFiles,
-                 QStringList({kFolder + QStringLiteral("/c.ts"), kFolder + QStringLiteral("/d.ts?t=1")}));
-        QCOMPARE(playlist.localCopy, ("#EXTM3U\n" + kFolder + "/c.ts\n" + kFolder + "/d.ts?t=1\n").toUtf8());
+        QCOMPARE(playlist.segmentUrls,
+                 QStringList({QStringLiteral("http://media.example:81/x/sub/c.ts"),
+                              QStringLiteral("http://cdn.example/y/d.ts?t=1")}));
+        QCOMPARE(playlist.segmentFiles, QStringList({kFolder + QStringLiteral("/c.ts"),
+                                                     kFolder + QStringLiteral("/d.ts?t=1")}));
+        QCOMPARE(playlist.localCopy,
+                 ("#EXTM3U\n" + kFolder + "/c.ts\n" + kFolder + "/d.ts?t=1\n").toUtf8());
     }
 
     // Lines the fuzzer found: none of them may name the lesson folder or its parent.
@@ -91,9 +98,10 @@ private slots:
     {
         const M3u8Playlist playlist = M3u8Playlist::parse(
             "#EXTM3U\n.\n..\nhttp://cdn.example/y/\nok.ts\n", kUrl, kFolder, kKeyFolder);
-        QCOMPARE(playlist.segmentFiles,
-                 QStringList({kFolder + QStringLiteral("/unnamed-00000.ts"), kFolder + QStringLiteral("/unnamed-00001.ts"),
-                              kFolder + QStringLiteral("/unnamed-00002.ts"), kFolder + QStringLiteral("/ok.ts")}));
+        QCOMPARE(playlist.segmentFiles, QStringList({kFolder + QStringLiteral("/unnamed-00000.ts"),
+                                                     kFolder + QStringLiteral("/unnamed-00001.ts"),
+                                                     kFolder + QStringLiteral("/unnamed-00002.ts"),
+                                                     kFolder + QStringLiteral("/ok.ts")}));
         QCOMPARE(playlist.segmentUrls.size(), 4);
     }
 

@@ -45,8 +45,8 @@ private:
     // The small-screen day: its own service (with many courses) and its own home folder.
     std::unique_ptr<DemoService> m_otherService;
     std::unique_ptr<QTemporaryDir> m_otherHome;
-    const QString m_newVideos =
-        QDir::tempPath() + QStringLiteral("/lumrae2e_") + QString::number(QCoreApplication::applicationPid());
+    const QString m_newVideos = QDir::tempPath() + QStringLiteral("/lumrae2e_")
+                                + QString::number(QCoreApplication::applicationPid());
 
     // A private X server for the client's real window.
     bool startXServer(const QString &size = QStringLiteral("1280x800x24"))
@@ -56,12 +56,14 @@ private:
                 || QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
                 continue;
             m_display = QStringLiteral(":%1").arg(n);
-            m_xserver.start(QStringLiteral("Xvfb"), QStringList() << m_display << QStringLiteral("-screen")
-                                                              << QStringLiteral("0") << size
-                                                              << QStringLiteral("-nolisten") << QStringLiteral("tcp"));
+            m_xserver.start(QStringLiteral("Xvfb"),
+                            QStringList()
+                                << m_display << QStringLiteral("-screen") << QStringLiteral("0")
+                                << size << QStringLiteral("-nolisten") << QStringLiteral("tcp"));
             if (!m_xserver.waitForStarted())
                 return false;
-            return QTest::qWaitFor([n] { return QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)); }, 10000);
+            return QTest::qWaitFor(
+                [n] { return QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)); }, 10000);
         }
         return false;
     }
@@ -146,8 +148,8 @@ private:
     bool signIn(const QString &name = QStringLiteral("13800138000"),
                 const QString &password = QStringLiteral("lumra2026"))
     {
-        return waitFor(QStringLiteral("visible txtName"), QStringLiteral("ok 1")) && typeAccount(name, password)
-               && ok(QStringLiteral("click btnLogin 登录"))
+        return waitFor(QStringLiteral("visible txtName"), QStringLiteral("ok 1"))
+               && typeAccount(name, password) && ok(QStringLiteral("click btnLogin 登录"))
                && waitFor(QStringLiteral("state"), QStringLiteral("signedIn=1"));
     }
 
@@ -179,7 +181,8 @@ private:
     // The close button, answered with 确认: the program ends by itself.
     bool quitClient()
     {
-        if (!ok(QStringLiteral("click btnClose")) || !waitFor(QStringLiteral("visible btnOK"), QStringLiteral("ok 1"))
+        if (!ok(QStringLiteral("click btnClose"))
+            || !waitFor(QStringLiteral("visible btnOK"), QStringLiteral("ok 1"))
             || !ok(QStringLiteral("click btnOK 确认")) || !m_client->waitForFinished(20000))
             return false;
         const bool clean = m_client->exitCode() == 0;
@@ -192,8 +195,8 @@ private:
     {
         AesCipher cipher;
         cipher.setKey(AesCipher::storeKey());
-        const QByteArray plain =
-            cipher.decryptFileToBytes(dataDir() + QStringLiteral("/user/") + account + QStringLiteral("/kecheng.zgc"));
+        const QByteArray plain = cipher.decryptFileToBytes(
+            dataDir() + QStringLiteral("/user/") + account + QStringLiteral("/kecheng.zgc"));
         UserSession stored;
         QDataStream in(plain);
         in >> stored;
@@ -257,10 +260,14 @@ private:
         int count = 0;
         for (int i = from; i < log.size(); ++i) {
             const QJsonObject entry = log.at(i);
-            if (entry.value(QLatin1String("path")).toString().startsWith(QStringLiteral("/hls/") + lessonId + '/')) {
+            if (entry.value(QLatin1String("path"))
+                    .toString()
+                    .startsWith(QStringLiteral("/hls/") + lessonId + '/')) {
                 ++count;
                 if (lines)
-                    lines->insert(entry.value(QLatin1String("local")).toString().section(QLatin1Char(':'), 0, 0));
+                    lines->insert(entry.value(QLatin1String("local"))
+                                      .toString()
+                                      .section(QLatin1Char(':'), 0, 0));
             }
         }
         return count;
@@ -272,16 +279,17 @@ private:
         QTest::qWait(800);
         return ok(QStringLiteral("dclickitem QTreeView ") + title)
                // Started: the player window knows the length and its clock has moved.
-               && QTest::qWaitFor([this] {
-                      const QString state = send(QStringLiteral("state"));
-                      return state.contains(QStringLiteral("player=1"))
-                             && !state.contains(QStringLiteral("length=00:00:00"))
-                             && !state.contains(QStringLiteral("position=00:00:00"));
-                  }, 20000)
+               && QTest::qWaitFor(
+                   [this] {
+                       const QString state = send(QStringLiteral("state"));
+                       return state.contains(QStringLiteral("player=1"))
+                              && !state.contains(QStringLiteral("length=00:00:00"))
+                              && !state.contains(QStringLiteral("position=00:00:00"));
+                   },
+                   20000)
                && ok(QStringLiteral("closeplayer"))
                && waitFor(QStringLiteral("state"), QStringLiteral("player=0"));
     }
-
 
     // ---- the keyboard of the X server, as a user's hand presses it ----------------------
 
@@ -305,15 +313,17 @@ private:
     bool focusMainWindow()
     {
         QString ids;
-        if (!xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                      QStringLiteral("Lumra医考网校")},
+        if (!xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                      QStringLiteral("--name"), QStringLiteral("Lumra医考网校")},
                      &ids))
             return false;
         for (const QString &id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
             QString shape;
-            if (!xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id}, &shape))
+            if (!xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id},
+                         &shape))
                 continue;
-            const int width = shape.section(QStringLiteral("WIDTH="), 1).section(QLatin1Char('\n'), 0, 0).toInt();
+            const int width =
+                shape.section(QStringLiteral("WIDTH="), 1).section(QLatin1Char('\n'), 0, 0).toInt();
             if (width > 500)
                 return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), id});
         }
@@ -322,15 +332,17 @@ private:
 
     bool press(const QString &keys)
     {
-        const bool done = xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("120")}
-                                  + keys.split(QLatin1Char(' ')));
+        const bool done = xdotool(
+            QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("120")}
+            + keys.split(QLatin1Char(' ')));
         QTest::qWait(250);
         return done;
     }
 
     bool typeKeys(const QString &text)
     {
-        return xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), text});
+        return xdotool(
+            {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), text});
     }
 
     // Tab (or Shift+Tab) until the keyboard is on the widget whose focus answer holds `what`.
@@ -342,7 +354,8 @@ private:
             if (!press(backwards ? QStringLiteral("shift+Tab") : QStringLiteral("Tab")))
                 return false;
         }
-        qWarning("Tab never reached %s (%s)", qPrintable(what), qPrintable(send(QStringLiteral("focus"))));
+        qWarning("Tab never reached %s (%s)", qPrintable(what),
+                 qPrintable(send(QStringLiteral("focus"))));
         return false;
     }
 
@@ -356,22 +369,26 @@ private:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), m_display);
         grab.setProcessEnvironment(env);
-        grab.start(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
-                                               folder + QLatin1Char('/') + name + QStringLiteral(".png")});
+        grab.start(QStringLiteral("import"),
+                   {QStringLiteral("-window"), QStringLiteral("root"),
+                    folder + QLatin1Char('/') + name + QStringLiteral(".png")});
         return grab.waitForFinished(20000) && grab.exitCode() == 0;
     }
 
     // The widget's rectangle lies inside the free area of its screen.
     bool onScreen(const QString &widget)
     {
-        const QStringList numbers = send(QStringLiteral("rect ") + widget).mid(3).split(QLatin1Char(' '));
+        const QStringList numbers =
+            send(QStringLiteral("rect ") + widget).mid(3).split(QLatin1Char(' '));
         if (numbers.size() != 8)
             return false;
-        const QRect rect(numbers[0].toInt(), numbers[1].toInt(), numbers[2].toInt(), numbers[3].toInt());
-        const QRect free(numbers[4].toInt(), numbers[5].toInt(), numbers[6].toInt(), numbers[7].toInt());
+        const QRect rect(numbers[0].toInt(), numbers[1].toInt(), numbers[2].toInt(),
+                         numbers[3].toInt());
+        const QRect free(numbers[4].toInt(), numbers[5].toInt(), numbers[6].toInt(),
+                         numbers[7].toInt());
         if (!free.contains(rect))
-            qWarning("%s at %d,%d %dx%d leaves the screen %dx%d", qPrintable(widget), rect.x(), rect.y(),
-                     rect.width(), rect.height(), free.width(), free.height());
+            qWarning("%s at %d,%d %dx%d leaves the screen %dx%d", qPrintable(widget), rect.x(),
+                     rect.y(), rect.width(), rect.height(), free.width(), free.height());
         return !rect.isEmpty() && free.contains(rect);
     }
 
@@ -383,13 +400,17 @@ private:
     // Plays the lesson the keyboard is on (Enter) and closes the player once it runs.
     bool playWithEnter()
     {
-        return press(QStringLiteral("Return")) && QTest::qWaitFor([this] {
-                   const QString state = send(QStringLiteral("state"));
-                   return state.contains(QStringLiteral("player=1"))
-                          && !state.contains(QStringLiteral("length=00:00:00"))
-                          && !state.contains(QStringLiteral("position=00:00:00"));
-               }, 20000)
-               && ok(QStringLiteral("closeplayer")) && waitFor(QStringLiteral("state"), QStringLiteral("player=0"));
+        return press(QStringLiteral("Return"))
+               && QTest::qWaitFor(
+                   [this] {
+                       const QString state = send(QStringLiteral("state"));
+                       return state.contains(QStringLiteral("player=1"))
+                              && !state.contains(QStringLiteral("length=00:00:00"))
+                              && !state.contains(QStringLiteral("position=00:00:00"));
+                   },
+                   20000)
+               && ok(QStringLiteral("closeplayer"))
+               && waitFor(QStringLiteral("state"), QStringLiteral("player=0"));
     }
 
 private slots:
@@ -419,26 +440,31 @@ private slots:
         QVERIFY(signIn());
 
         // The course list, then one course and its lesson tree.
-        QVERIFY(waitFor(QStringLiteral("item ThumbnailListWidget 2026临床执业医师精讲班"), QStringLiteral("ok 1")));
+        QVERIFY(waitFor(QStringLiteral("item ThumbnailListWidget 2026临床执业医师精讲班"),
+                        QStringLiteral("ok 1")));
         QVERIFY(ok(QStringLiteral("clickitem ThumbnailListWidget 2026临床执业医师精讲班")));
-        QVERIFY(waitFor(QStringLiteral("item QTreeView 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
+        QVERIFY(
+            waitFor(QStringLiteral("item QTreeView 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
 
         // Two lessons chosen and downloaded.
         QVERIFY(ok(QStringLiteral("checkitem QTreeView 心力衰竭的病因与诱因")));
         QVERIFY(ok(QStringLiteral("checkitem QTreeView 原发性高血压的诊断")));
         QVERIFY(ok(QStringLiteral("click btnCourseDown 下载选中")));
-        QVERIFY(waitFor(QStringLiteral("visible QLabel@已添加至下载列表"), QStringLiteral("ok 1"), 5000));
+        QVERIFY(waitFor(QStringLiteral("visible QLabel@已添加至下载列表"), QStringLiteral("ok 1"),
+                        5000));
         QVERIFY(ok(QStringLiteral("click btnNavDownload")));
         if (send(QStringLiteral("state")).contains(QStringLiteral("paused=1")))
             QVERIFY(ok(QStringLiteral("click btnPauseAll 全部开始")));
-        QVERIFY(waitFor(QStringLiteral("text btnDownTitle@已缓存（1个课程）"), QStringLiteral("ok"), 60000));
+        QVERIFY(waitFor(QStringLiteral("text btnDownTitle@已缓存（1个课程）"), QStringLiteral("ok"),
+                        60000));
         QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("busy=0")));
         QVERIFY(ok(QStringLiteral("shot ") + m_home.path() + QStringLiteral("/downloads.png")));
 
         // Offline: a downloaded lesson plays without asking the service for media.
         QVERIFY(ok(QStringLiteral("click btnNavClass")));
         QVERIFY(ok(QStringLiteral("clickitem ThumbnailListWidget 2026临床执业医师精讲班")));
-        QVERIFY(waitFor(QStringLiteral("item QTreeView 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
+        QVERIFY(
+            waitFor(QStringLiteral("item QTreeView 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
         int mark = m_service.requestLog().size();
         QVERIFY(playAndStop(QStringLiteral("心力衰竭的病因与诱因")));
         QCOMPARE(mediaRequestsFor(QStringLiteral("1013"), mark), 0);
@@ -459,9 +485,15 @@ private slots:
         QVERIFY(ok(QStringLiteral("dclickitem QTreeView 心力衰竭的临床表现")));
         QVERIFY(ok(QStringLiteral("click btnNavClass")));
         QVERIFY(ok(QStringLiteral("clickitem ThumbnailListWidget 2026临床执业医师精讲班")));
-        QVERIFY(QTest::qWaitFor([&] { return m_service.requestLog(QStringLiteral("GetMyCourseInfo")).size() > details; }, 10000));
-        QCOMPARE(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size(), addresses); // still held
-        QVERIFY(waitFor(QStringLiteral("text lblContent14_B5BAC4"), QStringLiteral("心力衰竭的临床表现")));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return m_service.requestLog(QStringLiteral("GetMyCourseInfo")).size() > details;
+            },
+            10000));
+        QCOMPARE(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size(),
+                 addresses); // still held
+        QVERIFY(waitFor(QStringLiteral("text lblContent14_B5BAC4"),
+                        QStringLiteral("心力衰竭的临床表现")));
         QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("player=1")));
         QVERIFY(ok(QStringLiteral("closeplayer")));
         QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("player=0")));
@@ -479,17 +511,20 @@ private slots:
         QVERIFY(playAndStop(QStringLiteral("心力衰竭的临床表现")));
         lines.clear();
         QVERIFY(mediaRequestsFor(QStringLiteral("1014"), mark, &lines) > 0);
-        QVERIFY2(lines.contains(QStringLiteral("127.0.0.3")), qPrintable(QStringList(lines.values()).join(',')));
+        QVERIFY2(lines.contains(QStringLiteral("127.0.0.3")),
+                 qPrintable(QStringList(lines.values()).join(',')));
 
         // A third lesson is still downloading when Alice signs out: it stops there.
         QVERIFY(m_service.setFaults({{QStringLiteral("media-latency"), QStringLiteral("400")}}));
         QVERIFY(ok(QStringLiteral("click btnNavClass")));
         QVERIFY(ok(QStringLiteral("clickitem ThumbnailListWidget 2026临床执业医师精讲班")));
-        QVERIFY(waitFor(QStringLiteral("item QTreeView 心力衰竭的临床表现"), QStringLiteral("ok 1")));
+        QVERIFY(
+            waitFor(QStringLiteral("item QTreeView 心力衰竭的临床表现"), QStringLiteral("ok 1")));
         mark = m_service.requestLog().size();
         QVERIFY(ok(QStringLiteral("checkitem QTreeView 心力衰竭的临床表现")));
         QVERIFY(ok(QStringLiteral("click btnCourseDown 下载选中")));
-        QVERIFY(QTest::qWaitFor([&] { return mediaRequestsFor(QStringLiteral("1014"), mark) >= 3; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return mediaRequestsFor(QStringLiteral("1014"), mark) >= 3; },
+                                20000));
         QVERIFY(signOut());
         QVERIFY(m_service.clearFaults());
         QTest::qWait(1000); // requests out at the sign-out come back
@@ -502,7 +537,8 @@ private slots:
         QVERIFY(ok(QStringLiteral("click btnDownTitle 缓存中")));
         QTest::qWait(300);
         QVERIFY(send(QStringLiteral("visible btnEdit")).contains(QStringLiteral("ok 0")));
-        QVERIFY(ok(QStringLiteral("shot ") + m_home.path() + QStringLiteral("/second-account.png")));
+        QVERIFY(
+            ok(QStringLiteral("shot ") + m_home.path() + QStringLiteral("/second-account.png")));
         QCOMPARE(mediaRequestsFor(QStringLiteral("1014"), mark), 0);
         QVERIFY(signOut());
 
@@ -524,9 +560,11 @@ private slots:
             QVERIFY(ok(QStringLiteral("click btnPauseAll 全部开始")));
         }
         QVERIFY(QTest::qWaitFor([this] { return downloadedInIndex().size() == 3; }, 60000));
-        const QStringList titles = {QStringLiteral("心力衰竭的病因与诱因"), QStringLiteral("原发性高血压的诊断"),
+        const QStringList titles = {QStringLiteral("心力衰竭的病因与诱因"),
+                                    QStringLiteral("原发性高血压的诊断"),
                                     QStringLiteral("心力衰竭的临床表现")};
-        const QStringList lessonIds = {QStringLiteral("1013"), QStringLiteral("1016"), QStringLiteral("1014")};
+        const QStringList lessonIds = {QStringLiteral("1013"), QStringLiteral("1016"),
+                                       QStringLiteral("1014")};
         QVERIFY(playAllOffline(titles, lessonIds));
 
         // A new download folder: the lessons go along and still play offline.
@@ -546,15 +584,19 @@ private slots:
         QVERIFY(ok(QStringLiteral("click btnChangeDir 清除缓存")));
         QVERIFY(waitFor(QStringLiteral("visible btnOK"), QStringLiteral("ok 1")));
         QVERIFY(ok(QStringLiteral("click btnOK 确认")));
-        QVERIFY(QTest::qWaitFor([&] { return downloadedInIndex().isEmpty() && lessonFilesUnder(m_newVideos).isEmpty(); },
-                                10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return downloadedInIndex().isEmpty() && lessonFilesUnder(m_newVideos).isEmpty();
+            },
+            10000));
         QCOMPARE(lessonFilesUnder(m_newVideos), QStringList());
         QCOMPARE(lessonFilesUnder(before), QStringList());
 
         // Two lessons downloaded again, into the new folder.
         QVERIFY(ok(QStringLiteral("click btnNavClass")));
         QVERIFY(ok(QStringLiteral("clickitem ThumbnailListWidget 2026临床执业医师精讲班")));
-        QVERIFY(waitFor(QStringLiteral("item QTreeView 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
+        QVERIFY(
+            waitFor(QStringLiteral("item QTreeView 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
         QTest::qWait(800);
         QVERIFY(ok(QStringLiteral("checkitem QTreeView 心力衰竭的病因与诱因")));
         QVERIFY(ok(QStringLiteral("checkitem QTreeView 原发性高血压的诊断")));
@@ -579,13 +621,15 @@ private slots:
     void filesLeftBehind()
     {
         QSettings settings(dataDir() + QStringLiteral("/lumra.ini"), QSettings::IniFormat);
-        QCOMPARE(settings.value(QLatin1String(SettingKeys::LastUser)).toString(), QStringLiteral("13800138000"));
+        QCOMPARE(settings.value(QLatin1String(SettingKeys::LastUser)).toString(),
+                 QStringLiteral("13800138000"));
         const QString videos = settings.value(QLatin1String(SettingKeys::VideoPath)).toString();
         QCOMPARE(videos, m_newVideos);
 
         AesCipher cipher;
         cipher.setKey(AesCipher::storeKey());
-        QByteArray plain = cipher.decryptFileToBytes(dataDir() + QStringLiteral("/user/13800138000/kecheng.zgc"));
+        QByteArray plain =
+            cipher.decryptFileToBytes(dataDir() + QStringLiteral("/user/13800138000/kecheng.zgc"));
         QVERIFY(!plain.isEmpty());
         QVERIFY(!QFile::exists(dataDir() + QStringLiteral("/user/13800138000/kecheng.zg")));
         UserSession stored;
@@ -597,9 +641,13 @@ private slots:
             for (const Courseware &cw : course.coursewares) {
                 if (cw.downloadState == Courseware::Downloaded) {
                     ++downloaded;
-                    const QString folder = videos + QLatin1Char('/') + course.id + QLatin1Char('/') + cw.id;
-                    QVERIFY2(QFile::exists(folder + QStringLiteral("/00000.zs")), qPrintable(folder));
-                    QVERIFY(!QDir(folder).entryList(QStringList() << QStringLiteral("*.ts"), QDir::Files).isEmpty());
+                    const QString folder =
+                        videos + QLatin1Char('/') + course.id + QLatin1Char('/') + cw.id;
+                    QVERIFY2(QFile::exists(folder + QStringLiteral("/00000.zs")),
+                             qPrintable(folder));
+                    QVERIFY(!QDir(folder)
+                                 .entryList(QStringList() << QStringLiteral("*.ts"), QDir::Files)
+                                 .isEmpty());
                 }
             }
         }
@@ -615,12 +663,14 @@ private slots:
 
         // The settings, log, index, avatar and covers are for this user alone.
         QStringList open;
-        QDirIterator it(dataDir(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+        QDirIterator it(dataDir(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                        QDirIterator::Subdirectories);
         int files = 0;
         while (it.hasNext()) {
             const QFileInfo entry(it.next());
             const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
-                                              | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+                                              | QFile::ReadOther | QFile::WriteOther
+                                              | QFile::ExeOther;
             if (entry.permissions() & others)
                 open << entry.filePath();
             files += entry.isFile();
@@ -641,11 +691,13 @@ private slots:
         m_xserver.terminate();
         m_xserver.waitForFinished(5000);
         QVERIFY2(startXServer(QStringLiteral("1024x600x24")), "Xvfb did not start");
-        m_otherService = std::make_unique<DemoService>(QStringList{QStringLiteral("--courses"), QStringLiteral("60")});
+        m_otherService = std::make_unique<DemoService>(
+            QStringList{QStringLiteral("--courses"), QStringLiteral("60")});
         QVERIFY2(m_otherService->start(), qPrintable(m_otherService->errorString()));
         m_otherHome = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir().mkpath(homePath() + QStringLiteral("/run")));
-        QFile::setPermissions(homePath() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(homePath() + QStringLiteral("/run"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
         QVERIFY(startClient());
         QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("signedIn=0")));
@@ -676,7 +728,8 @@ private slots:
         QCOMPARE(endpointRequests(QStringLiteral("dologin")), 2);
 
         // Sixty courses, one page that scrolls; the navigation bar on the screen.
-        QVERIFY(waitFor(QStringLiteral("item ThumbnailListWidget 2026临床执业医师精讲班"), QStringLiteral("ok 1")));
+        QVERIFY(waitFor(QStringLiteral("item ThumbnailListWidget 2026临床执业医师精讲班"),
+                        QStringLiteral("ok 1")));
         QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("ThumbnailListWidget")));
         QTest::qWait(1500); // covers
         QVERIFY(onScreen(QStringLiteral("NavigatWidget")));
@@ -692,14 +745,17 @@ private slots:
         // The first course, opened with Enter; a lesson ticked with Space and downloaded.
         QVERIFY(tabTo(QStringLiteral("ThumbnailListWidget"), true));
         QVERIFY(press(QStringLiteral("Home Return")));
-        QVERIFY(waitFor(QStringLiteral("item QTreeView 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
+        QVERIFY(
+            waitFor(QStringLiteral("item QTreeView 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
         QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("QTreeView")));
         QVERIFY(press(QStringLiteral("Return Down Right Down space")));
         QVERIFY(tabTo(QStringLiteral("下载选中")));
         QVERIFY(press(QStringLiteral("Return")));
-        QVERIFY(waitFor(QStringLiteral("visible QLabel@已添加至下载列表"), QStringLiteral("ok 1"), 5000));
+        QVERIFY(waitFor(QStringLiteral("visible QLabel@已添加至下载列表"), QStringLiteral("ok 1"),
+                        5000));
         QVERIFY(screenShot(QStringLiteral("1024x600-coursepage")));
-        QVERIFY(QTest::qWaitFor([this] { return downloadedInIndex().contains(QStringLiteral("1013")); }, 60000));
+        QVERIFY(QTest::qWaitFor(
+            [this] { return downloadedInIndex().contains(QStringLiteral("1013")); }, 60000));
         QCOMPARE(downloadedInIndex(), QStringList() << QStringLiteral("1013"));
 
         // A dialog from the menu, and Esc closes it.
@@ -718,7 +774,8 @@ private slots:
         QVERIFY(press(QStringLiteral("space")));
         QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("ThumbnailListWidget")));
         QVERIFY(press(QStringLiteral("Home Return")));
-        QVERIFY(waitFor(QStringLiteral("text lblUserInfo@登录已失效，请重新登录"), QStringLiteral("ok"), 10000));
+        QVERIFY(waitFor(QStringLiteral("text lblUserInfo@登录已失效，请重新登录"),
+                        QStringLiteral("ok"), 10000));
         QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("btnOK")));
         QVERIFY(press(QStringLiteral("Return")));
         QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("signedIn=0")));
@@ -732,7 +789,8 @@ private slots:
         QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("signedIn=1")));
         QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("ThumbnailListWidget")));
         QVERIFY(press(QStringLiteral("Home Return")));
-        QVERIFY(waitFor(QStringLiteral("item QTreeView 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
+        QVERIFY(
+            waitFor(QStringLiteral("item QTreeView 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
         QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("QTreeView")));
         const int mark = m_otherService->requestLog().size();
         QVERIFY(press(QStringLiteral("Return Down Right Down")));
@@ -744,19 +802,22 @@ private slots:
         m_otherService->stop();
         QVERIFY(startClient());
         QVERIFY(waitFor(QStringLiteral("state"), QStringLiteral("signedIn=1")));
-        QVERIFY(waitFor(QStringLiteral("visible lblUserInfo@无法连接到服务器，已下载的课程仍可离线观看"),
-                        QStringLiteral("ok 1"), 30000));
+        QVERIFY(waitFor(
+            QStringLiteral("visible lblUserInfo@无法连接到服务器，已下载的课程仍可离线观看"),
+            QStringLiteral("ok 1"), 30000));
         QCOMPARE(send(QStringLiteral("visible btnOK")), QStringLiteral("ok 0"));
         QVERIFY(focusMainWindow());
         QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("查看已缓存")));
         QVERIFY(screenShot(QStringLiteral("1024x600-offline")));
         QVERIFY(press(QStringLiteral("Return")));
-        QVERIFY(waitFor(QStringLiteral("visible btnDownTitle@已缓存（1个课程）"), QStringLiteral("ok 1")));
+        QVERIFY(waitFor(QStringLiteral("visible btnDownTitle@已缓存（1个课程）"),
+                        QStringLiteral("ok 1")));
         QVERIFY(waitFor(QStringLiteral("focus"), QStringLiteral("ThumbnailListWidget")));
         QTest::qWait(500);
         QVERIFY(screenShot(QStringLiteral("1024x600-downloaded")));
         QVERIFY(press(QStringLiteral("Return")));
-        QVERIFY(waitFor(QStringLiteral("item ThumbnailListWidget 心力衰竭的病因与诱因"), QStringLiteral("ok 1")));
+        QVERIFY(waitFor(QStringLiteral("item ThumbnailListWidget 心力衰竭的病因与诱因"),
+                        QStringLiteral("ok 1")));
         QVERIFY(playWithEnter());
         QVERIFY(onScreen(QStringLiteral("NavigatWidget")));
         stopClient();

@@ -80,11 +80,14 @@ private slots:
         Course course = sampleCourse();
         CourseModel model(&course);
         // The lesson before any chapter sits under the root; unknown levels are skipped.
-        QCOMPARE(childTitles(model), QStringList() << "节点L1" << "节点C1" << "节点C2");
+        QCOMPARE(childTitles(model), QStringList() << "节点L1"
+                                                   << "节点C1"
+                                                   << "节点C2");
         const QModelIndex c1 = model.index(1, 0);
         QCOMPARE(childTitles(model, c1), QStringList() << "节点S1");
         const QModelIndex s1 = model.index(0, 0, c1);
-        QCOMPARE(childTitles(model, s1), QStringList() << "节点L2" << "节点L3");
+        QCOMPARE(childTitles(model, s1), QStringList() << "节点L2"
+                                                       << "节点L3");
         QCOMPARE(childTitles(model, model.index(2, 0)), QStringList() << "节点L5");
         QCOMPARE(model.parent(model.index(1, 0, s1)), s1);
         QCOMPARE(model.parent(s1), c1);
@@ -100,7 +103,8 @@ private slots:
         course.coursewares << node(QStringLiteral("S1"), 2) << node(QStringLiteral("L1"), 3)
                            << node(QStringLiteral("C1"), 1) << node(QStringLiteral("L2"), 3);
         CourseModel model(&course);
-        QCOMPARE(childTitles(model), QStringList() << "节点S1" << "节点C1");
+        QCOMPARE(childTitles(model), QStringList() << "节点S1"
+                                                   << "节点C1");
         QCOMPARE(childTitles(model, model.index(0, 0)), QStringList() << "节点L1");
         // A new chapter ends the section: the next lesson belongs to the chapter.
         QCOMPARE(childTitles(model, model.index(1, 0)), QStringList() << "节点L2");
@@ -142,7 +146,8 @@ private slots:
         QCOMPARE(c1.siblingAtColumn(1).data(Qt::SizeHintRole).toSize(), QSize(100, 45));
         QCOMPARE(l1.siblingAtColumn(2).data(Qt::SizeHintRole).toSize(), QSize(100, 35));
         QVERIFY(!l1.data(Qt::SizeHintRole).isValid());
-        QCOMPARE(l1.siblingAtColumn(2).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
+        QCOMPARE(l1.siblingAtColumn(2).data(Qt::TextAlignmentRole).toInt(),
+                 int(Qt::AlignRight | Qt::AlignVCenter));
         QCOMPARE(c1.data(Qt::FontRole).value<QFont>().pointSize(), 10);
         QCOMPARE(l1.data(Qt::FontRole).value<QFont>().pointSize(), 9);
         QCOMPARE(l1.data(Qt::FontRole).value<QFont>().family(), QStringLiteral("Microsoft Yahei"));
@@ -172,7 +177,8 @@ private slots:
         QVERIFY(!CourseModel::itemAt(model.index(0, 0, s1))->isChecked());
         // The other chapter and the lesson at the root are untouched.
         QCOMPARE(model.index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
-        QCOMPARE(model.index(0, 0, model.index(2, 0)).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QCOMPARE(model.index(0, 0, model.index(2, 0)).data(Qt::CheckStateRole).toInt(),
+                 int(Qt::Unchecked));
         QCOMPARE(changed.size(), 4); // C1, S1, L2, L3
 
         QVERIFY(!model.setData(c1, Qt::Checked, Qt::DisplayRole));
@@ -180,7 +186,8 @@ private slots:
 
         model.setAllChecked(true);
         QCOMPARE(model.index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
-        QCOMPARE(model.index(0, 0, model.index(2, 0)).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+        QCOMPARE(model.index(0, 0, model.index(2, 0)).data(Qt::CheckStateRole).toInt(),
+                 int(Qt::Checked));
         QVERIFY(!CourseModel::itemAt(model.index(0, 0, s1))->isChecked());
         model.setAllChecked(false);
         QCOMPARE(model.index(1, 0, s1).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));

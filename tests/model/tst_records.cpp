@@ -6,9 +6,9 @@
 #include "model/UserSession.h"
 
 #include <QBuffer>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
-#include <QDataStream>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMetaType>
@@ -62,8 +62,8 @@ private slots:
     {
         QFETCH(QByteArray, value);
         QFETCH(QString, expected);
-        const QJsonObject object = json("{\"number\":" + value + ",\"c_type\":" + value
-                                        + ",\"stutas\":" + value + "}");
+        const QJsonObject object =
+            json("{\"number\":" + value + ",\"c_type\":" + value + ",\"stutas\":" + value + "}");
         const Courseware cw = Courseware::fromJson(QStringLiteral("7"), object);
         QCOMPARE(cw.number, expected);
         QCOMPARE(cw.cType, expected);
@@ -74,7 +74,8 @@ private slots:
     {
         const Courseware cw = Courseware::fromJson(
             QStringLiteral("c9"),
-            json("{\"id\":\"101\",\"type\":\"kejian\",\"title\":\"心电图\",\"c_time\":\"45:00\", \"watchtimes\":\"30\",\"number\":3,\"c_type\":1,\"stutas\":2}"));
+            json("{\"id\":\"101\",\"type\":\"kejian\",\"title\":\"心电图\",\"c_time\":\"45:00\", "
+                 "\"watchtimes\":\"30\",\"number\":3,\"c_type\":1,\"stutas\":2}"));
         QCOMPARE(cw.courseId, QStringLiteral("c9"));
         QCOMPARE(cw.id, QStringLiteral("101"));
         QCOMPARE(cw.title, QStringLiteral("心电图"));
@@ -85,7 +86,8 @@ private slots:
         QVERIFY(cw.localPath.isEmpty() && cw.legacyPath.isEmpty() && cw.reserved.isEmpty());
 
         // Text fields take JSON strings only.
-        const Courseware numeric = Courseware::fromJson(QString(), json("{\"id\":101,\"title\":5}"));
+        const Courseware numeric =
+            Courseware::fromJson(QString(), json("{\"id\":101,\"title\":5}"));
         QVERIFY(numeric.id.isEmpty());
         QVERIFY(numeric.title.isEmpty());
     }
@@ -114,14 +116,17 @@ private slots:
 
     void courseFromJson()
     {
-        const Course course = Course::fromJson(json(
-            "{\"id\":\"12\",\"title\":\"内科学\",\"img\":\"http://x/1.png\",\"sum\":\"40\",\"use\":7.9, \"endtime\":\"2027-01-01\",\"course_monthly\":-2.5,\"add_time\":\"2026-01-01\", \"is_expired\":\"1\",\"is_end\":1,\"end_info\":\"课程已过期\"}"));
+        const Course course = Course::fromJson(
+            json("{\"id\":\"12\",\"title\":\"内科学\",\"img\":\"http://x/"
+                 "1.png\",\"sum\":\"40\",\"use\":7.9, "
+                 "\"endtime\":\"2027-01-01\",\"course_monthly\":-2.5,\"add_time\":\"2026-01-01\", "
+                 "\"is_expired\":\"1\",\"is_end\":1,\"end_info\":\"课程已过期\"}"));
         QCOMPARE(course.id, QStringLiteral("12"));
         QCOMPARE(course.title, QStringLiteral("内科学"));
         QCOMPARE(course.img, QStringLiteral("http://x/1.png"));
         QCOMPARE(course.sum, QStringLiteral("40"));
-        QCOMPARE(course.use, 7);             // truncated toward zero
-        QCOMPARE(course.courseMonthly, -2);  // truncated toward zero
+        QCOMPARE(course.use, 7);            // truncated toward zero
+        QCOMPARE(course.courseMonthly, -2); // truncated toward zero
         QCOMPARE(course.endtime, QStringLiteral("2027-01-01"));
         QCOMPARE(course.addTime, QStringLiteral("2026-01-01"));
         QCOMPARE(course.isExpired, QStringLiteral("1"));
@@ -129,7 +134,8 @@ private slots:
         QCOMPARE(course.endInfo, QStringLiteral("课程已过期"));
         QVERIFY(course.coursewares.isEmpty());
 
-        const Course numericId = Course::fromJson(json("{\"id\":12,\"use\":\"3\",\"is_end\":1e20}"));
+        const Course numericId =
+            Course::fromJson(json("{\"id\":12,\"use\":\"3\",\"is_end\":1e20}"));
         QVERIFY(numericId.id.isEmpty());
         QCOMPARE(numericId.use, 0);
         QCOMPARE(numericId.isEnd, std::numeric_limits<qint32>::max());

@@ -145,7 +145,8 @@ private slots:
     {
         Course c = course(QStringLiteral("5"));
         ThumbnailModel model;
-        model.setItems({new ThumbnailItemCourseware(&c, &c.coursewares[0], ThumbnailItem::Waiting)});
+        model.setItems(
+            {new ThumbnailItemCourseware(&c, &c.coursewares[0], ThumbnailItem::Waiting)});
         const QModelIndex index = model.index(0);
         QCOMPARE(ThumbnailItem::ImageRole, 257);
         QCOMPARE(ThumbnailItem::CheckedRole, 267);
@@ -153,11 +154,22 @@ private slots:
         QCOMPARE(index.data(259).toInt(), 3);
         QCOMPARE(index.data(260).toInt(), 2);
 
-        struct Write { int role; QVariant value; };
-        const QList<Write> writes{{260, 4}, {262, 2880}, {263, 2048.5}, {264, 4096.0},
-                                  {265, QStringLiteral("网络超时")}, {266, true}, {267, true}, {259, 1}};
+        struct Write
+        {
+            int role;
+            QVariant value;
+        };
+        const QList<Write> writes{{260, 4},
+                                  {262, 2880},
+                                  {263, 2048.5},
+                                  {264, 4096.0},
+                                  {265, QStringLiteral("网络超时")},
+                                  {266, true},
+                                  {267, true},
+                                  {259, 1}};
         for (const Write &write : writes) {
-            QVERIFY2(model.setData(index, write.value, write.role), qPrintable(QString::number(write.role)));
+            QVERIFY2(model.setData(index, write.value, write.role),
+                     qPrintable(QString::number(write.role)));
             QCOMPARE(index.data(write.role), write.value);
         }
         QVERIFY(!model.setData(index, QStringLiteral("x"), 258));
@@ -231,16 +243,19 @@ private slots:
         m_env->state().user.downloads << c;
         Course &stored = m_env->state().user.downloads.last();
         QList<Courseware *> played;
-        ThumbnailItemCourseware::setOfflinePlayer([&played](Courseware *lesson) { played << lesson; });
+        ThumbnailItemCourseware::setOfflinePlayer(
+            [&played](Courseware *lesson) { played << lesson; });
 
         ThumbnailListWidget grid;
         grid.resize(1170, 500);
-        grid.setItems({new ThumbnailItemCourseware(&stored, &stored.coursewares[0], ThumbnailItem::Downloaded),
+        grid.setItems({new ThumbnailItemCourseware(&stored, &stored.coursewares[0],
+                                                   ThumbnailItem::Downloaded),
                        new ThumbnailItemAddMore(&stored)});
         grid.show();
         QVERIFY(QTest::qWaitForWindowExposed(&grid));
         const QPoint firstTile = grid.visualRect(grid.model()->index(0, 0)).center();
-        QVERIFY(!grid.visualRect(grid.model()->index(1, 0)).intersects(grid.visualRect(grid.model()->index(0, 0))));
+        QVERIFY(!grid.visualRect(grid.model()->index(1, 0))
+                     .intersects(grid.visualRect(grid.model()->index(0, 0))));
 
         QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, firstTile);
         QCOMPARE(played, QList<Courseware *>() << &stored.coursewares[0]);
@@ -285,15 +300,17 @@ private slots:
     {
         Course c = course(QStringLiteral("6"));
         const QString longTitle =
-            QStringLiteral("2026临床执业医师考点串讲与历年真题精选配套强化训练班（含模拟试卷及答案解析，附赠考前押题、"
+            QStringLiteral("2026临床执业医师考点串讲与历年真题精选配套强化训练班（含模拟试卷及答案"
+                           "解析，附赠考前押题、"
                            "高频考点速记手册、实践技能操作视频与全程答疑服务）");
         c.coursewares[0].title = longTitle;
         m_env->state().user.downloads << c;
         Course &stored = m_env->state().user.downloads.last();
         ThumbnailListWidget grid;
         grid.resize(800, 300);
-        grid.setItems({new ThumbnailItemCourseware(&stored, &stored.coursewares[0], ThumbnailItem::Failed),
-                       new ThumbnailItemCourseware(&stored, &stored.coursewares[1], ThumbnailItem::Waiting)});
+        grid.setItems(
+            {new ThumbnailItemCourseware(&stored, &stored.coursewares[0], ThumbnailItem::Failed),
+             new ThumbnailItemCourseware(&stored, &stored.coursewares[1], ThumbnailItem::Waiting)});
         grid.show();
         QVERIFY(QTest::qWaitForWindowExposed(&grid));
 
@@ -321,7 +338,8 @@ private slots:
             QVERIFY2(text.startsWith(QStringLiteral("下载失败")), qPrintable(text));
             QVERIFY2(!text.contains(QStringLiteral("Error")), qPrintable(text));
         }
-        QCOMPARE(ThumbnailDelegate::failureText(QStringLiteral("获取下载地址失败")), QStringLiteral("获取下载地址失败"));
+        QCOMPARE(ThumbnailDelegate::failureText(QStringLiteral("获取下载地址失败")),
+                 QStringLiteral("获取下载地址失败"));
         QCOMPARE(ThumbnailDelegate::retryHint(), QStringLiteral("点击重试"));
     }
 
@@ -342,9 +360,11 @@ private slots:
     {
         Course c = course(QStringLiteral("5"));
         ThumbnailModel model;
-        auto *downloading = new ThumbnailItemCourseware(&c, &c.coursewares[0], ThumbnailItem::Downloading);
+        auto *downloading =
+            new ThumbnailItemCourseware(&c, &c.coursewares[0], ThumbnailItem::Downloading);
         downloading->setProgressAngle(ThumbnailItem::FullAngle / 4);
-        model.setItems({downloading, new ThumbnailItemCourseware(&c, &c.coursewares[1], ThumbnailItem::Downloaded)});
+        model.setItems({downloading, new ThumbnailItemCourseware(&c, &c.coursewares[1],
+                                                                 ThumbnailItem::Downloaded)});
         ThumbnailDelegate delegate;
         QImage canvas(460, 210, QImage::Format_ARGB32);
         canvas.fill(Qt::white);
@@ -379,7 +399,8 @@ private slots:
             }
             return picture(png);
         });
-        const QString base = QStringLiteral("http://") + server.hostPort() + QStringLiteral("/covers/");
+        const QString base =
+            QStringLiteral("http://") + server.hostPort() + QStringLiteral("/covers/");
         ThumbnailImageFetcher *fetcher = ThumbnailImageFetcher::instance();
         const int before = fetcher->requestCount();
 
@@ -399,7 +420,11 @@ private slots:
         QCOMPARE(fetcher->requestCount() - before, 3);
         QCOMPARE(server.requests().size(), 3);
         QTRY_COMPARE(changed.size(), 300);
-        QCOMPARE(grid.thumbnailModel()->index(299).data(ThumbnailItem::ImageRole).value<QPixmap>().size(),
+        QCOMPARE(grid.thumbnailModel()
+                     ->index(299)
+                     .data(ThumbnailItem::ImageRole)
+                     .value<QPixmap>()
+                     .size(),
                  QSize(220, 124));
 
         // A tile made now finds the file and sends nothing.

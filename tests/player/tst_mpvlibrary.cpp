@@ -45,7 +45,8 @@ private slots:
         const MpvLibrary &library = MpvLibrary::instance();
         QVERIFY2(library.isLoaded(), qPrintable(library.failure()));
         QVERIFY(library.failure().isEmpty());
-        QVERIFY2(library.fileName().contains(QLatin1String("libmpv.so")), qPrintable(library.fileName()));
+        QVERIFY2(library.fileName().contains(QLatin1String("libmpv.so")),
+                 qPrintable(library.fileName()));
         QCOMPARE(library.clientApiVersion() >> 16, MPV_CLIENT_API_VERSION >> 16);
         QCOMPARE(QString::fromUtf8(library.errorString(MPV_ERROR_NOMEM)),
                  QStringLiteral("memory allocation failed"));
@@ -104,15 +105,18 @@ private slots:
         library.setOptionString(handle, "ao", "null");
         QCOMPARE(library.initialize(handle), 0);
 
-        const QStringList fields{QStringLiteral("Host: a,b"), QStringLiteral("Cookie: keys=x,y; 课=1")};
+        const QStringList fields{QStringLiteral("Host: a,b"),
+                                 QStringLiteral("Cookie: keys=x,y; 课=1")};
         MpvNodeBuilder list{QVariant(fields)};
-        QCOMPARE(library.setProperty(handle, "http-header-fields", MPV_FORMAT_NODE, list.node()), 0);
+        QCOMPARE(library.setProperty(handle, "http-header-fields", MPV_FORMAT_NODE, list.node()),
+                 0);
         MpvNodeResult read(library);
         QCOMPARE(library.getProperty(handle, "http-header-fields", MPV_FORMAT_NODE, read.out()), 0);
         QCOMPARE(read.toVariant().toStringList(), fields);
 
-        MpvNodeBuilder command{QVariantMap{{QStringLiteral("name"), QByteArray("expand-text")},
-                                           {QStringLiteral("text"), QStringLiteral("倍速 ${speed}")}}};
+        MpvNodeBuilder command{
+            QVariantMap{{QStringLiteral("name"), QByteArray("expand-text")},
+                        {QStringLiteral("text"), QStringLiteral("倍速 ${speed}")}}};
         QCOMPARE(library.commandNode(handle, command.node(), read.out()), 0);
         QCOMPARE(read.toVariant().toString(), QStringLiteral("倍速 1.00"));
         library.terminateDestroy(handle);
@@ -139,7 +143,8 @@ private slots:
 
         QCOMPARE(player.Open(QByteArray("http://127.0.0.1:1/lesson.m3u8")), PlayerUnavailable);
         QCOMPARE(log.size(), 1);
-        QVERIFY2(log.first().startsWith(QLatin1String("libmpv could not be loaded: ")), qPrintable(log.first()));
+        QVERIFY2(log.first().startsWith(QLatin1String("libmpv could not be loaded: ")),
+                 qPrintable(log.first()));
         QVERIFY(log.first().contains(QLatin1String("lumra-no-such-library")));
 
         const QByteArray playlist("#EXTM3U\n");

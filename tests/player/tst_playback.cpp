@@ -32,14 +32,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
-#include <QPushButton>
 #include <QPointer>
+#include <QPushButton>
 #include <QRadioButton>
-#include <QElapsedTimer>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
@@ -63,7 +63,8 @@ struct Fixture : DemoStudent
 
     void setWatchTime(const char *value)
     {
-        Settings::setText(env.state().settings.get(), SettingKeys::WatchTime, QString::fromLatin1(value));
+        Settings::setText(env.state().settings.get(), SettingKeys::WatchTime,
+                          QString::fromLatin1(value));
     }
 
     // The course list, then one course's lessons, as the service has them now.
@@ -86,7 +87,10 @@ struct Fixture : DemoStudent
         return state().findCourse(courseId);
     }
 
-    bool progressSent() { return QTest::qWaitFor([this] { return client.progress().pendingCount() == 0; }, 15000); }
+    bool progressSent()
+    {
+        return QTest::qWaitFor([this] { return client.progress().pendingCount() == 0; }, 15000);
+    }
 
     LessonPlayback session{&client.api()};
     QStringList messages;
@@ -97,7 +101,8 @@ QString treeProgress(CourseModel &tree, const QString &lessonId)
 {
     const QModelIndexList found = tree.match(tree.index(0, 0), CourseModel::IdRole, lessonId, 1,
                                              Qt::MatchExactly | Qt::MatchRecursive);
-    return found.isEmpty() ? QStringLiteral("(no row)") : found.first().siblingAtColumn(3).data().toString();
+    return found.isEmpty() ? QStringLiteral("(no row)")
+                           : found.first().siblingAtColumn(3).data().toString();
 }
 
 // A turn of the mouse wheel over the middle of a widget: notches up (positive) or down.
@@ -154,7 +159,10 @@ private:
     int logMark() const { return m_service->requestLog().size(); }
     QString coursewareHost() const { return QStringLiteral("localhost:%1").arg(m_service->port()); }
 
-    static bool waitGone() { return QTest::qWaitFor([] { return FFPlayer::current() == nullptr; }, 5000); }
+    static bool waitGone()
+    {
+        return QTest::qWaitFor([] { return FFPlayer::current() == nullptr; }, 5000);
+    }
 
     std::unique_ptr<DemoService> m_service;
     bool m_scriptRan = false;
@@ -181,18 +189,23 @@ private slots:
     {
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
-        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1014"), Courseware::NotDownloaded);
-        Courseware other = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1013"), Courseware::NotDownloaded);
-        Courseware downloaded = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1016"), Courseware::Downloaded);
+        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1014"),
+                                                Courseware::NotDownloaded);
+        Courseware other = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1013"),
+                                               Courseware::NotDownloaded);
+        Courseware downloaded = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1016"),
+                                                    Courseware::Downloaded);
         downloaded.localPath = f.env.root();
         const int mark = logMark();
 
         struct Seen
         {
-            double duration = 0, advanced = 0, pausedA = 0, pausedB = 0, afterSeek = 0, afterWheel = 0;
+            double duration = 0, advanced = 0, pausedA = 0, pausedB = 0, afterSeek = 0,
+                   afterWheel = 0;
             bool paused = false, resumed = false, muted = false, muteShown = false;
             bool windowOnScreen = false, barOnScreen = false;
-            int volume = -1, wheelVolume = -1, volumeAfterWheel = -1, wheelTarget = -1, addressRequests = 0;
+            int volume = -1, wheelVolume = -1, volumeAfterWheel = -1, wheelTarget = -1,
+                addressRequests = 0;
             QString lengthText, positionText, title;
             bool secondRefused = false;
         } seen;
@@ -215,7 +228,8 @@ private slots:
             seen.resumed = !p->isPaused();
 
             ClickableSlider *progress = PlayerParts::progressSlider(w);
-            QTest::mouseClick(progress, Qt::LeftButton, {}, QPoint(progress->width() * 2 / 3 + 1, progress->height() / 2));
+            QTest::mouseClick(progress, Qt::LeftButton, {},
+                              QPoint(progress->width() * 2 / 3 + 1, progress->height() / 2));
             (void)QTest::qWaitFor([&] { return p->Clock() >= 7.5; }, 3000);
             seen.afterSeek = p->Clock();
             // A notch of the wheel back on the progress bar seeks back with it.
@@ -223,7 +237,8 @@ private slots:
             seen.wheelTarget = progress->value();
             (void)QTest::qWaitFor([&] { return p->Clock() < seen.wheelTarget + 1.5; }, 3000);
             seen.afterWheel = p->Clock();
-            QTest::mouseClick(PlayerParts::volumeSlider(w), Qt::LeftButton, {}, QPoint(50, PlayerParts::volumeSlider(w)->height() / 2));
+            QTest::mouseClick(PlayerParts::volumeSlider(w), Qt::LeftButton, {},
+                              QPoint(50, PlayerParts::volumeSlider(w)->height() / 2));
             seen.volume = p->volume();
             turnWheel(PlayerParts::volumeSlider(w), 1);
             seen.wheelVolume = PlayerParts::volumeSlider(w)->value();
@@ -234,16 +249,21 @@ private slots:
             // The whole window, control bar included, is on the (800 x 600) screen.
             const QRect available = w->screen()->availableGeometry();
             seen.windowOnScreen = available.contains(w->frameGeometry());
-            seen.barOnScreen = available.contains(QRect(PlayerParts::controlBar(w)->mapToGlobal(QPoint()), PlayerParts::controlBar(w)->size()));
+            seen.barOnScreen =
+                available.contains(QRect(PlayerParts::controlBar(w)->mapToGlobal(QPoint()),
+                                         PlayerParts::controlBar(w)->size()));
 
             // While this window plays, another lesson's address is asked for but opens nothing,
             // and a downloaded one is not opened either.
             f.session.playFromCourse(&other);
-            (void)QTest::qWaitFor([&] { return logSince(mark, QStringLiteral("GetKeysAndUrlByLid")).size() >= 2; }, 5000);
+            (void)QTest::qWaitFor(
+                [&] { return logSince(mark, QStringLiteral("GetKeysAndUrlByLid")).size() >= 2; },
+                5000);
             QTest::qWait(200);
             f.session.playOffline(&downloaded);
             seen.addressRequests = logSince(mark, QStringLiteral("GetKeysAndUrlByLid")).size();
-            seen.secondRefused = FFPlayer::current() == w && p == w->player() && w->windowTitle() == seen.title;
+            seen.secondRefused =
+                FFPlayer::current() == w && p == w->player() && w->windowTitle() == seen.title;
             w->close();
         });
         f.session.playFromCourse(&lesson);
@@ -256,11 +276,14 @@ private slots:
         QVERIFY2(seen.advanced > 1.0, qPrintable(QString::number(seen.advanced)));
         QVERIFY(seen.positionText != QStringLiteral("00:00:00"));
         QVERIFY(seen.paused);
-        QVERIFY2(qAbs(seen.pausedB - seen.pausedA) < 0.05, qPrintable(QStringLiteral("%1 %2").arg(seen.pausedA).arg(seen.pausedB)));
+        QVERIFY2(qAbs(seen.pausedB - seen.pausedA) < 0.05,
+                 qPrintable(QStringLiteral("%1 %2").arg(seen.pausedA).arg(seen.pausedB)));
         QVERIFY(seen.resumed);
         QVERIFY2(seen.afterSeek >= 7.5, qPrintable(QString::number(seen.afterSeek)));
-        QVERIFY2(seen.wheelTarget <= int(seen.afterSeek) - 2, qPrintable(QString::number(seen.wheelTarget)));
-        QVERIFY2(seen.afterWheel < seen.wheelTarget + 1.5, qPrintable(QStringLiteral("%1 %2").arg(seen.afterWheel).arg(seen.wheelTarget)));
+        QVERIFY2(seen.wheelTarget <= int(seen.afterSeek) - 2,
+                 qPrintable(QString::number(seen.wheelTarget)));
+        QVERIFY2(seen.afterWheel < seen.wheelTarget + 1.5,
+                 qPrintable(QStringLiteral("%1 %2").arg(seen.afterWheel).arg(seen.wheelTarget)));
         QCOMPARE(seen.volume, 50);
         QVERIFY(seen.wheelVolume > 50);
         QCOMPARE(seen.volumeAfterWheel, seen.wheelVolume);
@@ -286,7 +309,9 @@ private slots:
         for (const QJsonObject &key : keys) {
             const QString cookie = key.value(QStringLiteral("cookie")).toString();
             QVERIFY2(cookie.startsWith(QStringLiteral("keys=Lk%2B1014%2F")), qPrintable(cookie));
-            QVERIFY2(!cookie.contains(QStringLiteral("path=")) && !cookie.contains(QStringLiteral("%25")), qPrintable(cookie));
+            QVERIFY2(!cookie.contains(QStringLiteral("path="))
+                         && !cookie.contains(QStringLiteral("%25")),
+                     qPrintable(cookie));
             QCOMPARE(key.value(QStringLiteral("status")).toInt(), 200);
         }
     }
@@ -299,7 +324,8 @@ private slots:
         AppState &s = f.env.state();
         QCOMPARE(s.lines.size(), 3);
         s.currentLine = 2;
-        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1013"), Courseware::NotDownloaded);
+        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1013"),
+                                                Courseware::NotDownloaded);
         const int mark = logMark();
         QString source;
         whenPlaying([&](FFPlayer *w) {
@@ -312,7 +338,8 @@ private slots:
         QVERIFY(waitGone());
 
         QCOMPARE(source, QStringLiteral("http://%1/hls/1013/index.m3u8").arg(s.lines.at(2)));
-        const QList<QJsonObject> media = logSince(mark, QStringLiteral("playlist")) + logSince(mark, QStringLiteral("segment"));
+        const QList<QJsonObject> media =
+            logSince(mark, QStringLiteral("playlist")) + logSince(mark, QStringLiteral("segment"));
         QVERIFY(media.size() >= 2);
         for (const QJsonObject &entry : media) {
             QCOMPARE(entry.value(QStringLiteral("local")).toString(), s.lines.at(2));
@@ -327,7 +354,8 @@ private slots:
         AppState &s = f.env.state();
         QStringList loading;
         ToggleHostWidget popup;
-        popup.setLoadingHandler([&](bool on) { loading << (on ? QStringLiteral("on") : QStringLiteral("off")); });
+        popup.setLoadingHandler(
+            [&](bool on) { loading << (on ? QStringLiteral("on") : QStringLiteral("off")); });
 
         // Resolution failing: only the default line, and the next show tries again.
         QVERIFY(m_service->setFaults({{QStringLiteral("dns-fail"), QStringLiteral("always")}}));
@@ -342,7 +370,8 @@ private slots:
         QStringList texts;
         for (QRadioButton *button : popup.lineButtons())
             texts << button->text();
-        QCOMPARE(texts, QStringList({QStringLiteral("默认线路"), QStringLiteral("线路1"), QStringLiteral("线路2")}));
+        QCOMPARE(texts, QStringList({QStringLiteral("默认线路"), QStringLiteral("线路1"),
+                                     QStringLiteral("线路2")}));
         QVERIFY(popup.lineButtons().at(1)->isChecked());
         QCOMPARE(popup.lineButtons().at(2)->objectName(), QStringLiteral("rdSetting"));
         QTest::mouseClick(popup.lineButtons().at(2), Qt::LeftButton);
@@ -368,7 +397,8 @@ private slots:
         Course course;
         course.id = QStringLiteral("101");
         course.title = QStringLiteral("2026临床执业医师精讲班");
-        course.coursewares << DemoLessons::lesson(course.id, QStringLiteral("1016"), Courseware::Queued);
+        course.coursewares << DemoLessons::lesson(course.id, QStringLiteral("1016"),
+                                                  Courseware::Queued);
         f.queue.appendMission(course);
         QVERIFY(QTest::qWaitFor([&] { return downloaded.count() == 1; }, 30000));
         const Courseware *stored = f.queue.findDownloadLesson(course.id, QStringLiteral("1016"));
@@ -392,7 +422,8 @@ private slots:
             LumraPlayer *p = w->player();
             keyFile = w->keyFilePath();
             const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
-                                                    | QFileDevice::ReadOther | QFileDevice::WriteOther;
+                                                    | QFileDevice::ReadOther
+                                                    | QFileDevice::WriteOther;
             keyPrivate = QFileInfo::exists(keyFile) && !(QFile::permissions(keyFile) & others)
                          && QFileInfo(keyFile).size() == 16;
             duration = p->Duration();
@@ -407,7 +438,8 @@ private slots:
             (void)QTest::qWaitFor([&] { return p->Clock() >= duration - 0.3; }, 15000);
             QTest::qWait(1000);
             atEnd = p->Clock();
-            stayed = FFPlayer::current() == w && w->player() == p && PlayerParts::controlBar(w)->isVisible()
+            stayed = FFPlayer::current() == w && w->player() == p
+                     && PlayerParts::controlBar(w)->isVisible()
                      && !PlayerParts::playButton(w)->isChecked();
             // Play starts the lesson again from its beginning.
             QTest::keyClick(w, Qt::Key_Space);
@@ -420,7 +452,8 @@ private slots:
             QTest::qWait(300);
             w->close();
         });
-        Courseware fromCourse = DemoLessons::lesson(course.id, QStringLiteral("1016"), Courseware::NotDownloaded);
+        Courseware fromCourse =
+            DemoLessons::lesson(course.id, QStringLiteral("1016"), Courseware::NotDownloaded);
         f.session.playFromCourse(&fromCourse); // blocks until the window is closed
         QVERIFY(m_scriptRan);
         QCOMPARE(qRound(duration), 4);
@@ -474,7 +507,8 @@ private slots:
             });
             probe->start(50);
         });
-        Courseware fromCourse = DemoLessons::lesson(course.id, QStringLiteral("1016"), Courseware::NotDownloaded);
+        Courseware fromCourse =
+            DemoLessons::lesson(course.id, QStringLiteral("1016"), Courseware::NotDownloaded);
         f.session.playFromCourse(&fromCourse); // blocks until the window is closed
         QVERIFY(m_scriptRan);
         QVERIFY(window);
@@ -490,17 +524,20 @@ private slots:
     {
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
-        Courseware lesson = DemoLessons::lesson(QStringLiteral("102"), QStringLiteral("1024"), Courseware::NotDownloaded);
+        Courseware lesson = DemoLessons::lesson(QStringLiteral("102"), QStringLiteral("1024"),
+                                                Courseware::NotDownloaded);
         WatchPositionStore positions(f.env.state().userDataDir);
         f.setWatchTime("1");
 
         double left = 0;
-        whenPlaying([&](FFPlayer *w) {
-            w->player()->Seek(60);
-            (void)QTest::qWaitFor([&] { return w->player()->Clock() >= 61; }, 10000);
-            left = w->player()->Clock();
-            w->close();
-        }, 40000);
+        whenPlaying(
+            [&](FFPlayer *w) {
+                w->player()->Seek(60);
+                (void)QTest::qWaitFor([&] { return w->player()->Clock() >= 61; }, 10000);
+                left = w->player()->Clock();
+                w->close();
+            },
+            40000);
         f.session.playFromCourse(&lesson);
         QVERIFY(QTest::qWaitFor([&] { return m_scriptRan; }, 45000));
         QVERIFY(waitGone());
@@ -554,16 +591,21 @@ private slots:
             QVERIFY(longLesson);
             const int mark = logMark();
             int sentWhilePlaying = 0;
-            whenPlaying([&](FFPlayer *w) {
-                ClickableSlider *progress = PlayerParts::progressSlider(w);
-                QTest::mouseClick(progress, Qt::LeftButton, {}, QPoint(progress->width() / 3, progress->height() / 2));
-                (void)QTest::qWaitFor([&] { return w->player()->Clock() >= 62; }, 15000);
-                QTest::keyClick(w, Qt::Key_Space);
-                paused = w->player()->Clock();
-                (void)QTest::qWaitFor([&] { return logSince(mark, QStringLiteral("Editwatchtime")).size() >= 2; }, 5000);
-                sentWhilePlaying = logSince(mark, QStringLiteral("Editwatchtime")).size();
-                w->close();
-            }, 40000);
+            whenPlaying(
+                [&](FFPlayer *w) {
+                    ClickableSlider *progress = PlayerParts::progressSlider(w);
+                    QTest::mouseClick(progress, Qt::LeftButton, {},
+                                      QPoint(progress->width() / 3, progress->height() / 2));
+                    (void)QTest::qWaitFor([&] { return w->player()->Clock() >= 62; }, 15000);
+                    QTest::keyClick(w, Qt::Key_Space);
+                    paused = w->player()->Clock();
+                    (void)QTest::qWaitFor(
+                        [&] { return logSince(mark, QStringLiteral("Editwatchtime")).size() >= 2; },
+                        5000);
+                    sentWhilePlaying = logSince(mark, QStringLiteral("Editwatchtime")).size();
+                    w->close();
+                },
+                40000);
             f.session.playFromCourse(longLesson);
             QVERIFY(QTest::qWaitFor([&] { return m_scriptRan; }, 45000));
             QVERIFY(waitGone());
@@ -591,7 +633,8 @@ private slots:
             course = f.loadCourse(courseId);
             QVERIFY(course);
             QCOMPARE(course->findCourseware(QStringLiteral("1021"))->stutas, QStringLiteral("1"));
-            const double held = course->findCourseware(QStringLiteral("1024"))->watchtimes.toDouble();
+            const double held =
+                course->findCourseware(QStringLiteral("1024"))->watchtimes.toDouble();
             QVERIFY2(held >= 62 && held <= paused + 1, qPrintable(QString::number(held)));
         }
 
@@ -602,21 +645,26 @@ private slots:
         QVERIFY(course);
         CourseModel tree(course);
         QCOMPARE(treeProgress(tree, QStringLiteral("1021")), QStringLiteral("已学完"));
-        QCOMPARE(treeProgress(tree, QStringLiteral("1024")), QStringLiteral("已学 %1%").arg(int(paused) * 100 / 180));
+        QCOMPARE(treeProgress(tree, QStringLiteral("1024")),
+                 QStringLiteral("已学 %1%").arg(int(paused) * 100 / 180));
         QCOMPARE(treeProgress(tree, QStringLiteral("1025")), QString());
         ThumbnailItemMyCourse tile(course);
         QCOMPARE(tile.learnedText(), QStringLiteral("已学 1/3"));
         QVERIFY(tile.canContinue());
         // Nothing was remembered on this machine: the service's position is where it resumes.
-        QCOMPARE(WatchPositionStore(other.state().userDataDir).position(courseId, QStringLiteral("1024")), 0.0);
+        QCOMPARE(WatchPositionStore(other.state().userDataDir)
+                     .position(courseId, QStringLiteral("1024")),
+                 0.0);
         QCOMPARE(LearningProgress::lessonToContinue(*course, QString()), QStringLiteral("1024"));
 
         double resumedAt = 0;
-        whenPlaying([&](FFPlayer *w) {
-            QTest::qWait(300);
-            resumedAt = w->player()->Clock();
-            w->close();
-        }, 40000);
+        whenPlaying(
+            [&](FFPlayer *w) {
+                QTest::qWait(300);
+                resumedAt = w->player()->Clock();
+                w->close();
+            },
+            40000);
         other.session.playFromCourse(course->findCourseware(QStringLiteral("1024")));
         QVERIFY(QTest::qWaitFor([&] { return m_scriptRan; }, 45000));
         QVERIFY(waitGone());
@@ -630,7 +678,8 @@ private slots:
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
         QSignalSpy downloaded(&f.queue, &FileStream::DownloadedSignal);
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1018")}));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1018")}));
         QVERIFY(QTest::qWaitFor([&] { return downloaded.count() == 1; }, 30000));
 
         m_service->stop();
@@ -644,7 +693,8 @@ private slots:
             (void)QTest::qWaitFor([&] { return w->player()->isAtEnd(); }, 15000);
             w->close();
         });
-        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1018"), Courseware::NotDownloaded);
+        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1018"),
+                                                Courseware::NotDownloaded);
         f.session.playFromCourse(&lesson);
         QVERIFY(m_scriptRan);
         QVERIFY(waitGone());
@@ -668,16 +718,24 @@ private slots:
         const QList<QJsonObject> status = logSince(mark, QStringLiteral("PushLearnStatus"));
         QCOMPARE(watch.size(), 1);
         QCOMPARE(status.size(), 1);
-        QVERIFY(watch.first().value(QStringLiteral("query")).toString().contains(QStringLiteral("watchtimes=%1").arg(length)));
-        QVERIFY(status.first().value(QStringLiteral("query")).toString().contains(QStringLiteral("stutas=1")));
+        QVERIFY(watch.first()
+                    .value(QStringLiteral("query"))
+                    .toString()
+                    .contains(QStringLiteral("watchtimes=%1").arg(length)));
+        QVERIFY(status.first()
+                    .value(QStringLiteral("query"))
+                    .toString()
+                    .contains(QStringLiteral("stutas=1")));
         QStringList order;
         const QList<QJsonObject> log = m_service->requestLog();
         for (int i = mark; i < log.size(); ++i) {
             const QString endpoint = log.at(i).value(QStringLiteral("endpoint")).toString();
-            if (endpoint == QLatin1String("Editwatchtime") || endpoint == QLatin1String("PushLearnStatus"))
+            if (endpoint == QLatin1String("Editwatchtime")
+                || endpoint == QLatin1String("PushLearnStatus"))
                 order << endpoint;
         }
-        QCOMPARE(order, QStringList({QStringLiteral("Editwatchtime"), QStringLiteral("PushLearnStatus")}));
+        QCOMPARE(order,
+                 QStringList({QStringLiteral("Editwatchtime"), QStringLiteral("PushLearnStatus")}));
         Course *course = f.loadCourse(QStringLiteral("101"));
         QVERIFY(course);
         QCOMPARE(course->findCourseware(QStringLiteral("1018"))->stutas, QStringLiteral("1"));
@@ -689,59 +747,69 @@ private slots:
     {
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
-        Courseware lesson = DemoLessons::lesson(QStringLiteral("102"), QStringLiteral("1024"), Courseware::NotDownloaded);
-        Courseware next = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1013"), Courseware::NotDownloaded);
+        Courseware lesson = DemoLessons::lesson(QStringLiteral("102"), QStringLiteral("1024"),
+                                                Courseware::NotDownloaded);
+        Courseware next = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1013"),
+                                              Courseware::NotDownloaded);
         f.setWatchTime("1");
 
         struct Seen
         {
-            double stretchFrom = -1, stretchPlayed = 0, stretchWall = -1, forward = 0, back = 0, left = 0;
+            double stretchFrom = -1, stretchPlayed = 0, stretchWall = -1, forward = 0, back = 0,
+                   left = 0;
             int volume = -1;
-            bool fullScreenBarHidden = false, barBack = false, barHidesAgain = false, noticeGone = false;
+            bool fullScreenBarHidden = false, barBack = false, barHidesAgain = false,
+                 noticeGone = false;
             QString notice, speedLabel;
         } seen;
-        whenPlaying([&](FFPlayer *w) {
-            LumraPlayer *p = w->player();
-            // From normal speed three steps up: 1.25, 1.5, 2.0.
-            for (int i = 0; i < 3; ++i)
-                QTest::keyClick(w, Qt::Key_BracketRight);
-            seen.notice = w->notice();
-            seen.speedLabel = PlayerParts::speedButton(w)->text();
-            QTest::qWait(300);
-            // Ten seconds of the lesson against the monotonic clock.
-            QElapsedTimer wall;
-            wall.start();
-            seen.stretchFrom = p->Clock();
-            (void)QTest::qWaitFor([&] { return p->Clock() >= seen.stretchFrom + 10; }, 20000);
-            seen.stretchWall = wall.elapsed() / 1000.0;
-            seen.stretchPlayed = p->Clock() - seen.stretchFrom;
+        whenPlaying(
+            [&](FFPlayer *w) {
+                LumraPlayer *p = w->player();
+                // From normal speed three steps up: 1.25, 1.5, 2.0.
+                for (int i = 0; i < 3; ++i)
+                    QTest::keyClick(w, Qt::Key_BracketRight);
+                seen.notice = w->notice();
+                seen.speedLabel = PlayerParts::speedButton(w)->text();
+                QTest::qWait(300);
+                // Ten seconds of the lesson against the monotonic clock.
+                QElapsedTimer wall;
+                wall.start();
+                seen.stretchFrom = p->Clock();
+                (void)QTest::qWaitFor([&] { return p->Clock() >= seen.stretchFrom + 10; }, 20000);
+                seen.stretchWall = wall.elapsed() / 1000.0;
+                seen.stretchPlayed = p->Clock() - seen.stretchFrom;
 
-            seen.noticeGone = w->notice().isEmpty();
+                seen.noticeGone = w->notice().isEmpty();
 
-            double before = p->Clock();
-            QTest::keyClick(w, Qt::Key_Right);
-            (void)QTest::qWaitFor([&] { return p->Clock() >= before + 9; }, 3000);
-            seen.forward = p->Clock() - before;
-            before = p->Clock();
-            QTest::keyClick(w, Qt::Key_Left);
-            (void)QTest::qWaitFor([&] { return p->Clock() <= before - 7; }, 3000);
-            seen.back = before - p->Clock();
+                double before = p->Clock();
+                QTest::keyClick(w, Qt::Key_Right);
+                (void)QTest::qWaitFor([&] { return p->Clock() >= before + 9; }, 3000);
+                seen.forward = p->Clock() - before;
+                before = p->Clock();
+                QTest::keyClick(w, Qt::Key_Left);
+                (void)QTest::qWaitFor([&] { return p->Clock() <= before - 7; }, 3000);
+                seen.back = before - p->Clock();
 
-            turnWheel(PlayerParts::volumeSlider(w), -2);
-            seen.volume = p->volume();
+                turnWheel(PlayerParts::volumeSlider(w), -2);
+                seen.volume = p->volume();
 
-            // Full screen: the control bar goes, a mouse move brings it back, and it goes
-            // again once the mouse has rested a while.
-            QTest::mouseDClick(PlayerParts::videoSurface(w), Qt::LeftButton);
-            seen.fullScreenBarHidden = w->isFullScreen() && PlayerParts::controlBar(w)->isHidden();
-            QTest::mouseMove(w->windowHandle(), PlayerParts::videoSurface(w)->mapTo(w, QPoint(PlayerParts::videoSurface(w)->width() / 2, 40)));
-            QTest::qWait(50);
-            seen.barBack = PlayerParts::controlBar(w)->isVisible();
-            seen.barHidesAgain = QTest::qWaitFor([&] { return PlayerParts::controlBar(w)->isHidden(); }, 6000);
-            QTest::keyClick(w, Qt::Key_Escape);
-            seen.left = p->Clock();
-            w->close();
-        }, 40000);
+                // Full screen: the control bar goes, a mouse move brings it back, and it goes
+                // again once the mouse has rested a while.
+                QTest::mouseDClick(PlayerParts::videoSurface(w), Qt::LeftButton);
+                seen.fullScreenBarHidden =
+                    w->isFullScreen() && PlayerParts::controlBar(w)->isHidden();
+                QTest::mouseMove(w->windowHandle(),
+                                 PlayerParts::videoSurface(w)->mapTo(
+                                     w, QPoint(PlayerParts::videoSurface(w)->width() / 2, 40)));
+                QTest::qWait(50);
+                seen.barBack = PlayerParts::controlBar(w)->isVisible();
+                seen.barHidesAgain =
+                    QTest::qWaitFor([&] { return PlayerParts::controlBar(w)->isHidden(); }, 6000);
+                QTest::keyClick(w, Qt::Key_Escape);
+                seen.left = p->Clock();
+                w->close();
+            },
+            40000);
         f.session.playFromCourse(&lesson);
         QVERIFY(QTest::qWaitFor([&] { return m_scriptRan; }, 45000));
         QVERIFY(waitGone());
@@ -753,13 +821,17 @@ private slots:
         QVERIFY(seen.noticeGone);
         QCOMPARE(seen.speedLabel, QStringLiteral("2.0×"));
         QVERIFY2(seen.stretchPlayed >= 10, qPrintable(QString::number(seen.stretchPlayed)));
-        QVERIFY2(seen.stretchWall > 3.0 && seen.stretchWall < 7.5, qPrintable(QString::number(seen.stretchWall)));
-        QVERIFY2(seen.forward >= 9 && seen.forward < 12.5, qPrintable(QString::number(seen.forward)));
+        QVERIFY2(seen.stretchWall > 3.0 && seen.stretchWall < 7.5,
+                 qPrintable(QString::number(seen.stretchWall)));
+        QVERIFY2(seen.forward >= 9 && seen.forward < 12.5,
+                 qPrintable(QString::number(seen.forward)));
         QVERIFY2(seen.back >= 7 && seen.back <= 11, qPrintable(QString::number(seen.back)));
         QVERIFY2(seen.volume > 0 && seen.volume < 100, qPrintable(QString::number(seen.volume)));
         // Where it was left is remembered at double speed as well.
-        const double stored = WatchPositionStore(f.env.state().userDataDir).position(lesson.courseId, lesson.id);
-        QVERIFY2(qAbs(stored - seen.left) <= 2.5, qPrintable(QStringLiteral("%1 %2").arg(stored).arg(seen.left)));
+        const double stored =
+            WatchPositionStore(f.env.state().userDataDir).position(lesson.courseId, lesson.id);
+        QVERIFY2(qAbs(stored - seen.left) <= 2.5,
+                 qPrintable(QStringLiteral("%1 %2").arg(stored).arg(seen.left)));
         QVERIFY(seen.fullScreenBarHidden);
         QVERIFY(seen.barBack);
         QVERIFY(seen.barHidesAgain);
@@ -768,7 +840,8 @@ private slots:
         f.env.state().settings->sync();
         QSettings file(f.env.state().settings->fileName(), QSettings::IniFormat);
         QCOMPARE(file.value(QStringLiteral("PLAYER/SPEED")).toString(), QStringLiteral("2.0"));
-        QCOMPARE(file.value(QStringLiteral("PLAYER/VOLUME")).toString(), QString::number(seen.volume));
+        QCOMPARE(file.value(QStringLiteral("PLAYER/VOLUME")).toString(),
+                 QString::number(seen.volume));
 
         double nextSpeedWall = -1, nextSpeed = 0, chosenSpeed = 0;
         int nextVolume = -1, nextSlider = -1;
@@ -786,7 +859,8 @@ private slots:
             nextSpeedWall = wall.elapsed() / 1000.0;
             // Back to normal speed from the control's menu.
             QTest::mouseClick(PlayerParts::speedButton(w), Qt::LeftButton);
-            menuShown = QTest::qWaitFor([&] { return PlayerParts::speedMenu(w)->isVisible(); }, 2000);
+            menuShown =
+                QTest::qWaitFor([&] { return PlayerParts::speedMenu(w)->isVisible(); }, 2000);
             for (QAction *action : PlayerParts::speedMenu(w)->actions()) {
                 if (action->text() == QStringLiteral("1.0×"))
                     action->trigger();
@@ -802,10 +876,12 @@ private slots:
         QCOMPARE(nextSlider, seen.volume);
         QVERIFY(!nextMuted);
         QCOMPARE(nextSpeed, 2.0);
-        QVERIFY2(nextSpeedWall > 0 && nextSpeedWall < 1.7, qPrintable(QString::number(nextSpeedWall)));
+        QVERIFY2(nextSpeedWall > 0 && nextSpeedWall < 1.7,
+                 qPrintable(QString::number(nextSpeedWall)));
         QVERIFY(menuShown);
         QCOMPARE(chosenSpeed, 1.0);
-        QCOMPARE(Settings::text(f.env.state().settings.get(), SettingKeys::PlayerSpeed), QStringLiteral("1.0"));
+        QCOMPARE(Settings::text(f.env.state().settings.get(), SettingKeys::PlayerSpeed),
+                 QStringLiteral("1.0"));
     }
 
     // Two lessons of a course asked for at once, the first answer held back: the window
@@ -814,16 +890,21 @@ private slots:
     {
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
-        QVERIFY(m_service->setFaults({{QStringLiteral("hold"), QStringLiteral("GetKeysAndUrlByLid")},
-                                      {QStringLiteral("hold-count"), QStringLiteral("1")},
-                                      {QStringLiteral("hold-ms"), QStringLiteral("1500")}}));
-        Courseware first = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1013"), Courseware::NotDownloaded);
-        Courseware second = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1014"), Courseware::NotDownloaded);
+        QVERIFY(
+            m_service->setFaults({{QStringLiteral("hold"), QStringLiteral("GetKeysAndUrlByLid")},
+                                  {QStringLiteral("hold-count"), QStringLiteral("1")},
+                                  {QStringLiteral("hold-ms"), QStringLiteral("1500")}}));
+        Courseware first = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1013"),
+                                               Courseware::NotDownloaded);
+        Courseware second = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1014"),
+                                                Courseware::NotDownloaded);
         const int mark = logMark();
         QString title;
         whenPlaying([&](FFPlayer *w) {
             title = w->windowTitle();
-            (void)QTest::qWaitFor([&] { return logSince(mark, QStringLiteral("GetKeysAndUrlByLid")).size() == 2; }, 5000);
+            (void)QTest::qWaitFor(
+                [&] { return logSince(mark, QStringLiteral("GetKeysAndUrlByLid")).size() == 2; },
+                5000);
             QTest::qWait(1700); // the held answer arrives while this window plays
             w->close();
         });
@@ -838,7 +919,8 @@ private slots:
     {
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
-        Courseware chapter = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1011"), Courseware::NotDownloaded);
+        Courseware chapter = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1011"),
+                                                 Courseware::NotDownloaded);
         chapter.level = Courseware::Chapter;
         const int mark = logMark();
         f.session.playFromCourse(&chapter);
@@ -847,7 +929,8 @@ private slots:
 
         // A lesson whose download has not finished is asked for online, not opened from the
         // store; here the service refuses it and says why.
-        Courseware foreign = DemoLessons::lesson(QStringLiteral("999"), QStringLiteral("9999"), Courseware::NotDownloaded);
+        Courseware foreign = DemoLessons::lesson(QStringLiteral("999"), QStringLiteral("9999"),
+                                                 Courseware::NotDownloaded);
         Course queued;
         queued.id = foreign.courseId;
         queued.coursewares << DemoLessons::lesson(foreign.courseId, foreign.id, Courseware::Queued);
@@ -873,7 +956,8 @@ private slots:
                 ++shownWhenTold;
         });
 
-        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1016"), Courseware::NotDownloaded);
+        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1016"),
+                                                Courseware::NotDownloaded);
         M3u8Context address;
         QVERIFY(f.client.lessonAddress(&lesson, &address));
         f.session.playOnline(address.url, QStringLiteral("not-the-keys"), &lesson);
@@ -881,14 +965,17 @@ private slots:
         QVERIFY(waitGone());
 
         QSignalSpy downloaded(&f.queue, &FileStream::DownloadedSignal);
-        f.queue.appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016")}));
+        f.queue.appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016")}));
         QVERIFY(QTest::qWaitFor([&] { return downloaded.count() == 1; }, 30000));
-        Courseware *stored = f.queue.findDownloadLesson(QStringLiteral("101"), QStringLiteral("1016"));
+        Courseware *stored =
+            f.queue.findDownloadLesson(QStringLiteral("101"), QStringLiteral("1016"));
         QVERIFY(stored && stored->downloadState == Courseware::Downloaded);
         const QString folder = stored->localPath;
         AesCipher otherMachine;
         otherMachine.setKey(QByteArray(16, 'x'));
-        QVERIFY(f.env.cipher().decryptFileToBytes(folder + QStringLiteral("/00000.zx")).size() >= 16);
+        QVERIFY(f.env.cipher().decryptFileToBytes(folder + QStringLiteral("/00000.zx")).size()
+                >= 16);
         otherMachine.encryptBytesToFile(QByteArray(16, 'k'), folder + QStringLiteral("/00000.zx"));
         const QString undecipherable = QStringLiteral("课件文件无法解密，请删除后重新下载");
         f.session.playDownloaded(stored);
@@ -896,7 +983,8 @@ private slots:
         QCOMPARE(f.messages.last(), undecipherable);
         QVERIFY(waitGone());
 
-        const QByteArray playlist = f.env.cipher().decryptFileToBytes(folder + QStringLiteral("/00000.zs"));
+        const QByteArray playlist =
+            f.env.cipher().decryptFileToBytes(folder + QStringLiteral("/00000.zs"));
         QVERIFY(playlist.startsWith("#EXTM3U"));
         otherMachine.encryptBytesToFile(playlist, folder + QStringLiteral("/00000.zs"));
         f.session.playDownloaded(stored);
@@ -917,7 +1005,8 @@ private slots:
     {
         Fixture f(*m_service);
         QVERIFY2(f.client.signIn(), qPrintable(f.client.errorString()));
-        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1018"), Courseware::NotDownloaded);
+        Courseware lesson = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1018"),
+                                                Courseware::NotDownloaded);
         int result = -1;
         whenPlaying([&](FFPlayer *w) {
             connect(w, &FFPlayer::ClosedSigan, this, [&result, w] { result = w->lastResult(); });

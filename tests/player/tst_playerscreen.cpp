@@ -21,8 +21,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
-#include <QPushButton>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -74,7 +74,9 @@ QRect messageArea(const QRect &video)
 QImage grabScreen(const QWidget *window)
 {
     const QRect frame = window->frameGeometry();
-    return window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
+    return window->screen()
+        ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+        .toImage();
 }
 
 void saveShot(const QImage &image, const QString &name)
@@ -128,9 +130,10 @@ private slots:
         QWidget main;
         main.setWindowTitle(QStringLiteral("Lumra"));
         main.setStyleSheet(QStringLiteral("background:#e8ecf2"));
-        main.setGeometry(QRect(QPoint(), QSize(1000, 640).boundedTo(available.size() - QSize(40, 40)))
-                             .translated(available.topLeft() + QPoint(available.width() / 3, 20))
-                             .intersected(available));
+        main.setGeometry(
+            QRect(QPoint(), QSize(1000, 640).boundedTo(available.size() - QSize(40, 40)))
+                .translated(available.topLeft() + QPoint(available.width() / 3, 20))
+                .intersected(available));
         main.show();
         QApplication::setActiveWindow(&main);
         QVERIFY(QTest::qWaitForWindowExposed(&main));
@@ -140,8 +143,9 @@ private slots:
         lesson.id = QStringLiteral("1024");
         lesson.cType = QStringLiteral("1");
         lesson.type = QStringLiteral("kejian");
-        lesson.title = QStringLiteral("体温、脉搏与呼吸（完整演示）：第三章 生命体征的测量方法、正常范围、"
-                                      "异常表现及其临床意义，附二十道历年真题的逐题精讲");
+        lesson.title =
+            QStringLiteral("体温、脉搏与呼吸（完整演示）：第三章 生命体征的测量方法、正常范围、"
+                           "异常表现及其临床意义，附二十道历年真题的逐题精讲");
         lesson.level = Courseware::Lesson;
 
         struct Seen
@@ -165,8 +169,10 @@ private slots:
                 seen.frame = w->frameGeometry();
                 seen.mainFrame = main.frameGeometry();
                 seen.titleText = PlayerParts::titleLabel(w)->text();
-                seen.video = QRect(PlayerParts::videoSurface(w)->mapTo(w, QPoint(0, 0)), PlayerParts::videoSurface(w)->size());
-                seen.bar = QRect(PlayerParts::controlBar(w)->mapTo(w, QPoint(0, 0)), PlayerParts::controlBar(w)->size());
+                seen.video = QRect(PlayerParts::videoSurface(w)->mapTo(w, QPoint(0, 0)),
+                                   PlayerParts::videoSurface(w)->size());
+                seen.bar = QRect(PlayerParts::controlBar(w)->mapTo(w, QPoint(0, 0)),
+                                 PlayerParts::controlBar(w)->size());
                 seen.playing = grabScreen(w);
                 saveShot(seen.playing, QStringLiteral("player") + shots);
                 QTest::keyClick(w, Qt::Key_Space);
@@ -175,20 +181,25 @@ private slots:
                 const QRect text = messageArea(seen.video);
                 const int before = lightPixels(seen.playing, text);
                 // (What was last seen is checked below.)
-                (void)QTest::qWaitFor([&] {
-                    seen.paused = grabScreen(w);
-                    return lightPixels(seen.paused, text) >= before + 30;
-                }, 6000);
+                (void)QTest::qWaitFor(
+                    [&] {
+                        seen.paused = grabScreen(w);
+                        return lightPixels(seen.paused, text) >= before + 30;
+                    },
+                    6000);
                 seen.playButtonOff = !PlayerParts::playButton(w)->isChecked();
                 // The whole screen: where the window opened shows as well.
-                saveShot(w->screen()->grabWindow(0).toImage(), QStringLiteral("player-paused") + shots);
+                saveShot(w->screen()->grabWindow(0).toImage(),
+                         QStringLiteral("player-paused") + shots);
 
-                // Playing again, two steps faster (the notice on the video), the speed control open.
+                // Playing again, two steps faster (the notice on the video), the speed control
+                // open.
                 QTest::keyClick(w, Qt::Key_Space);
                 QTest::keyClick(w, Qt::Key_BracketRight);
                 QTest::keyClick(w, Qt::Key_BracketRight);
                 QTest::mouseClick(PlayerParts::speedButton(w), Qt::LeftButton);
-                seen.speedMenuShown = QTest::qWaitFor([&] { return PlayerParts::speedMenu(w)->isVisible(); }, 2000);
+                seen.speedMenuShown =
+                    QTest::qWaitFor([&] { return PlayerParts::speedMenu(w)->isVisible(); }, 2000);
                 QTest::qWait(400);
                 saveShot(grabScreen(w), QStringLiteral("player-speed") + shots);
                 PlayerParts::speedMenu(w)->hide();
@@ -198,7 +209,8 @@ private slots:
                 seen.ended = QTest::qWaitFor([&] { return w->player()->isAtEnd(); }, 15000);
                 QTest::qWait(700);
                 seen.end = grabScreen(w);
-                seen.endBarShown = PlayerParts::controlBar(w)->isVisible() && FFPlayer::current() == w;
+                seen.endBarShown =
+                    PlayerParts::controlBar(w)->isVisible() && FFPlayer::current() == w;
                 saveShot(seen.end, QStringLiteral("player-end") + shots);
                 w->close();
             } else if (waited > 40000) {
@@ -216,10 +228,12 @@ private slots:
         // The decoder drew into our surface: its middle is a picture, not the black background.
         const QRect middle = seen.video.adjusted(seen.video.width() / 4, seen.video.height() / 4,
                                                  -seen.video.width() / 4, -seen.video.height() / 4);
-        QVERIFY2(litShare(seen.playing, middle) > 0.3, qPrintable(QString::number(litShare(seen.playing, middle))));
+        QVERIFY2(litShare(seen.playing, middle) > 0.3,
+                 qPrintable(QString::number(litShare(seen.playing, middle))));
         // The control bar sits under the picture in its own colour (#1c1d21).
         QCOMPARE(seen.bar.top(), seen.video.bottom() + 1);
-        QCOMPARE(seen.playing.pixelColor(seen.bar.left() + 300, seen.bar.bottom() - 2).name(), QStringLiteral("#1c1d21"));
+        QCOMPARE(seen.playing.pixelColor(seen.bar.left() + 300, seen.bar.bottom() - 2).name(),
+                 QStringLiteral("#1c1d21"));
 
         // Paused, "暂停中" is written over the lower left of the picture (by our surface, or
         // by libmpv in its native window): white pixels appear there that the playing picture
@@ -227,13 +241,15 @@ private slots:
         const int whileplaying = lightPixels(seen.playing, messageArea(seen.video));
         const int whilePaused = lightPixels(seen.paused, messageArea(seen.video));
         QVERIFY(seen.playButtonOff);
-        QVERIFY2(whilePaused >= whileplaying + 30, qPrintable(QStringLiteral("%1 -> %2").arg(whileplaying).arg(whilePaused)));
+        QVERIFY2(whilePaused >= whileplaying + 30,
+                 qPrintable(QStringLiteral("%1 -> %2").arg(whileplaying).arg(whilePaused)));
 
         // At its end the lesson keeps its last picture under the control bar.
         QVERIFY(seen.speedMenuShown);
         QVERIFY(seen.ended);
         QVERIFY(seen.endBarShown);
-        QVERIFY2(litShare(seen.end, middle) > 0.3, qPrintable(QString::number(litShare(seen.end, middle))));
+        QVERIFY2(litShare(seen.end, middle) > 0.3,
+                 qPrintable(QString::number(litShare(seen.end, middle))));
 
         // Centred over the window the lesson was chosen in, on the screen, the long title
         // cut short instead of widening the window.
@@ -241,13 +257,19 @@ private slots:
         QVERIFY(available.contains(seen.frame));
         QRect centred(QPoint(), seen.frame.size());
         centred.moveCenter(seen.mainFrame.center());
-        centred.moveLeft(qBound(available.left(), centred.left(), available.right() + 1 - centred.width()));
-        centred.moveTop(qBound(available.top(), centred.top(), available.bottom() + 1 - centred.height()));
+        centred.moveLeft(
+            qBound(available.left(), centred.left(), available.right() + 1 - centred.width()));
+        centred.moveTop(
+            qBound(available.top(), centred.top(), available.bottom() + 1 - centred.height()));
         QVERIFY2((seen.frame.topLeft() - centred.topLeft()).manhattanLength() <= 2,
-                 qPrintable(QStringLiteral("%1,%2 instead of %3,%4").arg(seen.frame.x()).arg(seen.frame.y())
-                                .arg(centred.x()).arg(centred.y())));
+                 qPrintable(QStringLiteral("%1,%2 instead of %3,%4")
+                                .arg(seen.frame.x())
+                                .arg(seen.frame.y())
+                                .arg(centred.x())
+                                .arg(centred.y())));
         QVERIFY(seen.frame.width() <= 900);
-        QVERIFY2(seen.titleText != lesson.title && seen.titleText.endsWith(QChar(0x2026)), qPrintable(seen.titleText));
+        QVERIFY2(seen.titleText != lesson.title && seen.titleText.endsWith(QChar(0x2026)),
+                 qPrintable(seen.titleText));
     }
 };
 
@@ -263,9 +285,10 @@ int main(int argc, char **argv)
         }
         setenv("LUMRA_XVFB_CHILD", "1", 1);
         setenv("QT_QPA_PLATFORM", "xcb", 1);
-        static std::string screen = "-screen 0 " + std::string(qEnvironmentVariableIsEmpty("LUMRA_TEST_SCREEN")
-                                                                   ? "1366x768"
-                                                                   : qgetenv("LUMRA_TEST_SCREEN").constData())
+        static std::string screen = "-screen 0 "
+                                    + std::string(qEnvironmentVariableIsEmpty("LUMRA_TEST_SCREEN")
+                                                      ? "1366x768"
+                                                      : qgetenv("LUMRA_TEST_SCREEN").constData())
                                     + "x24";
         std::vector<char *> args{const_cast<char *>("xvfb-run"), const_cast<char *>("-a"),
                                  const_cast<char *>("-s"), const_cast<char *>(screen.c_str())};

@@ -101,8 +101,10 @@ private slots:
 
         QVERIFY2(later >= first + 1, qPrintable(QStringLiteral("%1 -> %2").arg(first).arg(later)));
         QVERIFY(!picture.isNull());
-        const QRect middle(picture.width() / 4, picture.height() / 4, picture.width() / 2, picture.height() / 2);
-        QVERIFY2(litShare(picture, middle) > 0.3, qPrintable(QString::number(litShare(picture, middle))));
+        const QRect middle(picture.width() / 4, picture.height() / 4, picture.width() / 2,
+                           picture.height() / 2);
+        QVERIFY2(litShare(picture, middle) > 0.3,
+                 qPrintable(QString::number(litShare(picture, middle))));
     }
 };
 

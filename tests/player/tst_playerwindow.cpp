@@ -11,14 +11,14 @@
 #include "support/PlayerParts.h"
 #include "support/TestAppState.h"
 #include "widgets/ImageButton.h"
-#include "widgets/ResourceInit.h"
 #include "widgets/ImageCheckButton.h"
+#include "widgets/ResourceInit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QLabel>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -86,7 +86,8 @@ private slots:
         QCOMPARE(window.windowTitle(), lesson.title);
         // 900 x 650 where it fits; the offscreen screen (800 x 600) holds all of it.
         QVERIFY(window.screen()->availableGeometry().contains(window.frameGeometry()));
-        QCOMPARE(window.size(), QSize(900, 650).boundedTo(window.screen()->availableGeometry().size()));
+        QCOMPARE(window.size(),
+                 QSize(900, 650).boundedTo(window.screen()->availableGeometry().size()));
         QVERIFY(PlayerParts::controlBar(&window)->isHidden());
 
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
@@ -187,7 +188,8 @@ private slots:
         QDir().mkpath(folder);
         const QByteArray playlist = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n"
                                     "#EXT-X-KEY:METHOD=AES-128,URI=\"/tmp/00000.zx\",IV=0x0\n"
-                                    "#EXTINF:2.0,\n" + QFile::encodeName(folder) + "/seg00000.ts\n#EXT-X-ENDLIST\n";
+                                    "#EXTINF:2.0,\n"
+                                    + QFile::encodeName(folder) + "/seg00000.ts\n#EXT-X-ENDLIST\n";
         env.cipher().encryptBytesToFile(playlist, folder + QStringLiteral("/00000.zs"));
         env.cipher().encryptBytesToFile(QByteArray(16, 'k'), folder + QStringLiteral("/00000.zx"));
 
@@ -209,8 +211,10 @@ private slots:
 
     void headerAndCookieLines()
     {
-        QCOMPARE(LumraPlayer::headerFields("Host:localhost:8080;", "keys=AbC%2BdEf%3D; path=/; domain=localhost;"),
-                 QStringList({QStringLiteral("Host: localhost:8080"), QStringLiteral("Cookie: keys=AbC%2BdEf%3D")}));
+        QCOMPARE(LumraPlayer::headerFields("Host:localhost:8080;",
+                                           "keys=AbC%2BdEf%3D; path=/; domain=localhost;"),
+                 QStringList({QStringLiteral("Host: localhost:8080"),
+                              QStringLiteral("Cookie: keys=AbC%2BdEf%3D")}));
         // Commas stay inside their value; nothing is sent for empty lines.
         QCOMPARE(LumraPlayer::headerFields("Host:a,b;", "keys=x,y; domain=d;"),
                  QStringList({QStringLiteral("Host: a,b"), QStringLiteral("Cookie: keys=x,y")}));
@@ -219,12 +223,16 @@ private slots:
 
     void offlinePlaylistPointsAtPrivateKey()
     {
-        const QByteArray stored = QByteArray("#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"/tmp/00000.zx\",IV=0x1\n"
-                                             "/store/a/seg00000.ts\n#EXT-X-ENDLIST")
-                                  + QByteArray(9, '\0');
-        const QByteArray ready = OfflinePlaylist::withKeyFile(stored, QStringLiteral("/tmp/lumra-key-Ab12.zx"));
-        QCOMPARE(ready, QByteArray("#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"/tmp/lumra-key-Ab12.zx\",IV=0x1\n"
-                                   "/store/a/seg00000.ts\n#EXT-X-ENDLIST"));
+        const QByteArray stored =
+            QByteArray("#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"/tmp/00000.zx\",IV=0x1\n"
+                       "/store/a/seg00000.ts\n#EXT-X-ENDLIST")
+            + QByteArray(9, '\0');
+        const QByteArray ready =
+            OfflinePlaylist::withKeyFile(stored, QStringLiteral("/tmp/lumra-key-Ab12.zx"));
+        QCOMPARE(
+            ready,
+            QByteArray("#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"/tmp/lumra-key-Ab12.zx\",IV=0x1\n"
+                       "/store/a/seg00000.ts\n#EXT-X-ENDLIST"));
         const QByteArray plain("#EXTM3U\n#EXT-X-KEY:METHOD=NONE\nseg.ts");
         QCOMPARE(OfflinePlaylist::withKeyFile(plain, QStringLiteral("/k")), plain);
     }
@@ -236,12 +244,15 @@ private slots:
         QCOMPARE(store.position(QStringLiteral("101"), QStringLiteral("1013")), 0.0);
         QVERIFY(store.setPosition(QStringLiteral("101"), QStringLiteral("1013"), 61));
         QVERIFY(store.setPosition(QStringLiteral("102"), QStringLiteral("1013"), 7));
-        QCOMPARE(WatchPositionStore(dir.path()).position(QStringLiteral("101"), QStringLiteral("1013")), 61.0);
+        QCOMPARE(
+            WatchPositionStore(dir.path()).position(QStringLiteral("101"), QStringLiteral("1013")),
+            61.0);
         QCOMPARE(store.position(QStringLiteral("102"), QStringLiteral("1013")), 7.0);
         QVERIFY(store.forget(QStringLiteral("101"), QStringLiteral("1013")));
         QCOMPARE(store.position(QStringLiteral("101"), QStringLiteral("1013")), 0.0);
         QCOMPARE(store.position(QStringLiteral("102"), QStringLiteral("1013")), 7.0);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({QStringLiteral("watchpos.json")}));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 QStringList({QStringLiteral("watchpos.json")}));
 
         // A damaged file reads as nothing remembered and is replaced by the next write.
         QFile damaged(store.filePath());

@@ -75,7 +75,10 @@ QByteArray segmentBody(const QByteArray &target)
 
 struct LoaderRun
 {
-    LoaderRun() { loader.setPauseCheck([] { return false; }); }
+    LoaderRun()
+    {
+        loader.setPauseCheck([] { return false; });
+    }
     bool wait(int timeoutMs)
     {
         return QTest::qWaitFor([this] { return finished.count() + errors.count() > 0; }, timeoutMs);
@@ -120,9 +123,11 @@ private slots:
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("error"); // empty: the lesson completes
-        for (const char *mode : {"endless playlist", "huge length playlist", "million-line playlist",
-                                 "too many segments", "endless segments", "huge length segment"})
-            QTest::newRow(mode) << QString::fromLatin1(mode) << QStringLiteral("课件过大，无法下载");
+        for (const char *mode :
+             {"endless playlist", "huge length playlist", "million-line playlist",
+              "too many segments", "endless segments", "huge length segment"})
+            QTest::newRow(mode) << QString::fromLatin1(mode)
+                                << QStringLiteral("课件过大，无法下载");
         QTest::newRow("file key") << QStringLiteral("file key") << QStringLiteral("Load Key Error");
         QTest::newRow("slash in query") << QStringLiteral("slash in query") << QString();
         QTest::newRow("300-byte names") << QStringLiteral("300-byte names") << QString();
@@ -143,22 +148,28 @@ private slots:
         QByteArray playlistTarget = "/x/index.m3u8";
         QStringList expectedTargets; // segment requests of a completed lesson, in playlist order
         if (mode == QLatin1String("file key"))
-            playlist = "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"file://" + keyPath.toUtf8() + "\"\na.ts\n";
+            playlist = "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"file://" + keyPath.toUtf8()
+                       + "\"\na.ts\n";
         if (mode == QLatin1String("slash in query")) {
             // Each segment's own query holds a "/", and so does the playlist's: cutting at the
             // last "/" would ask for wrong addresses and give both segments one file.
             playlistTarget = "/x/index.m3u8?token=a/b";
-            playlist = "#EXTM3U\n#EXTINF:1,\na.ts?sig=1/2\n#EXTINF:1,\nb.ts?sig=1/2\n#EXT-X-ENDLIST\n";
-            expectedTargets << QStringLiteral("/x/a.ts?sig=1/2") << QStringLiteral("/x/b.ts?sig=1/2");
+            playlist =
+                "#EXTM3U\n#EXTINF:1,\na.ts?sig=1/2\n#EXTINF:1,\nb.ts?sig=1/2\n#EXT-X-ENDLIST\n";
+            expectedTargets << QStringLiteral("/x/a.ts?sig=1/2")
+                            << QStringLiteral("/x/b.ts?sig=1/2");
         }
         if (mode == QLatin1String("300-byte names")) {
             playlist = "#EXTM3U\n#EXTINF:1,\n" + longName + "\n#EXTINF:1,\nb.ts\n";
-            expectedTargets << QStringLiteral("/x/") + QString::fromLatin1(longName) << QStringLiteral("/x/b.ts");
+            expectedTargets << QStringLiteral("/x/") + QString::fromLatin1(longName)
+                            << QStringLiteral("/x/b.ts");
         }
         if (mode == QLatin1String("store names")) {
             // Segments named as the stored playlist, a key file and a temporary file.
-            playlist = "#EXTM3U\n#EXTINF:1,\n00000.zs\n#EXTINF:1,\n00001.zx\n#EXTINF:1,\nc.ts.part\n";
-            expectedTargets << QStringLiteral("/x/00000.zs") << QStringLiteral("/x/00001.zx") << QStringLiteral("/x/c.ts.part");
+            playlist =
+                "#EXTM3U\n#EXTINF:1,\n00000.zs\n#EXTINF:1,\n00001.zx\n#EXTINF:1,\nc.ts.part\n";
+            expectedTargets << QStringLiteral("/x/00000.zs") << QStringLiteral("/x/00001.zx")
+                            << QStringLiteral("/x/c.ts.part");
         }
         if (mode == QLatin1String("slow drip"))
             expectedTargets << QStringLiteral("/x/a.ts") << QStringLiteral("/x/b.ts");
@@ -167,7 +178,8 @@ private slots:
             playlist = "#EXTM3U\n";
             const QByteArray padding(54, 'p');
             for (int i = 0; i < 500000; ++i)
-                playlist += "#EXTINF:10.000000,\nsegment-" + QByteArray::number(i).rightJustified(7, '0') + padding + ".ts\n";
+                playlist += "#EXTINF:10.000000,\nsegment-"
+                            + QByteArray::number(i).rightJustified(7, '0') + padding + ".ts\n";
         }
         if (mode == QLatin1String("too many segments")) {
             playlist = "#EXTM3U\n";
@@ -208,17 +220,23 @@ private slots:
         run.loader.start(server.url(playlistTarget), folder.path(), "cookie");
         QVERIFY(run.wait(mode == QLatin1String("slow drip") ? 60000 : 40000));
         const qint64 growth = memory.growthMb();
-        qInfo().noquote() << mode << "->" << (run.error().isEmpty() ? QStringLiteral("complete") : run.error())
-                          << "peak growth" << growth << "MB, sent" << server.bytesSent() / 1024 << "KB";
+        qInfo().noquote() << mode << "->"
+                          << (run.error().isEmpty() ? QStringLiteral("complete") : run.error())
+                          << "peak growth" << growth << "MB, sent" << server.bytesSent() / 1024
+                          << "KB";
         QCOMPARE(run.error(), error);
         QCOMPARE(run.finished.count(), error.isEmpty() ? 1 : 0);
         QVERIFY2(growth < kMemoryBoundMb, qPrintable(QString::number(growth)));
         const QStringList files = filesIn(folder.path());
-        QVERIFY2(files.filter(QStringLiteral(".part")).isEmpty(), qPrintable(files.join(QLatin1Char(' '))));
+        QVERIFY2(files.filter(QStringLiteral(".part")).isEmpty(),
+                 qPrintable(files.join(QLatin1Char(' '))));
         for (const QString &name : files) {
             QVERIFY2(name.toUtf8().size() <= 200, qPrintable(name));
             if (name.endsWith(QLatin1String(".zx")))
-                QVERIFY(m_env->cipher().decryptFileToBytes(folder.path() + QLatin1Char('/') + name).left(16) != secretKey);
+                QVERIFY(m_env->cipher()
+                            .decryptFileToBytes(folder.path() + QLatin1Char('/') + name)
+                            .left(16)
+                        != secretKey);
         }
         if (!error.isEmpty())
             return;
@@ -234,7 +252,8 @@ private slots:
         QStringList sortedTargets = expectedTargets;
         sortedTargets.sort();
         QCOMPARE(targets, sortedTargets);
-        QByteArray stored = m_env->cipher().decryptFileToBytes(folder.path() + QStringLiteral("/00000.zs"));
+        QByteArray stored =
+            m_env->cipher().decryptFileToBytes(folder.path() + QStringLiteral("/00000.zs"));
         while (stored.endsWith('\0'))
             stored.chop(1);
         QStringList storedFiles;
@@ -245,7 +264,8 @@ private slots:
         QCOMPARE(storedFiles.size(), expectedTargets.size());
         QCOMPARE(QSet<QString>(storedFiles.begin(), storedFiles.end()).size(), storedFiles.size());
         for (int i = 0; i < storedFiles.size(); ++i) {
-            QCOMPARE(QFileInfo(storedFiles.at(i)).absolutePath(), QFileInfo(folder.path()).absoluteFilePath());
+            QCOMPARE(QFileInfo(storedFiles.at(i)).absolutePath(),
+                     QFileInfo(folder.path()).absoluteFilePath());
             const QByteArray expected = mode == QLatin1String("slow drip")
                                             ? QByteArray(1024 * 1024, 's')
                                             : segmentBody(expectedTargets.at(i).toLatin1());
@@ -300,7 +320,8 @@ private slots:
             return;
         }
         QCOMPARE(replies.first().at(1).toInt(), 0);
-        QCOMPARE(replies.first().at(2).toString(), APIHandler::networkErrorText(QNetworkReply::UnknownContentError));
+        QCOMPARE(replies.first().at(2).toString(),
+                 APIHandler::networkErrorText(QNetworkReply::UnknownContentError));
     }
 
     // Avatar and cover addresses come from the service: one naming a local file is not
@@ -310,7 +331,8 @@ private slots:
         QImage picture(8, 8, QImage::Format_RGB32);
         picture.fill(Qt::red);
         QVERIFY(picture.save(m_secrets.path() + QStringLiteral("/secret.png")));
-        const QString secretUrl = QStringLiteral("file://") + m_secrets.path() + QStringLiteral("/secret.png");
+        const QString secretUrl =
+            QStringLiteral("file://") + m_secrets.path() + QStringLiteral("/secret.png");
 
         MiniHttpServer server([&](const MiniHttpServer::Request &) {
             MiniHttpServer::Response response;
@@ -331,7 +353,8 @@ private slots:
             env.state().user.sid = QStringLiteral("sid");
             // The sign-in reply names the avatar the test chose.
             MiniHttpServer login([&](const MiniHttpServer::Request &) {
-                return MiniHttpServer::json("{\"flag\":1,\"data\":{\"uid\":\"7\",\"nickname\":\"n\",\"email\":\"\",\"is_img\":\""
+                return MiniHttpServer::json("{\"flag\":1,\"data\":{\"uid\":\"7\",\"nickname\":"
+                                            "\"n\",\"email\":\"\",\"is_img\":\""
                                             + avatarUrl.toUtf8() + "\"}}");
             });
             qputenv("LUMRA_WEB_HOST", login.hostPort().toUtf8());
@@ -342,7 +365,8 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return !replies.isEmpty(); }, 10000));
             QTest::qWait(3000);
             const qint64 growth = memory.growthMb();
-            qInfo().noquote() << "avatar" << avatarUrl << "peak growth" << growth << "MB, sent" << server.bytesSent() / 1024 << "KB";
+            qInfo().noquote() << "avatar" << avatarUrl << "peak growth" << growth << "MB, sent"
+                              << server.bytesSent() / 1024 << "KB";
             QVERIFY(!env.state().avatarPath.isEmpty());
             if (QFile::exists(env.state().avatarPath))
                 faults << QStringLiteral("avatar stored from ") + avatarUrl;
@@ -359,7 +383,9 @@ private slots:
             if (QFile::exists(item.imagePath()))
                 faults << QStringLiteral("cover stored from ") + course.img;
             if (memory.growthMb() >= kMemoryBoundMb)
-                faults << QStringLiteral("cover from %1: %2 MB").arg(course.img).arg(memory.growthMb());
+                faults << QStringLiteral("cover from %1: %2 MB")
+                              .arg(course.img)
+                              .arg(memory.growthMb());
             registerApiHandler(nullptr);
             registerFileStream(nullptr);
         }

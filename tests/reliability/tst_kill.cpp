@@ -79,7 +79,8 @@ private slots:
         TestAppState env;
         const QString home = env.root();
         QDir().mkpath(home + QStringLiteral("/run"));
-        QFile::setPermissions(home + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(home + QStringLiteral("/run"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         FileStream stream;
         registerFileStream(&stream);
         DemoClient client(service);
@@ -127,7 +128,8 @@ private slots:
         QVERIFY(second.waitForFinished(10000));
 
         for (const Courseware &cw : demoCourse(2).coursewares) {
-            const QString why = compareWithServed(client, cw, state.downloadDir + QStringLiteral("/101/") + cw.id);
+            const QString why =
+                compareWithServed(client, cw, state.downloadDir + QStringLiteral("/101/") + cw.id);
             QVERIFY2(why.isEmpty(), qPrintable(cw.id + QStringLiteral(": ") + why));
         }
         registerFileStream(nullptr);
@@ -148,9 +150,11 @@ private slots:
             QVERIFY(saver.waitForFinished(5000));
 
             TestAppState env(root.path());
-            const QString indexFile = env.state().userDir + QStringLiteral("/13800138000/kecheng.zgc");
+            const QString indexFile =
+                env.state().userDir + QStringLiteral("/13800138000/kecheng.zgc");
             UserSession stored;
-            QVERIFY2(FileStream::readIndexFile(indexFile, stored), qPrintable(QString::number(round)));
+            QVERIFY2(FileStream::readIndexFile(indexFile, stored),
+                     qPrintable(QString::number(round)));
             QCOMPARE(stored.loginName, QStringLiteral("13800138000"));
             QCOMPARE(stored.downloads.size(), 1);
             QCOMPARE(stored.downloads.first().coursewares.size(), 4);

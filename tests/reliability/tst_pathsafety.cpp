@@ -10,8 +10,8 @@
 #include "support/TreeSnapshot.h"
 
 #include <QDir>
-#include <QSettings>
 #include <QFile>
+#include <QSettings>
 #include <QTest>
 
 #include <memory>
@@ -26,9 +26,10 @@ class TestPathSafety : public QObject
 private:
     static QStringList hostileNames()
     {
-        return QStringList() << QStringLiteral("..") << QStringLiteral("../x") << QStringLiteral("a/b")
-                             << QString() << QStringLiteral(".") << QStringLiteral("..\\..\\y")
-                             << QString(300, QLatin1Char('n')) << QStringLiteral("nul\0byte").left(8)
+        return QStringList() << QStringLiteral("..") << QStringLiteral("../x")
+                             << QStringLiteral("a/b") << QString() << QStringLiteral(".")
+                             << QStringLiteral("..\\..\\y") << QString(300, QLatin1Char('n'))
+                             << QStringLiteral("nul\0byte").left(8)
                              << QString(QStringLiteral("z")) + QChar(0) + QStringLiteral("/../w");
     }
 
@@ -37,8 +38,9 @@ private:
     {
         QDir().mkpath(root + QStringLiteral("/x"));
         QDir().mkpath(root + QStringLiteral("/home/w"));
-        for (const QString &path : {root + QStringLiteral("/x/keep.txt"), root + QStringLiteral("/decoy.txt"),
-                                    root + QStringLiteral("/home/w/keep.txt")}) {
+        for (const QString &path :
+             {root + QStringLiteral("/x/keep.txt"), root + QStringLiteral("/decoy.txt"),
+              root + QStringLiteral("/home/w/keep.txt")}) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("keep");
@@ -99,7 +101,8 @@ private slots:
         stream.clearAll();
         QTest::qWait(100);
 
-        const QStringList differences = before.differencesTo(TreeSnapshot::take(env.root(), allowed));
+        const QStringList differences =
+            before.differencesTo(TreeSnapshot::take(env.root(), allowed));
         QVERIFY2(differences.isEmpty(), qPrintable(differences.join(QLatin1Char('\n'))));
         registerApiHandler(nullptr);
         registerFileStream(nullptr);
@@ -125,7 +128,8 @@ private slots:
             state.user.loginTime = QDateTime::currentDateTime();
             state.user.version = QStringLiteral("3.4.3.0");
             api.finishSignIn();
-            QVERIFY2(QFileInfo(state.userDataDir).absolutePath() == QFileInfo(state.userDir).absoluteFilePath(),
+            QVERIFY2(QFileInfo(state.userDataDir).absolutePath()
+                         == QFileInfo(state.userDir).absoluteFilePath(),
                      qPrintable(state.userDataDir));
             stream.saveIndex();
             api.signOut();
@@ -135,9 +139,11 @@ private slots:
             stream.loadIndex();
         }
         // An ordinary name keeps its plain folder.
-        QCOMPARE(StoreFolders::userFolderName(QStringLiteral("13800138000")), QStringLiteral("13800138000"));
+        QCOMPARE(StoreFolders::userFolderName(QStringLiteral("13800138000")),
+                 QStringLiteral("13800138000"));
 
-        const QStringList differences = before.differencesTo(TreeSnapshot::take(env.root(), allowed));
+        const QStringList differences =
+            before.differencesTo(TreeSnapshot::take(env.root(), allowed));
         QVERIFY2(differences.isEmpty(), qPrintable(differences.join(QLatin1Char('\n'))));
         registerApiHandler(nullptr);
         registerFileStream(nullptr);

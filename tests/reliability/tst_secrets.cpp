@@ -56,8 +56,8 @@ private slots:
         client.api().signOut();
         state.settings->sync();
 
-        const QList<QByteArray> needles = encodings(QString::fromLatin1(DemoClient::demoPassword))
-                                          + encodings(newPassword);
+        const QList<QByteArray> needles =
+            encodings(QString::fromLatin1(DemoClient::demoPassword)) + encodings(newPassword);
         int filesRead = 0;
         QDirIterator it(env.root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
         while (it.hasNext()) {

@@ -29,8 +29,11 @@ private slots:
         QVERIFY2(client.signIn(), qPrintable(client.errorString()));
         queue.attachApiHandler(&client.api());
 
-        QVERIFY(service.setFaults({{"chaos-seed", "2026"}, {"chaos-reset", "10"}, {"chaos-500", "5"},
-                                   {"chaos-stall", "3"}, {"stall-max-ms", "30000"},
+        QVERIFY(service.setFaults({{"chaos-seed", "2026"},
+                                   {"chaos-reset", "10"},
+                                   {"chaos-500", "5"},
+                                   {"chaos-stall", "3"},
+                                   {"stall-max-ms", "30000"},
                                    {"media-latency", "40"}}));
         // Two certain stalls besides the random ones: the loader's time limit must end them.
         QVERIFY(service.setFaults({{"stall", "segment"}, {"stall-count", "2"}}));
@@ -40,7 +43,8 @@ private slots:
             {QStringLiteral("101"), QStringLiteral("1013")},
             {QStringLiteral("102"), QStringLiteral("1021")}};
         const QList<Course> courses = {
-            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1014"), QStringLiteral("1013")}),
+            DemoLessons::queuedCourse(QStringLiteral("101"),
+                                      {QStringLiteral("1014"), QStringLiteral("1013")}),
             DemoLessons::queuedCourse(QStringLiteral("102"), {QStringLiteral("1021")})};
 
         QSignalSpy errors(&queue, &FileStream::DownloadErrorSignal);
@@ -66,9 +70,10 @@ private slots:
 
         QVERIFY(service.clearFaults());
         for (const auto &lesson : lessons) {
-            const QString why = compareWithServed(
-                client, *queue.findDownloadLesson(lesson.first, lesson.second),
-                env.state().downloadDir + QLatin1Char('/') + lesson.first + QLatin1Char('/') + lesson.second);
+            const QString why =
+                compareWithServed(client, *queue.findDownloadLesson(lesson.first, lesson.second),
+                                  env.state().downloadDir + QLatin1Char('/') + lesson.first
+                                      + QLatin1Char('/') + lesson.second);
             QVERIFY2(why.isEmpty(), qPrintable(lesson.second + QStringLiteral(": ") + why));
         }
         // The faults really happened.

@@ -118,8 +118,9 @@ QByteArray DemoClient::fetchMedia(const QString &url, const QByteArray &keyCooki
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(15000, &loop, &QEventLoop::quit);
     loop.exec();
-    const QByteArray body =
-        reply->isFinished() && reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
+    const QByteArray body = reply->isFinished() && reply->error() == QNetworkReply::NoError
+                                ? reply->readAll()
+                                : QByteArray();
     delete reply;
     return body;
 }

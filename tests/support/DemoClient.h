@@ -11,8 +11,8 @@ class DemoService;
 struct Courseware;
 
 // The client side of the demo service for download tests: points the service settings at
-// a running DemoService, registers an APIHandler and the learning progress with the accessors and signs the demo
-// student in. Needs a registered app state (TestAppState).
+// a running DemoService, registers an APIHandler and the learning progress with the accessors and
+// signs the demo student in. Needs a registered app state (TestAppState).
 //
 //     DemoClient client(service);
 //     QVERIFY2(client.signIn(), qPrintable(client.errorString()));

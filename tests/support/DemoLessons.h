@@ -9,5 +9,6 @@
 namespace DemoLessons {
 Courseware lesson(const QString &courseId, const QString &id, int state);
 // A course with the given lessons queued for download.
-Course queuedCourse(const QString &id, const QStringList &lessonIds, const QString &title = QString());
-}
+Course queuedCourse(const QString &id, const QStringList &lessonIds,
+                    const QString &title = QString());
+} // namespace DemoLessons

@@ -16,7 +16,8 @@ namespace {
 QString mediaCacheDir()
 {
     const QString configured = qEnvironmentVariable("LUMRA_DEMO_MEDIA_CACHE");
-    return configured.isEmpty() ? QDir::tempPath() + QStringLiteral("/lumra-demo-media-cache") : configured;
+    return configured.isEmpty() ? QDir::tempPath() + QStringLiteral("/lumra-demo-media-cache")
+                                : configured;
 }
 
 } // namespace
@@ -26,10 +27,7 @@ DemoService::DemoService(const QStringList &extraArguments)
 {
 }
 
-DemoService::~DemoService()
-{
-    stop();
-}
+DemoService::~DemoService() { stop(); }
 
 bool DemoService::start(int timeoutMs)
 {
@@ -74,7 +72,8 @@ bool DemoService::start(int timeoutMs)
             break;
         const int left = timeoutMs - int(timer.elapsed());
         if (m_process.state() != QProcess::Running || left <= 0) {
-            m_error = QStringLiteral("service did not report its port (state %1)").arg(m_process.state());
+            m_error =
+                QStringLiteral("service did not report its port (state %1)").arg(m_process.state());
             stop();
             return false;
         }
@@ -111,20 +110,14 @@ bool DemoService::restart()
     return start();
 }
 
-bool DemoService::isRunning() const
-{
-    return m_process.state() == QProcess::Running;
-}
+bool DemoService::isRunning() const { return m_process.state() == QProcess::Running; }
 
 QString DemoService::requestLogPath() const
 {
     return m_dataDir->filePath(QStringLiteral("requests.jsonl"));
 }
 
-QString DemoService::uploadsDir() const
-{
-    return m_dataDir->filePath(QStringLiteral("errorlog"));
-}
+QString DemoService::uploadsDir() const { return m_dataDir->filePath(QStringLiteral("errorlog")); }
 
 QProcessEnvironment DemoService::processEnvironment() const
 {
@@ -178,15 +171,13 @@ bool DemoService::setFaults(const QList<QPair<QString, QString>> &settings)
     return control(query.query(QUrl::FullyEncoded));
 }
 
-bool DemoService::clearFaults()
-{
-    return control(QStringLiteral("clear=1"));
-}
+bool DemoService::clearFaults() { return control(QStringLiteral("clear=1")); }
 
 bool DemoService::control(const QString &query)
 {
     QNetworkAccessManager network;
-    QNetworkReply *reply = network.get(QNetworkRequest(webUrl(QStringLiteral("/__control?") + query)));
+    QNetworkReply *reply =
+        network.get(QNetworkRequest(webUrl(QStringLiteral("/__control?") + query)));
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(10000, &loop, &QEventLoop::quit);

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "support/ChildProcess.h"
 #include <QJsonObject>
 #include <QList>
 #include <QMap>
-#include "support/ChildProcess.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>

@@ -16,7 +16,4 @@ DemoStudent::DemoStudent(const DemoService &service, const QString &root)
     s.userStoreFile = s.userDataDir + QStringLiteral("/kecheng.zg");
 }
 
-DemoStudent::~DemoStudent()
-{
-    registerFileStream(nullptr);
-}
+DemoStudent::~DemoStudent() { registerFileStream(nullptr); }

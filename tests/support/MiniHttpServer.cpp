@@ -69,7 +69,8 @@ void MiniHttpServer::onReadyRead(QTcpSocket *socket)
     for (int i = 1; i < lines.size(); ++i) {
         const int colon = lines.at(i).indexOf(':');
         if (colon > 0)
-            request.headers.append({lines.at(i).left(colon).trimmed(), lines.at(i).mid(colon + 1).trimmed()});
+            request.headers.append(
+                {lines.at(i).left(colon).trimmed(), lines.at(i).mid(colon + 1).trimmed()});
     }
     m_requests.append(request);
 
@@ -87,7 +88,8 @@ void MiniHttpServer::onReadyRead(QTcpSocket *socket)
     // An endless body announces no length unless the test gives one.
     if (endless ? response.contentLength >= 0 : response.contentLength != -2)
         head += "Content-Length: "
-                + QByteArray::number(response.contentLength >= 0 ? response.contentLength : response.body.size())
+                + QByteArray::number(response.contentLength >= 0 ? response.contentLength
+                                                                 : response.body.size())
                 + "\r\n";
     head += "Connection: close\r\n\r\n";
     socket->write(head);
@@ -127,7 +129,8 @@ void MiniHttpServer::stream(QTcpSocket *socket, const Response &response)
             QByteArray chunk;
             while (chunk.size() < take) {
                 const qint64 from = state->offset % state->body.size();
-                const QByteArray part = state->body.mid(int(from), int(qMin<qint64>(take - chunk.size(), state->body.size() - from)));
+                const QByteArray part = state->body.mid(
+                    int(from), int(qMin<qint64>(take - chunk.size(), state->body.size() - from)));
                 chunk += part;
                 state->offset += part.size();
             }

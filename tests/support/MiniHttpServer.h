@@ -29,13 +29,18 @@ public:
         // Endless: the body is sent again and again, without a length, until the client
         // gives up (or `endlessLimit` bytes have gone, so a client that never does cannot
         // take the machine's memory with it).
-        enum Kind { Answer, Close, Stall, Endless } kind = Answer;
+        enum Kind {
+            Answer,
+            Close,
+            Stall,
+            Endless
+        } kind = Answer;
         int status = 200;
         QByteArray body;
         QByteArray contentType = "application/json";
-        QByteArray extraHeaders;       // raw header lines, each ending in "\r\n"
-        qint64 contentLength = -1;     // announced length; -1: the body's (none when endless), -2: none
-        int bytesPerSecond = 0;        // > 0: the body drips at this rate
+        QByteArray extraHeaders;   // raw header lines, each ending in "\r\n"
+        qint64 contentLength = -1; // announced length; -1: the body's (none when endless), -2: none
+        int bytesPerSecond = 0;    // > 0: the body drips at this rate
         qint64 endlessLimit = qint64(1) << 30;
     };
     using Handler = std::function<Response(const Request &)>;

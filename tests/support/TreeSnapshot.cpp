@@ -17,9 +17,10 @@ TreeSnapshot TreeSnapshot::take(const QString &root, const QStringList &excluded
         if (skip)
             continue;
         const QFileInfo info = it.fileInfo();
-        snapshot.m_entries.insert(path, info.isDir() ? QStringLiteral("d")
-                                                     : QString::number(info.size()) + QLatin1Char(':')
-                                                           + QString::number(info.lastModified().toMSecsSinceEpoch()));
+        snapshot.m_entries.insert(
+            path, info.isDir() ? QStringLiteral("d")
+                               : QString::number(info.size()) + QLatin1Char(':')
+                                     + QString::number(info.lastModified().toMSecsSinceEpoch()));
     }
     return snapshot;
 }

@@ -36,8 +36,8 @@ inline void applyTheme()
     qApp->setStyleSheet(Theme::loadStyleSheet());
 }
 
-// State, service client, learning progress and main window registered with the accessors, the way start-up
-// builds them. Settings can be written between the constructor and buildWindow().
+// State, service client, learning progress and main window registered with the accessors, the way
+// start-up builds them. Settings can be written between the constructor and buildWindow().
 class Environment
 {
 public:
@@ -170,7 +170,8 @@ inline QStringList clippedTexts(QWidget *root)
     }
     const auto buttons = root->findChildren<QAbstractButton *>();
     for (QAbstractButton *button : buttons) {
-        if (button->isVisible() && !button->text().isEmpty() && button->width() < button->sizeHint().width())
+        if (button->isVisible() && !button->text().isEmpty()
+            && button->width() < button->sizeHint().width())
             clipped << button->text();
     }
     return clipped;

@@ -52,9 +52,18 @@ inline int currentPage(const QWidget *window)
     return pages ? pages->currentIndex() : -1;
 }
 
-inline QMenu *mainMenu(const QWidget *window) { return only<QMenu>(window, QStringLiteral("menuMain")); }
-inline QMenu *userMenu(const QWidget *window) { return only<QMenu>(window, QStringLiteral("menuUser")); }
-inline QWidget *banner(const QWidget *window) { return only<QWidget>(window, QStringLiteral("Banner")); }
+inline QMenu *mainMenu(const QWidget *window)
+{
+    return only<QMenu>(window, QStringLiteral("menuMain"));
+}
+inline QMenu *userMenu(const QWidget *window)
+{
+    return only<QMenu>(window, QStringLiteral("menuUser"));
+}
+inline QWidget *banner(const QWidget *window)
+{
+    return only<QWidget>(window, QStringLiteral("Banner"));
+}
 
 // The title bar's greeting, which opens the user menu once someone is signed in.
 inline StyleButton *greetingButton(const QWidget *window)
@@ -68,17 +77,29 @@ inline LoadingWidget *loadingWidget(const QWidget *window) { return only<Loading
 inline AboutWidget *aboutWidget(const QWidget *window) { return only<AboutWidget>(window); }
 inline UpdateWidget *updateWidget(const QWidget *window) { return only<UpdateWidget>(window); }
 inline SettingWidget *settingWidget(const QWidget *window) { return only<SettingWidget>(window); }
-inline AlterPwdWidget *alterPwdWidget(const QWidget *window) { return only<AlterPwdWidget>(window); }
+inline AlterPwdWidget *alterPwdWidget(const QWidget *window)
+{
+    return only<AlterPwdWidget>(window);
+}
 inline ReLoginWidget *reLoginWidget(const QWidget *window) { return only<ReLoginWidget>(window); }
-inline ShutdownWidget *shutdownWidget(const QWidget *window) { return only<ShutdownWidget>(window); }
+inline ShutdownWidget *shutdownWidget(const QWidget *window)
+{
+    return only<ShutdownWidget>(window);
+}
 inline DownloadPathSettingWidget *downloadPathWidget(const QWidget *window)
 {
     return only<DownloadPathSettingWidget>(window);
 }
-inline ToggleHostWidget *toggleHostWidget(const QWidget *window) { return only<ToggleHostWidget>(window); }
+inline ToggleHostWidget *toggleHostWidget(const QWidget *window)
+{
+    return only<ToggleHostWidget>(window);
+}
 inline UserWidget *userPage(const QWidget *window) { return only<UserWidget>(window); }
 inline MyCourseWidget *myCoursesPage(const QWidget *window) { return only<MyCourseWidget>(window); }
-inline MyCourseInfoWidget *courseInfoPage(const QWidget *window) { return only<MyCourseInfoWidget>(window); }
+inline MyCourseInfoWidget *courseInfoPage(const QWidget *window)
+{
+    return only<MyCourseInfoWidget>(window);
+}
 inline DownloadWidget *downloadPage(const QWidget *window) { return only<DownloadWidget>(window); }
 inline CoursewarePage *lessonPage(const QWidget *window) { return only<CoursewarePage>(window); }
 inline QSystemTrayIcon *trayIcon(const QWidget *window) { return only<QSystemTrayIcon>(window); }

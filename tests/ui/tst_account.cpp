@@ -55,7 +55,8 @@ private:
     // A fresh account of the demo service, so a password change touches no other test.
     QString registerAccount(const QString &password)
     {
-        const QString name = QStringLiteral("1660000%1").arg(++m_accountCounter, 4, 10, QLatin1Char('0'));
+        const QString name =
+            QStringLiteral("1660000%1").arg(++m_accountCounter, 4, 10, QLatin1Char('0'));
         QSignalSpy spy(m_env->api(), &APIHandler::HttpResponseSignal);
         m_env->state().user.loginName = name;
         m_env->state().user.password = password;
@@ -71,7 +72,8 @@ private:
         return done ? name : QString();
     }
 
-    void fillPasswords(const QString &oldPassword, const QString &newPassword, const QString &confirmation)
+    void fillPasswords(const QString &oldPassword, const QString &newPassword,
+                       const QString &confirmation)
     {
         alterPwd()->oldEdit()->setText(oldPassword);
         alterPwd()->newEdit()->setText(newPassword);
@@ -99,10 +101,7 @@ private:
     static bool isOrange(const QColor &c) { return c.red() > c.blue() + 80; }
     static bool isBlue(const QColor &c) { return c.blue() > c.red() + 80; }
 
-    bool avatarFileIsPicture() const
-    {
-        return !QImage(m_env->state().avatarPath).isNull();
-    }
+    bool avatarFileIsPicture() const { return !QImage(m_env->state().avatarPath).isNull(); }
 
     void signOutThroughExitButton()
     {
@@ -138,7 +137,8 @@ private slots:
         QVERIFY(UserInfoWidget::circularPixmap(QPixmap(), 35).isNull());
 
         // A wide picture is squeezed into the square, not cropped: both halves stay.
-        const QImage round = UserInfoWidget::circularPixmap(twoColourPicture(200, 100), 35).toImage();
+        const QImage round =
+            UserInfoWidget::circularPixmap(twoColourPicture(200, 100), 35).toImage();
         QCOMPARE(round.size(), QSize(70, 70));
         QCOMPARE(round.pixelColor(0, 0).alpha(), 0);
         QCOMPARE(round.pixelColor(69, 69).alpha(), 0);
@@ -200,7 +200,8 @@ private slots:
         QCOMPARE(info()->nicknameLabel()->width(), 0);
         QCOMPARE(info()->accountLabel()->text(), QStringLiteral("手机：someone"));
         // No file yet, then a file that is no picture: the default picture shows.
-        const QImage defaultPicture = UserInfoWidget::circularPixmap(UserInfoWidget::defaultAvatar(), 35).toImage();
+        const QImage defaultPicture =
+            UserInfoWidget::circularPixmap(UserInfoWidget::defaultAvatar(), 35).toImage();
         QCOMPARE(info()->avatarLabel()->pixmap(Qt::ReturnByValue).toImage(), defaultPicture);
         {
             QFile junk(m_env->state().avatarPath);
@@ -269,7 +270,9 @@ private slots:
         signOutThroughExitButton();
         QVERIFY(signIn(QStringLiteral("13900139000"), QStringLiteral("lumra2027")));
         const QString secondPath = state.avatarPath;
-        QVERIFY(waitFor([this, asked] { return m_service.requestLog(QStringLiteral("avatar")).size() >= asked + 2; }));
+        QVERIFY(waitFor([this, asked] {
+            return m_service.requestLog(QStringLiteral("avatar")).size() >= asked + 2;
+        }));
         QTest::qWait(200);
         QVERIFY(isBlue(QImage(secondPath).pixelColor(8, 64)));
         window()->showUser();
@@ -283,7 +286,9 @@ private slots:
         QVERIFY(m_service.setFaults({{QStringLiteral("html"), QStringLiteral("avatar")}}));
         const int before = m_service.requestLog(QStringLiteral("avatar")).size();
         QVERIFY(signIn(name, QStringLiteral("third3")));
-        QVERIFY(waitFor([this, before] { return m_service.requestLog(QStringLiteral("avatar")).size() > before; }));
+        QVERIFY(waitFor([this, before] {
+            return m_service.requestLog(QStringLiteral("avatar")).size() > before;
+        }));
         QTest::qWait(200);
         QVERIFY(!QFileInfo::exists(state.avatarPath));
         window()->showUser();
@@ -309,9 +314,11 @@ private slots:
         QCOMPARE(window()->size(), QSize(800, 600));
         QWidget *navigation = window()->findChild<QWidget *>(QStringLiteral("NavigatWidget"));
         QVERIFY(navigation && navigation->isVisible());
-        QVERIFY(window()->rect().contains(QRect(navigation->mapTo(window(), QPoint(0, 0)), navigation->size())));
+        QVERIFY(window()->rect().contains(
+            QRect(navigation->mapTo(window(), QPoint(0, 0)), navigation->size())));
         // Nothing of the form is covered by the avatar or the nickname.
-        QVERIFY(info()->nicknameLabel()->geometry().bottom() < info()->accountLabel()->mapTo(info(), QPoint(0, 0)).y());
+        QVERIFY(info()->nicknameLabel()->geometry().bottom()
+                < info()->accountLabel()->mapTo(info(), QPoint(0, 0)).y());
         QCOMPARE(clippedTexts(info()), QStringList());
         QVERIFY(saveScreenshot(window(), QStringLiteral("userinfo-800x600")));
     }
@@ -324,21 +331,26 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString five(5, QLatin1Char('a'));
         const QString twentyOne(21, QLatin1Char('a'));
-        QTest::newRow("all empty") << QString() << QString() << QString() << QStringLiteral("请输入原密码");
-        QTest::newRow("blank old") << QStringLiteral("   ") << QStringLiteral("abcdef") << QStringLiteral("abcdef")
-                                   << QStringLiteral("请输入原密码");
+        QTest::newRow("all empty")
+            << QString() << QString() << QString() << QStringLiteral("请输入原密码");
+        QTest::newRow("blank old") << QStringLiteral("   ") << QStringLiteral("abcdef")
+                                   << QStringLiteral("abcdef") << QStringLiteral("请输入原密码");
         QTest::newRow("empty new") << QStringLiteral("old") << QString() << QStringLiteral("abcdef")
                                    << QStringLiteral("请输入新密码");
-        QTest::newRow("empty confirmation") << QStringLiteral("old") << QStringLiteral("abcdef") << QString()
-                                            << QStringLiteral("请确认新密码");
-        QTest::newRow("mismatch") << QStringLiteral("old") << QStringLiteral("abcdef") << QStringLiteral("abcdeF")
+        QTest::newRow("empty confirmation") << QStringLiteral("old") << QStringLiteral("abcdef")
+                                            << QString() << QStringLiteral("请确认新密码");
+        QTest::newRow("mismatch") << QStringLiteral("old") << QStringLiteral("abcdef")
+                                  << QStringLiteral("abcdeF")
                                   << QStringLiteral("两次输入的新密码不一样");
         QTest::newRow("mismatch before length") << QStringLiteral("old") << five << twentyOne
                                                 << QStringLiteral("两次输入的新密码不一样");
-        QTest::newRow("5") << QStringLiteral("old") << five << five << QStringLiteral("密码长度不符合要求");
-        QTest::newRow("21") << QStringLiteral("old") << twentyOne << twentyOne << QStringLiteral("密码长度不符合要求");
-        QTest::newRow("blanks trimmed first") << QStringLiteral("old") << QStringLiteral("  abcde  ")
-                                              << QStringLiteral("abcde ") << QStringLiteral("密码长度不符合要求");
+        QTest::newRow("5") << QStringLiteral("old") << five << five
+                           << QStringLiteral("密码长度不符合要求");
+        QTest::newRow("21") << QStringLiteral("old") << twentyOne << twentyOne
+                            << QStringLiteral("密码长度不符合要求");
+        QTest::newRow("blanks trimmed first")
+            << QStringLiteral("old") << QStringLiteral("  abcde  ") << QStringLiteral("abcde ")
+            << QStringLiteral("密码长度不符合要求");
     }
 
     void passwordChecks()
@@ -379,7 +391,8 @@ private slots:
         QTest::mouseClick(info()->passwordButton(), Qt::LeftButton);
         QVERIFY(alterPwd()->isVisible());
         QCOMPARE(alterPwd()->saveButton()->text(), QStringLiteral("保存"));
-        fillPasswords(QStringLiteral(" first1 "), QLatin1Char(' ') + newPassword, newPassword + QLatin1Char(' '));
+        fillPasswords(QStringLiteral(" first1 "), QLatin1Char(' ') + newPassword,
+                      newPassword + QLatin1Char(' '));
         const int asked = m_service.requestLog(QStringLiteral("doforget")).size();
         // Enter in a field saves as the button does; pressed again while the answer is on its
         // way it sends nothing more.
@@ -403,8 +416,10 @@ private slots:
         QVERIFY(m_answers->messages().isEmpty());
 
         QCOMPARE(m_service.requestLog(QStringLiteral("doforget")).size(), asked + 1);
-        const QUrlQuery sent(m_service.requestLog(QStringLiteral("doforget")).last()
-                                 .value(QStringLiteral("query")).toString());
+        const QUrlQuery sent(m_service.requestLog(QStringLiteral("doforget"))
+                                 .last()
+                                 .value(QStringLiteral("query"))
+                                 .toString());
         QCOMPARE(sent.queryItemValue(QStringLiteral("username")), name);
         QCOMPARE(sent.queryItemValue(QStringLiteral("old_pwd")), QStringLiteral("first1"));
         QCOMPARE(sent.queryItemValue(QStringLiteral("new_pwd")), newPassword);
@@ -429,7 +444,8 @@ private slots:
         QVERIFY(ready());
         QVERIFY(signIn(QStringLiteral("13800138000"), QStringLiteral("lumra2026")));
         window()->setPasswordDialogVisible(true);
-        fillPasswords(QStringLiteral("not-the-old"), QStringLiteral("abcdef"), QStringLiteral("abcdef"));
+        fillPasswords(QStringLiteral("not-the-old"), QStringLiteral("abcdef"),
+                      QStringLiteral("abcdef"));
         QTest::mouseClick(alterPwd()->saveButton(), Qt::LeftButton);
         QVERIFY(waitFor([this] { return !m_answers->messages().isEmpty(); }));
         QCOMPARE(m_answers->messages(), QStringList() << QStringLiteral("原密码错误"));
@@ -452,7 +468,8 @@ private slots:
         QVERIFY(alterPwd()->newEdit()->text().isEmpty());
         QVERIFY(alterPwd()->confirmEdit()->text().isEmpty());
         QCOMPARE(clippedTexts(alterPwd()), QStringList());
-        fillPasswords(QStringLiteral("lumra2026"), QStringLiteral("new-pass"), QStringLiteral("new-pass"));
+        fillPasswords(QStringLiteral("lumra2026"), QStringLiteral("new-pass"),
+                      QStringLiteral("new-pass"));
         QVERIFY(saveScreenshot(window(), QStringLiteral("alterpwd")));
     }
 };

@@ -180,15 +180,27 @@ private slots:
         QTest::mouseClick(myCourses()->showExpiredButton(), Qt::LeftButton);
         QVERIFY(myCourses()->expiredList()->isVisible());
         // Ended courses are marked as such; the others are not.
-        QVERIFY(myCourses()->expiredList()->model()->index(0, 0).data(ThumbnailItem::ExpiredRole).toBool());
-        QVERIFY(!myCourses()->validList()->model()->index(0, 0).data(ThumbnailItem::ExpiredRole).toBool());
+        QVERIFY(myCourses()
+                    ->expiredList()
+                    ->model()
+                    ->index(0, 0)
+                    .data(ThumbnailItem::ExpiredRole)
+                    .toBool());
+        QVERIFY(!myCourses()
+                     ->validList()
+                     ->model()
+                     ->index(0, 0)
+                     .data(ThumbnailItem::ExpiredRole)
+                     .toBool());
         // One page that scrolls as a whole: neither grid scrolls on its own, each shows all
         // of its tiles.
         for (ThumbnailListWidget *grid : {myCourses()->validList(), myCourses()->expiredList()}) {
             QCOMPARE(grid->verticalScrollBar()->maximum(), 0);
             const QRect last = grid->visualRect(grid->model()->index(grid->count() - 1, 0));
-            QVERIFY2(grid->viewport()->rect().contains(last), qPrintable(QStringLiteral("%1 %2").arg(
-                         grid->viewport()->height()).arg(last.bottom())));
+            QVERIFY2(
+                grid->viewport()->rect().contains(last),
+                qPrintable(
+                    QStringLiteral("%1 %2").arg(grid->viewport()->height()).arg(last.bottom())));
         }
         // The link folds the list away again.
         QCOMPARE(myCourses()->showExpiredButton()->text(), QStringLiteral("收起已过期课程"));
@@ -202,8 +214,13 @@ private slots:
         const QString cover = state().userDataDir + QStringLiteral("/cover-101.png");
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cover), 10000);
         QTRY_VERIFY(QFile::exists(state().userDataDir + QStringLiteral("/cover-103.jpg")));
-        QVERIFY(!myCourses()->validList()->thumbnailModel()->index(0).data(ThumbnailItem::ImageRole)
-                     .value<QPixmap>().isNull());
+        QVERIFY(!myCourses()
+                     ->validList()
+                     ->thumbnailModel()
+                     ->index(0)
+                     .data(ThumbnailItem::ImageRole)
+                     .value<QPixmap>()
+                     .isNull());
         QVERIFY(m_service.requestLog(QStringLiteral("cover")).size() <= 3);
         QCOMPARE(clippedTexts(myCourses()), QStringList());
         grab(window(), QStringLiteral("mycourses"));
@@ -212,7 +229,8 @@ private slots:
         const int expiredRow = 0;
         clickTile(myCourses()->expiredList(), expiredRow);
         QTRY_COMPARE(m_answers->messages(),
-                     QStringList() << QStringLiteral("该课程已于2025-06-30到期，如需继续学习请联系客服续费。"));
+                     QStringList() << QStringLiteral(
+                         "该课程已于2025-06-30到期，如需继续学习请联系客服续费。"));
         QCOMPARE(currentPage(window()), 0);
     }
 
@@ -245,19 +263,23 @@ private slots:
         QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("心血管系统"));
         QVERIFY(!coursePage()->tree()->header()->isVisible());
         coursePage()->tree()->expandAll();
-        model->setData(findNode(model, QStringLiteral("心力衰竭")), Qt::Checked, Qt::CheckStateRole);
+        model->setData(findNode(model, QStringLiteral("心力衰竭")), Qt::Checked,
+                       Qt::CheckStateRole);
         grab(window(), QStringLiteral("coursepage"));
-        model->setData(findNode(model, QStringLiteral("心力衰竭")), Qt::Unchecked, Qt::CheckStateRole);
+        model->setData(findNode(model, QStringLiteral("心力衰竭")), Qt::Unchecked,
+                       Qt::CheckStateRole);
 
         // A chapter whose lessons are only partly ticked shows a partly checked box.
         QCOMPARE(findNode(model, QStringLiteral("心血管系统")).data(Qt::CheckStateRole).toInt(),
                  int(Qt::Unchecked));
-        model->setData(findNode(model, QStringLiteral("心力衰竭的临床表现")), Qt::Checked, Qt::CheckStateRole);
+        model->setData(findNode(model, QStringLiteral("心力衰竭的临床表现")), Qt::Checked,
+                       Qt::CheckStateRole);
         QCOMPARE(findNode(model, QStringLiteral("心血管系统")).data(Qt::CheckStateRole).toInt(),
                  int(Qt::PartiallyChecked));
         QCOMPARE(findNode(model, QStringLiteral("心力衰竭")).data(Qt::CheckStateRole).toInt(),
                  int(Qt::PartiallyChecked));
-        model->setData(findNode(model, QStringLiteral("心力衰竭的临床表现")), Qt::Unchecked, Qt::CheckStateRole);
+        model->setData(findNode(model, QStringLiteral("心力衰竭的临床表现")), Qt::Unchecked,
+                       Qt::CheckStateRole);
         QCOMPARE(findNode(model, QStringLiteral("心血管系统")).data(Qt::CheckStateRole).toInt(),
                  int(Qt::Unchecked));
 
@@ -267,14 +289,17 @@ private slots:
         QCOMPARE(appended.size(), 0);
         QCOMPARE(currentPage(window()), 1);
         QVERIFY(messageBox(window())->isVisible());
-        QCOMPARE(messageBox(window())->messageLabel()->text(), QStringLiteral("没有选中要下载的课程"));
+        QCOMPARE(messageBox(window())->messageLabel()->text(),
+                 QStringLiteral("没有选中要下载的课程"));
         QTRY_VERIFY_WITH_TIMEOUT(!messageBox(window())->isVisible(), 4000);
 
         // Select all, then untick one chapter: only the other chapter's lessons go.
         QTest::mouseClick(coursePage()->selectAllBox(), Qt::LeftButton);
-        QCOMPARE(findNode(model, QStringLiteral("慢性阻塞性肺疾病")).data(Qt::CheckStateRole).toInt(),
-                 int(Qt::Checked));
-        model->setData(findNode(model, QStringLiteral("心血管系统")), Qt::Unchecked, Qt::CheckStateRole);
+        QCOMPARE(
+            findNode(model, QStringLiteral("慢性阻塞性肺疾病")).data(Qt::CheckStateRole).toInt(),
+            int(Qt::Checked));
+        model->setData(findNode(model, QStringLiteral("心血管系统")), Qt::Unchecked,
+                       Qt::CheckStateRole);
         const int scrolled = coursePage()->tree()->verticalScrollBar()->value();
         QTest::mouseClick(coursePage()->downloadButton(), Qt::LeftButton);
         QCOMPARE(appended.size(), 1);
@@ -292,10 +317,13 @@ private slots:
         QVERIFY(!m_queue->isPaused());
         const Course *stored = m_queue->findDownloadCourse(QStringLiteral("101"));
         QVERIFY(stored);
-        QCOMPARE(stored->findCourseware(QStringLiteral("1018"))->downloadState, int(Courseware::Queued));
-        QCOMPARE(stored->findCourseware(QStringLiteral("1013"))->downloadState, int(Courseware::NotDownloaded));
+        QCOMPARE(stored->findCourseware(QStringLiteral("1018"))->downloadState,
+                 int(Courseware::Queued));
+        QCOMPARE(stored->findCourseware(QStringLiteral("1013"))->downloadState,
+                 int(Courseware::NotDownloaded));
         // Chapters and sections are never marked, even when checked.
-        QCOMPARE(stored->findCourseware(QStringLiteral("1017"))->downloadState, int(Courseware::NotDownloaded));
+        QCOMPARE(stored->findCourseware(QStringLiteral("1017"))->downloadState,
+                 int(Courseware::NotDownloaded));
         QTRY_VERIFY_WITH_TIMEOUT(!messageBox(window())->isVisible(), 4000);
 
         // Back on the course page the queued or downloaded lesson has no check box.
@@ -303,7 +331,8 @@ private slots:
         QTest::mouseClick(coursePage()->backButton(), Qt::LeftButton);
         QCOMPARE(currentPage(window()), 0);
         QVERIFY(openCourse(QStringLiteral("2026临床执业医师精讲班")));
-        const QModelIndex lesson = findNode(coursePage()->model(), QStringLiteral("慢性阻塞性肺疾病"));
+        const QModelIndex lesson =
+            findNode(coursePage()->model(), QStringLiteral("慢性阻塞性肺疾病"));
         QCOMPARE(lesson.siblingAtColumn(1).data().toString(), QStringLiteral("已下载"));
         QVERIFY(!lesson.data(Qt::CheckStateRole).isValid());
         QVERIFY(!coursePage()->selectAllBox()->isChecked());
@@ -317,7 +346,8 @@ private slots:
     {
         QVERIFY(signIn());
         // The address request fails, so the reply shows a message instead of a player.
-        QVERIFY(m_service.setFaults({{QStringLiteral("html"), QStringLiteral("GetKeysAndUrlByLid")}}));
+        QVERIFY(
+            m_service.setFaults({{QStringLiteral("html"), QStringLiteral("GetKeysAndUrlByLid")}}));
         QVERIFY(openCourse(QStringLiteral("2026临床执业医师精讲班")));
         QTreeView *tree = coursePage()->tree();
         tree->expandAll();
@@ -378,7 +408,8 @@ private slots:
         QVERIFY(downloads()->diskLabel()->text().contains(QStringLiteral("GB / 可用空间：")));
 
         QVERIFY(openCourse(QStringLiteral("2026临床执业医师精讲班")));
-        QVERIFY(downloadLessons({QStringLiteral("心力衰竭的病因与诱因"), QStringLiteral("原发性高血压的诊断")}));
+        QVERIFY(downloadLessons(
+            {QStringLiteral("心力衰竭的病因与诱因"), QStringLiteral("原发性高血压的诊断")}));
         QVERIFY(openCourse(QStringLiteral("2026护士资格考试冲刺班")));
         QVERIFY(downloadLessons({QStringLiteral("导学：如何使用本课程")}));
         QVERIFY(downloaded(QStringLiteral("101"), QStringLiteral("1013")));
@@ -431,15 +462,19 @@ private slots:
         const QString lessonFolder = m_queue->findDownloadLesson("101", "1013")->localPath;
         QVERIFY(QFileInfo(lessonFolder).isDir());
         QTest::mouseClick(downloads()->editButton(), Qt::LeftButton);
-        clickTile(downloads()->cachedGrid(), rowOf(downloads()->cachedGrid(), QStringLiteral("2026临床执业医师精讲班")));
+        clickTile(downloads()->cachedGrid(),
+                  rowOf(downloads()->cachedGrid(), QStringLiteral("2026临床执业医师精讲班")));
         QCOMPARE(downloads()->cachedGrid()->checkedItems().size(), 1);
         QTest::mouseClick(downloads()->deleteButton(), Qt::LeftButton);
         QCOMPARE(m_answers->messages(), QStringList()); // no question on this page
         QCOMPARE(downloads()->cachedGrid()->count(), 1);
         QCOMPARE(downloads()->cachedTab()->text(), QStringLiteral("已缓存（1个课程）"));
-        QCOMPARE(m_queue->findDownloadLesson("101", "1013")->downloadState, int(Courseware::NotDownloaded));
-        QCOMPARE(m_queue->findDownloadLesson("101", "1016")->downloadState, int(Courseware::NotDownloaded));
-        QCOMPARE(m_queue->findDownloadLesson("102", "1021")->downloadState, int(Courseware::Downloaded));
+        QCOMPARE(m_queue->findDownloadLesson("101", "1013")->downloadState,
+                 int(Courseware::NotDownloaded));
+        QCOMPARE(m_queue->findDownloadLesson("101", "1016")->downloadState,
+                 int(Courseware::NotDownloaded));
+        QCOMPARE(m_queue->findDownloadLesson("102", "1021")->downloadState,
+                 int(Courseware::Downloaded));
         QVERIFY(!QFileInfo::exists(lessonFolder));
         QVERIFY(!downloads()->isEditMode());
     }
@@ -450,17 +485,19 @@ private slots:
         // Slow media so the long lesson is still running when the screen is grabbed.
         QVERIFY(m_service.setFaults({{QStringLiteral("media-latency"), QStringLiteral("1500")}}));
         QVERIFY(openCourse(QStringLiteral("2026护士资格考试冲刺班")));
-        QVERIFY(downloadLessons({QStringLiteral("体温、脉搏与呼吸（完整演示）"), QStringLiteral("血压的测量")}));
+        QVERIFY(downloadLessons(
+            {QStringLiteral("体温、脉搏与呼吸（完整演示）"), QStringLiteral("血压的测量")}));
         window()->showDownloads();
         QTest::mouseClick(downloads()->cachingTab(), Qt::LeftButton);
         QCOMPARE(downloads()->cachingCount(), 2);
         ThumbnailModel *tiles = downloads()->cachingGrid()->thumbnailModel();
         QTRY_VERIFY(QFile::exists(state().userDataDir + QStringLiteral("/cover-102.png")));
         // Part way, so the pie shows how far it got.
-        QTRY_VERIFY_WITH_TIMEOUT(tiles->itemAt(0)->state() == ThumbnailItem::Downloading
-                                     && tiles->itemAt(0)->progressAngle() > ThumbnailItem::FullAngle / 8
-                                     && tiles->itemAt(0)->progressAngle() < ThumbnailItem::FullAngle * 7 / 8,
-                                 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            tiles->itemAt(0)->state() == ThumbnailItem::Downloading
+                && tiles->itemAt(0)->progressAngle() > ThumbnailItem::FullAngle / 8
+                && tiles->itemAt(0)->progressAngle() < ThumbnailItem::FullAngle * 7 / 8,
+            30000);
         QCOMPARE(tiles->itemAt(1)->state(), int(ThumbnailItem::Waiting));
         QVERIFY(downloads()->pauseAllButton()->isVisible());
         tiles->notifyAllChanged();
@@ -483,14 +520,16 @@ private slots:
         QCOMPARE(downloads()->cachingGrid()->checkedItems().size(), 2);
         QTest::mouseClick(downloads()->deleteButton(), Qt::LeftButton);
         QCOMPARE(downloads()->cachingCount(), 0);
-        QCOMPARE(m_queue->findDownloadLesson("102", "1024")->downloadState, int(Courseware::NotDownloaded));
+        QCOMPARE(m_queue->findDownloadLesson("102", "1024")->downloadState,
+                 int(Courseware::NotDownloaded));
     }
 
     void lessonPageDeletesAndReturns()
     {
         QVERIFY(signIn());
         QVERIFY(openCourse(QStringLiteral("2026临床执业医师精讲班")));
-        QVERIFY(downloadLessons({QStringLiteral("心力衰竭的病因与诱因"), QStringLiteral("心力衰竭的临床表现")}));
+        QVERIFY(downloadLessons(
+            {QStringLiteral("心力衰竭的病因与诱因"), QStringLiteral("心力衰竭的临床表现")}));
         QVERIFY(downloaded(QStringLiteral("101"), QStringLiteral("1013")));
         QVERIFY(downloaded(QStringLiteral("101"), QStringLiteral("1014")));
 
@@ -508,7 +547,8 @@ private slots:
 
         // A downloaded tile plays its lesson from the store.
         QList<Courseware *> played;
-        ThumbnailItemCourseware::setOfflinePlayer([&played](Courseware *lesson) { played << lesson; });
+        ThumbnailItemCourseware::setOfflinePlayer(
+            [&played](Courseware *lesson) { played << lesson; });
         clickTile(list, 0);
         QCOMPARE(played, QList<Courseware *>() << m_queue->findDownloadLesson("101", "1013"));
 
@@ -578,8 +618,10 @@ private slots:
 
         QVERIFY2(m_service.restartWithFreshData(), qPrintable(m_service.errorString()));
         // Any request now: the user opens another course.
-        clickTile(myCourses()->validList(), rowOf(myCourses()->validList(), QStringLiteral("2026护士资格考试冲刺班")));
-        QTRY_COMPARE_WITH_TIMEOUT(m_answers->messages(), QStringList() << QStringLiteral("登录已失效，请重新登录"), 10000);
+        clickTile(myCourses()->validList(),
+                  rowOf(myCourses()->validList(), QStringLiteral("2026护士资格考试冲刺班")));
+        QTRY_COMPARE_WITH_TIMEOUT(m_answers->messages(),
+                                  QStringList() << QStringLiteral("登录已失效，请重新登录"), 10000);
         LoginWidget *login = userPage(window())->loginForm();
         QTRY_VERIFY(login->isVisible());
         QVERIFY(!state().signedIn);
@@ -596,9 +638,11 @@ private slots:
         // Back in with the password alone (the session id the client holds is bound again).
         login->passwordEdit()->setText(QStringLiteral("lumra2026"));
         QTest::keyClick(login->passwordEdit(), Qt::Key_Return);
-        QVERIFY(waitFor([this] { return state().signedIn && myCourses()->validList()->count() == 2; }));
+        QVERIFY(
+            waitFor([this] { return state().signedIn && myCourses()->validList()->count() == 2; }));
         QVERIFY(m_queue->findDownloadLesson(QStringLiteral("101"), QStringLiteral("1018")));
-        QCOMPARE(m_queue->findDownloadLesson(QStringLiteral("101"), QStringLiteral("1018"))->downloadState,
+        QCOMPARE(m_queue->findDownloadLesson(QStringLiteral("101"), QStringLiteral("1018"))
+                     ->downloadState,
                  int(Courseware::Downloaded));
     }
 
@@ -620,7 +664,8 @@ private slots:
         window()->setLoading(true);
         m_env->api()->getMyCourseList();
         QVERIFY(waitFor([this] { return myCourses()->offlineLabel()->isVisible(); }));
-        QCOMPARE(myCourses()->offlineLabel()->text(), QStringLiteral("无法连接到服务器，已下载的课程仍可离线观看"));
+        QCOMPARE(myCourses()->offlineLabel()->text(),
+                 QStringLiteral("无法连接到服务器，已下载的课程仍可离线观看"));
         QVERIFY(loadingWidget(window())->isHidden());
         QTest::qWait(200);
         QCOMPARE(m_answers->messages(), QStringList());
@@ -628,7 +673,8 @@ private slots:
         QVERIFY(myCourses()->retryButton()->isVisible());
 
         QList<Courseware *> played;
-        ThumbnailItemCourseware::setOfflinePlayer([&played](Courseware *lesson) { played << lesson; });
+        ThumbnailItemCourseware::setOfflinePlayer(
+            [&played](Courseware *lesson) { played << lesson; });
         QTest::keyClick(myCourses()->viewDownloadsButton(), Qt::Key_Return);
         QCOMPARE(currentPage(window()), 2);
         QVERIFY(downloads()->findChild<ThumbnailListWidget *>() != nullptr);
@@ -655,10 +701,12 @@ private slots:
     void diskSpaceText()
     {
         const quint64 gigabyte = 1024ull * 1024 * 1024;
-        QCOMPARE(DiskSpace::formatGigabytes(500 * gigabyte, quint64(123.9 * gigabyte)), QStringLiteral("500-123"));
+        QCOMPARE(DiskSpace::formatGigabytes(500 * gigabyte, quint64(123.9 * gigabyte)),
+                 QStringLiteral("500-123"));
         QCOMPARE(DiskSpace::diskSpace(QString()), QString());
         // A download folder not made yet is measured on the volume that will hold it.
-        const QString space = DiskSpace::diskSpace(state().downloadDir + QStringLiteral("/not/made/yet"));
+        const QString space =
+            DiskSpace::diskSpace(state().downloadDir + QStringLiteral("/not/made/yet"));
         QCOMPARE(space.split(QLatin1Char('-')).size(), 2);
         QCOMPARE(space, DiskSpace::diskSpace(state().downloadDir));
         QVERIFY(!DiskSpace::logicalDrives().isEmpty());
@@ -671,7 +719,8 @@ private slots:
         QCOMPARE(overlay->titleLabel()->text(), QStringLiteral("默认下载地址"));
         QVERIFY(!overlay->pathEdit()->isEnabled());
         overlay->setPath(state().downloadDir);
-        QTimer::singleShot(50, overlay, [overlay] { QTest::mouseClick(overlay->closeButton(), Qt::LeftButton); });
+        QTimer::singleShot(
+            50, overlay, [overlay] { QTest::mouseClick(overlay->closeButton(), Qt::LeftButton); });
         overlay->exec(); // returns because closing the overlay ends its loop
         QVERIFY(!overlay->isVisible());
         QVERIFY(!overlay->isRunning());
@@ -682,8 +731,10 @@ private slots:
     {
         QVERIFY(signIn());
         const int mark = m_service.requestLog().size();
-        m_env->api()->pushLearnStatus(QStringLiteral("101"), QStringLiteral("1013"), QStringLiteral("1"), QStringLiteral("1"));
-        m_env->api()->editWatchTime(QStringLiteral("101"), QStringLiteral("1014"), QStringLiteral("5"), QStringLiteral("1"));
+        m_env->api()->pushLearnStatus(QStringLiteral("101"), QStringLiteral("1013"),
+                                      QStringLiteral("1"), QStringLiteral("1"));
+        m_env->api()->editWatchTime(QStringLiteral("101"), QStringLiteral("1014"),
+                                    QStringLiteral("5"), QStringLiteral("1"));
         QTRY_COMPARE(m_service.requestLog().size(), mark + 2);
         m_env->api()->getMyCourseList();
         ThumbnailListWidget *grid = myCourses()->validList();
@@ -692,41 +743,64 @@ private slots:
             return row < 0 ? nullptr : grid->thumbnailModel()->itemAt(row);
         };
         QTRY_VERIFY(tileOf(QStringLiteral("2026临床执业医师精讲班"))
-                    && tileOf(QStringLiteral("2026临床执业医师精讲班"))->learnedText() == QStringLiteral("已学 1/4"));
+                    && tileOf(QStringLiteral("2026临床执业医师精讲班"))->learnedText()
+                           == QStringLiteral("已学 1/4"));
         QVERIFY(tileOf(QStringLiteral("2026临床执业医师精讲班"))->canContinue());
-        QCOMPARE(tileOf(QStringLiteral("2026护士资格考试冲刺班"))->learnedText(), QStringLiteral("已学 0/3"));
+        QCOMPARE(tileOf(QStringLiteral("2026护士资格考试冲刺班"))->learnedText(),
+                 QStringLiteral("已学 0/3"));
         QVERIFY(!tileOf(QStringLiteral("2026护士资格考试冲刺班"))->canContinue());
         for (const QSize &screen : {QSize(1366, 768), QSize(1024, 600)}) {
             window()->resize(screen);
-            grab(window(), QStringLiteral("%1x%2-progress-mycourses").arg(screen.width()).arg(screen.height()));
+            grab(window(), QStringLiteral("%1x%2-progress-mycourses")
+                               .arg(screen.width())
+                               .arg(screen.height()));
         }
 
         // Here the student last opened 原发性高血压的诊断: that is where 继续学习 goes on.
         QVERIFY(LearningJournal(state().userDataDir)
-                    .setLastLesson({QStringLiteral("101"), QStringLiteral("1016"), QStringLiteral("1"), QString()}));
-        QVERIFY(m_service.setFaults({{QStringLiteral("html"), QStringLiteral("GetKeysAndUrlByLid")}}));
+                    .setLastLesson({QStringLiteral("101"), QStringLiteral("1016"),
+                                    QStringLiteral("1"), QString()}));
+        QVERIFY(
+            m_service.setFaults({{QStringLiteral("html"), QStringLiteral("GetKeysAndUrlByLid")}}));
         const int asked = m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size();
         const int row = rowOf(grid, QStringLiteral("2026临床执业医师精讲班"));
         const QRect tile = grid->visualRect(grid->model()->index(row, 0));
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, ThumbnailDelegate::continueRect(tile).center());
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          ThumbnailDelegate::continueRect(tile).center());
         QTRY_COMPARE(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size(), asked + 1);
-        QVERIFY(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).last().value(QStringLiteral("query"))
-                    .toString().contains(QStringLiteral("lesson_id=1016")));
+        QVERIFY(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid"))
+                    .last()
+                    .value(QStringLiteral("query"))
+                    .toString()
+                    .contains(QStringLiteral("lesson_id=1016")));
         QCOMPARE(currentPage(window()), 1);
-        QCOMPARE(coursePage()->tree()->currentIndex().data().toString(), QStringLiteral("原发性高血压的诊断"));
+        QCOMPARE(coursePage()->tree()->currentIndex().data().toString(),
+                 QStringLiteral("原发性高血压的诊断"));
         QTRY_COMPARE(m_answers->messages().size(), 1);
 
         // The tree marks the watched lesson and tells how far the started one got.
         CourseModel *model = coursePage()->model();
-        QCOMPARE(findNode(model, QStringLiteral("心力衰竭的病因与诱因")).siblingAtColumn(3).data().toString(),
+        QCOMPARE(findNode(model, QStringLiteral("心力衰竭的病因与诱因"))
+                     .siblingAtColumn(3)
+                     .data()
+                     .toString(),
                  QStringLiteral("已学完"));
-        QCOMPARE(findNode(model, QStringLiteral("心力衰竭的临床表现")).siblingAtColumn(3).data().toString(),
+        QCOMPARE(findNode(model, QStringLiteral("心力衰竭的临床表现"))
+                     .siblingAtColumn(3)
+                     .data()
+                     .toString(),
                  QStringLiteral("已学 41%"));
-        QCOMPARE(findNode(model, QStringLiteral("慢性阻塞性肺疾病")).siblingAtColumn(3).data().toString(), QString());
+        QCOMPARE(findNode(model, QStringLiteral("慢性阻塞性肺疾病"))
+                     .siblingAtColumn(3)
+                     .data()
+                     .toString(),
+                 QString());
         coursePage()->tree()->expandAll();
         for (const QSize &screen : {QSize(1366, 768), QSize(1024, 600)}) {
             window()->resize(screen);
-            grab(window(), QStringLiteral("%1x%2-progress-coursepage").arg(screen.width()).arg(screen.height()));
+            grab(window(), QStringLiteral("%1x%2-progress-coursepage")
+                               .arg(screen.width())
+                               .arg(screen.height()));
         }
 
         // Without a lesson played here, the course goes on where it was started elsewhere;
@@ -748,17 +822,25 @@ private slots:
         QApplication::sendEvent(QApplication::focusWidget(), &menuKey);
         QVERIFY(menuShown);
         QTRY_COMPARE(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).size(), asked + 2);
-        QVERIFY(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid")).last().value(QStringLiteral("query"))
-                    .toString().contains(QStringLiteral("lesson_id=1014")));
+        QVERIFY(m_service.requestLog(QStringLiteral("GetKeysAndUrlByLid"))
+                    .last()
+                    .value(QStringLiteral("query"))
+                    .toString()
+                    .contains(QStringLiteral("lesson_id=1014")));
         QTRY_COMPARE(m_answers->messages().size(), 2);
 
         // Watched to its end here: the tree and the tile follow before the service is asked again.
         const int lists = m_service.requestLog(QStringLiteral("MyCourseList")).size();
-        const Courseware lesson = *state().findCourse(QStringLiteral("101"))->findCourseware(QStringLiteral("1014"));
+        const Courseware lesson =
+            *state().findCourse(QStringLiteral("101"))->findCourseware(QStringLiteral("1014"));
         m_env->progress()->reportWatched(lesson, 12);
-        QCOMPARE(findNode(coursePage()->model(), QStringLiteral("心力衰竭的临床表现")).siblingAtColumn(3).data().toString(),
+        QCOMPARE(findNode(coursePage()->model(), QStringLiteral("心力衰竭的临床表现"))
+                     .siblingAtColumn(3)
+                     .data()
+                     .toString(),
                  QStringLiteral("已学完"));
-        QCOMPARE(tileOf(QStringLiteral("2026临床执业医师精讲班"))->learnedText(), QStringLiteral("已学 2/4"));
+        QCOMPARE(tileOf(QStringLiteral("2026临床执业医师精讲班"))->learnedText(),
+                 QStringLiteral("已学 2/4"));
         QTRY_COMPARE(m_env->progress()->pendingCount(), 0);
         QCOMPARE(m_service.requestLog(QStringLiteral("MyCourseList")).size(), lists);
     }

@@ -119,7 +119,8 @@ public:
 
     bool downloaded(const QString &courseId, const QString &lessonId, int timeoutMs = 30000)
     {
-        return waitFor([=] { return stateOf(courseId, lessonId) == Courseware::Downloaded; }, timeoutMs);
+        return waitFor([=] { return stateOf(courseId, lessonId) == Courseware::Downloaded; },
+                       timeoutMs);
     }
 
     // The settings overlay's push button with this text ("更改目录", "清除缓存").
@@ -190,7 +191,8 @@ QString otherVolumeFolder(const QString &home)
     const bool otherVolume = QFileInfo(shm).isDir() && QFileInfo(shm).isWritable()
                              && QStorageInfo(shm).device() != QStorageInfo(home).device();
     const QString base = otherVolume ? shm : home;
-    return base + QStringLiteral("/lumra_moved_") + QString::number(QCoreApplication::applicationPid());
+    return base + QStringLiteral("/lumra_moved_")
+           + QString::number(QCoreApplication::applicationPid());
 }
 
 } // namespace
@@ -214,8 +216,9 @@ private:
         int count = 0;
         for (int i = mark; i < log.size(); ++i) {
             const QString endpoint = log.at(i).value(QStringLiteral("endpoint")).toString();
-            if (endpoint == QLatin1String("GetKeysAndUrlByLid") || endpoint == QLatin1String("playlist")
-                || endpoint == QLatin1String("segment") || endpoint == QLatin1String("key"))
+            if (endpoint == QLatin1String("GetKeysAndUrlByLid")
+                || endpoint == QLatin1String("playlist") || endpoint == QLatin1String("segment")
+                || endpoint == QLatin1String("key"))
                 ++count;
         }
         return count;
@@ -237,7 +240,8 @@ private slots:
     void init()
     {
         // Folder names the settings accept: letters, digits and "_".
-        m_home = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/lumra_keep_XXXXXX"));
+        m_home = std::make_unique<QTemporaryDir>(QDir::tempPath()
+                                                 + QStringLiteral("/lumra_keep_XXXXXX"));
         QVERIFY(m_home->isValid());
         QVERIFY(m_service.clearFaults());
     }
@@ -259,7 +263,8 @@ private slots:
             QVERIFY(run.signIn(kAlice, kAlicePassword));
             run.download(QStringLiteral("101"), {QStringLiteral("1013")});
             QVERIFY(run.downloaded(QStringLiteral("101"), QStringLiteral("1013")));
-            QVERIFY(m_service.setFaults({{QStringLiteral("media-latency"), QStringLiteral("400")}}));
+            QVERIFY(
+                m_service.setFaults({{QStringLiteral("media-latency"), QStringLiteral("400")}}));
             run.download(QStringLiteral("101"), {QStringLiteral("1014")});
             const QString running = run.state().downloadDir + QStringLiteral("/101/1014");
             QVERIFY(waitFor([&] { return hasSegments(running); }, 15000));
@@ -270,12 +275,14 @@ private slots:
             QVERIFY(!run.signIn(QStringLiteral("13700000000"), QStringLiteral("wrong")));
             QCOMPARE(run.answers().messages().size(), 1); // the service's refusal
             // Whatever the queue still does now must not reach anyone's store under that name.
-            waitFor([&] { return run.stateOf(QStringLiteral("101"), QStringLiteral("1014")) == 2; }, 4000);
+            waitFor([&] { return run.stateOf(QStringLiteral("101"), QStringLiteral("1014")) == 2; },
+                    4000);
             QVERIFY(!QFileInfo::exists(run.state().userDir + QStringLiteral("/13700000000")));
         }
         Run again(home());
         QVERIFY(again.signIn(kAlice, kAlicePassword));
-        QCOMPARE(again.stateOf(QStringLiteral("101"), QStringLiteral("1013")), int(Courseware::Downloaded));
+        QCOMPARE(again.stateOf(QStringLiteral("101"), QStringLiteral("1013")),
+                 int(Courseware::Downloaded));
         QVERIFY(again.stateOf(QStringLiteral("101"), QStringLiteral("1014")) > 0);
         QCOMPARE(playableAt(again.state().downloadDir + QStringLiteral("/101/1013")), QString());
         UserSession stored;
@@ -295,7 +302,9 @@ private slots:
         run.window()->showDownloads();
         QTest::mouseClick(run.downloads()->cachingTab(), Qt::LeftButton);
         QCOMPARE(run.downloads()->cachingGrid()->count(), 2);
-        QVERIFY(waitFor([&] { return hasSegments(run.state().downloadDir + QStringLiteral("/101/1014")); }, 15000));
+        QVERIFY(waitFor(
+            [&] { return hasSegments(run.state().downloadDir + QStringLiteral("/101/1014")); },
+            15000));
 
         run.signOut();
         QTest::qWait(1000); // requests out at the sign-out come back
@@ -322,7 +331,8 @@ private slots:
         run.window()->showDownloads();
         QTRY_COMPARE(run.downloads()->cachedTab()->text(), QStringLiteral("已缓存（1个课程）"));
         UserSession bobs;
-        QVERIFY(FileStream::readIndexFile(run.state().userDir + QStringLiteral("/13900139000/kecheng.zgc"), bobs));
+        QVERIFY(FileStream::readIndexFile(
+            run.state().userDir + QStringLiteral("/13900139000/kecheng.zgc"), bobs));
         QVERIFY(bobs.downloads.isEmpty());
     }
 
@@ -346,12 +356,13 @@ private slots:
         const QString after = otherVolumeFolder(home());
         bool overlayShown = false;
         QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout, [&] { overlayShown |= loadingWidget(run.window())->isVisible(); });
+        QObject::connect(&watch, &QTimer::timeout,
+                         [&] { overlayShown |= loadingWidget(run.window())->isVisible(); });
         watch.start(0);
         run.changeFolder(after);
         watch.stop();
-        for (const QString &lesson : {QStringLiteral("101/1013"), QStringLiteral("101/1016"), QStringLiteral("102/1021"),
-                                      QStringLiteral("101/1014")})
+        for (const QString &lesson : {QStringLiteral("101/1013"), QStringLiteral("101/1016"),
+                                      QStringLiteral("102/1021"), QStringLiteral("101/1014")})
             QCOMPARE(playableAt(after + QLatin1Char('/') + lesson), QString());
         QVERIFY(overlayShown);
         QVERIFY(!loadingWidget(run.window())->isVisible());
@@ -359,7 +370,9 @@ private slots:
         QCOMPARE(Settings::text(run.state().settings.get(), SettingKeys::VideoPath), after);
         QCOMPARE(run.state().downloadDir, after);
         QCOMPARE(lessonFilesUnder(before), QStringList());
-        QCOMPARE(run.queue().findDownloadLesson(QStringLiteral("101"), QStringLiteral("1013"))->localPath,
+        QCOMPARE(run.queue()
+                     .findDownloadLesson(QStringLiteral("101"), QStringLiteral("1013"))
+                     ->localPath,
                  after + QStringLiteral("/101/1013"));
 
         // 删除 on the download screen reaches the moved files.
@@ -375,7 +388,9 @@ private slots:
         // A later start finds everything where it was moved to, Bob's lesson included.
         run.signOut();
         QVERIFY(run.signIn(kBob, kBobPassword));
-        QCOMPARE(run.queue().findDownloadLesson(QStringLiteral("101"), QStringLiteral("1014"))->localPath,
+        QCOMPARE(run.queue()
+                     .findDownloadLesson(QStringLiteral("101"), QStringLiteral("1014"))
+                     ->localPath,
                  after + QStringLiteral("/101/1014"));
         run.signOut();
         QVERIFY(run.signIn(kAlice, kAlicePassword));
@@ -383,7 +398,8 @@ private slots:
         // 清除缓存 leaves none of Alice's lesson files in either folder, and Bob's lesson of the
         // same course where it is.
         QTest::mouseClick(run.settingsButton(QStringLiteral("清除缓存")), Qt::LeftButton);
-        QCOMPARE(run.answers().last(), QStringLiteral("确定删除全部缓存？（将删除所有已下载课程）"));
+        QCOMPARE(run.answers().last(),
+                 QStringLiteral("确定删除全部缓存？（将删除所有已下载课程）"));
         QVERIFY(!QFileInfo::exists(after + QStringLiteral("/101/1013")));
         QVERIFY(!QFileInfo::exists(after + QStringLiteral("/101/1016")));
         QCOMPARE(lessonFilesUnder(before), QStringList());
@@ -422,14 +438,16 @@ private slots:
             QVERIFY(!run.answers().last().isEmpty());
             QCOMPARE(Settings::text(run.state().settings.get(), SettingKeys::VideoPath), before);
             QCOMPARE(run.state().downloadDir, before);
-            for (const QString &lesson : {QStringLiteral("101/1013"), QStringLiteral("101/1016"), QStringLiteral("102/1021")})
+            for (const QString &lesson : {QStringLiteral("101/1013"), QStringLiteral("101/1016"),
+                                          QStringLiteral("102/1021")})
                 QCOMPARE(playableAt(before + QLatin1Char('/') + lesson), QString());
             QCOMPARE(lessonFilesUnder(after), QStringList());
             QVERIFY(!loadingWidget(run.window())->isVisible());
 
             // One lesson is in the new folder when the program stops; the settings still
             // name the old one.
-            StoreMover halfway(before, after, {{QStringLiteral("101"), QStringLiteral("1013")}}, *localCipher());
+            StoreMover halfway(before, after, {{QStringLiteral("101"), QStringLiteral("1013")}},
+                               *localCipher());
             QVERIFY(halfway.place());
             Settings::setText(run.state().settings.get(), SettingKeys::MovingTo, after);
         }
@@ -447,7 +465,8 @@ private slots:
             Run run(home());
             QVERIFY(run.signIn(kAlice, kAlicePassword));
             QVERIFY(run.queue().isPaused()); // no auto-start
-            run.queue().appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1013"), QStringLiteral("1016")}));
+            run.queue().appendMission(DemoLessons::queuedCourse(
+                QStringLiteral("101"), {QStringLiteral("1013"), QStringLiteral("1016")}));
             run.signOut();
         }
         Run run(home());
@@ -461,7 +480,8 @@ private slots:
         QCOMPARE(tiles->itemAt(1)->state(), int(ThumbnailItem::Paused));
         QVERIFY(run.downloads()->startAllButton()->isVisible());
 
-        QVERIFY(m_service.setFaults({{QStringLiteral("html"), QStringLiteral("GetKeysAndUrlByLid")}}));
+        QVERIFY(
+            m_service.setFaults({{QStringLiteral("html"), QStringLiteral("GetKeysAndUrlByLid")}}));
         QTest::mouseClick(run.downloads()->startAllButton(), Qt::LeftButton);
         QVERIFY(waitFor([&] { return tiles->itemAt(0)->state() == ThumbnailItem::Failed; }, 8000));
         QCOMPARE(tiles->itemAt(0)->errorText(), QStringLiteral("获取下载地址失败"));
@@ -474,7 +494,8 @@ private slots:
         QTest::mouseClick(caching->viewport(), Qt::LeftButton, Qt::NoModifier,
                           caching->visualRect(caching->model()->index(1, 0)).center());
         QTest::mouseClick(run.downloads()->deleteButton(), Qt::LeftButton);
-        QCOMPARE(run.stateOf(QStringLiteral("101"), QStringLiteral("1016")), int(Courseware::NotDownloaded));
+        QCOMPARE(run.stateOf(QStringLiteral("101"), QStringLiteral("1016")),
+                 int(Courseware::NotDownloaded));
         QCOMPARE(caching->count(), 1);
         QCOMPARE(tiles->itemAt(0)->state(), int(ThumbnailItem::Failed));
         QCOMPARE(tiles->itemAt(0)->errorText(), QStringLiteral("获取下载地址失败"));
@@ -510,14 +531,17 @@ private slots:
                 UserSession stored;
                 return FileStream::readIndexFile(index, stored) && stored.downloads.size() == 1
                        && stored.downloads.first().coursewares.size() == 2
-                       && stored.downloads.first().coursewares.at(1).downloadState == Courseware::Downloaded;
+                       && stored.downloads.first().coursewares.at(1).downloadState
+                              == Courseware::Downloaded;
             };
             QVERIFY(waitFor(saved, 20000));
         }
         Run again(home());
         QVERIFY(waitFor([&] { return again.state().signedIn; }));
-        QCOMPARE(again.stateOf(QStringLiteral("101"), QStringLiteral("1013")), int(Courseware::Downloaded));
-        QCOMPARE(again.stateOf(QStringLiteral("101"), QStringLiteral("1016")), int(Courseware::Downloaded));
+        QCOMPARE(again.stateOf(QStringLiteral("101"), QStringLiteral("1013")),
+                 int(Courseware::Downloaded));
+        QCOMPARE(again.stateOf(QStringLiteral("101"), QStringLiteral("1016")),
+                 int(Courseware::Downloaded));
     }
 
     // A waiting lesson ticked on the 缓存中 tab stays ticked when the running one finishes,
@@ -531,8 +555,9 @@ private slots:
         QVERIFY(waitFor([&] { return run.queue().isBusy(); }, 10000));
         // The next lesson's address never comes, so it waits for as long as the test needs.
         QVERIFY(m_service.clearFaults());
-        QVERIFY(m_service.setFaults({{QStringLiteral("media-latency"), QStringLiteral("100")},
-                                     {QStringLiteral("stall"), QStringLiteral("GetKeysAndUrlByLid")}}));
+        QVERIFY(
+            m_service.setFaults({{QStringLiteral("media-latency"), QStringLiteral("100")},
+                                 {QStringLiteral("stall"), QStringLiteral("GetKeysAndUrlByLid")}}));
         run.window()->showDownloads();
         QTest::mouseClick(run.downloads()->cachingTab(), Qt::LeftButton);
         QTest::mouseClick(run.downloads()->editButton(), Qt::LeftButton);
@@ -546,7 +571,8 @@ private slots:
         QVERIFY(run.downloads()->isEditMode());
         QCOMPARE(caching->checkedItems().size(), 1);
         QTest::mouseClick(run.downloads()->deleteButton(), Qt::LeftButton);
-        QCOMPARE(run.stateOf(QStringLiteral("101"), QStringLiteral("1013")), int(Courseware::NotDownloaded));
+        QCOMPARE(run.stateOf(QStringLiteral("101"), QStringLiteral("1013")),
+                 int(Courseware::NotDownloaded));
         QCOMPARE(caching->count(), 0);
     }
 };

@@ -53,9 +53,10 @@ public:
             if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n))
                 || QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
                 continue;
-            m_server.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(n), QStringLiteral("-screen"),
-                                                    QStringLiteral("0"), QStringLiteral("1366x768x24"),
-                                                    QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+            m_server.start(QStringLiteral("Xvfb"),
+                           {QStringLiteral(":%1").arg(n), QStringLiteral("-screen"),
+                            QStringLiteral("0"), QStringLiteral("1366x768x24"),
+                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
             if (!m_server.waitForStarted())
                 return false;
             for (int waited = 0; waited < 10000; waited += 50) {
@@ -156,8 +157,9 @@ private:
     {
         const QPoint at = widget->mapToGlobal(widget->rect().center());
         return QProcess::execute(QStringLiteral("xdotool"),
-                                 {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                                  QStringLiteral("click"), QStringLiteral("1")})
+                                 {QStringLiteral("mousemove"), QString::number(at.x()),
+                                  QString::number(at.y()), QStringLiteral("click"),
+                                  QStringLiteral("1")})
                == 0;
     }
 
@@ -217,7 +219,8 @@ private slots:
                                      {QStringLiteral("hold-ms"), QStringLiteral("4000")}}));
         QVERIFY(openCourse(course));
         doubleClickLesson(lesson);
-        QTest::qWait(300); // the address request is on its way (the log shows it only once answered)
+        QTest::qWait(
+            300); // the address request is on its way (the log shows it only once answered)
 
         QTest::mouseClick(coursePage()->backButton(), Qt::LeftButton);
         QCOMPARE(currentPage(window()), 0);
@@ -249,15 +252,17 @@ private slots:
     void courseDetailThatMatchesNoCourse()
     {
         MiniHttpServer web([](const MiniHttpServer::Request &request) {
-            const QUrlQuery query(QString::fromUtf8(request.target.mid(request.target.indexOf('?') + 1)));
+            const QUrlQuery query(
+                QString::fromUtf8(request.target.mid(request.target.indexOf('?') + 1)));
             if (request.target.contains("MyCourseList"))
                 return MiniHttpServer::json(
                     "{\"flag\":1,\"data\":[{\"id\":\"12\",\"title\":\"内科\",\"is_expired\":\"0\"},"
                     "{\"id\":13,\"title\":\"外科\",\"is_expired\":\"0\"}]}");
             if (query.queryItemValue(QStringLiteral("class_id")) == QLatin1String("12"))
                 return MiniHttpServer::json("{\"flag\":1,\"data\":{\"id\":\"99\",\"list\":[]}}");
-            return MiniHttpServer::json("{\"flag\":1,\"data\":{\"id\":13,\"list\":["
-                                        "{\"id\":\"1\",\"type\":\"kejian\",\"title\":\"别人的课件\"}]}}");
+            return MiniHttpServer::json(
+                "{\"flag\":1,\"data\":{\"id\":13,\"list\":["
+                "{\"id\":\"1\",\"type\":\"kejian\",\"title\":\"别人的课件\"}]}}");
         });
         qputenv("LUMRA_WEB_HOST", web.hostPort().toUtf8());
         ServiceSettings::reload();
@@ -279,7 +284,8 @@ private slots:
         QCOMPARE(m_answers->messages().last(), QString::fromUtf8(kUnreadableReply));
         QVERIFY(!loadingWidget(window())->isVisible());
         QCOMPARE(currentPage(window()), 0);
-        QVERIFY(!coursePage()->model() || !findNode(coursePage()->model(), QStringLiteral("别人的课件")).isValid());
+        QVERIFY(!coursePage()->model()
+                || !findNode(coursePage()->model(), QStringLiteral("别人的课件")).isValid());
     }
 
     // The line query waits on a server that does not answer: the window takes clicks
@@ -292,7 +298,8 @@ private slots:
             return silence;
         });
         expireLines(*dns, QStringLiteral("old:1"));
-        const QString url = QStringLiteral("http://") + ServiceSettings::coursewareHost() + QStringLiteral("/a.m3u8");
+        const QString url = QStringLiteral("http://") + ServiceSettings::coursewareHost()
+                            + QStringLiteral("/a.m3u8");
         const QString onOldLine = QStringLiteral("http://old:1/a.m3u8");
 
         QPushButton button(QStringLiteral("另一个课件"));
@@ -344,16 +351,19 @@ private slots:
         });
         poll.start(20);
         const int mark = m_service.requestLog().size();
-        m_queue->appendMission(DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016")}));
+        m_queue->appendMission(
+            DemoLessons::queuedCourse(QStringLiteral("101"), {QStringLiteral("1016")}));
         QVERIFY(waitFor([&] { return !dns; }, 15000));
         QTest::qWait(500);
-        const Courseware *stored = m_queue->findDownloadLesson(QStringLiteral("101"), QStringLiteral("1016"));
+        const Courseware *stored =
+            m_queue->findDownloadLesson(QStringLiteral("101"), QStringLiteral("1016"));
         QVERIFY(stored);
         QCOMPARE(stored->downloadState, int(Courseware::NotDownloaded));
         QVERIFY(!m_queue->isBusy());
         const QList<QJsonObject> log = m_service.requestLog();
         for (int i = mark; i < log.size(); ++i)
-            QVERIFY(log.at(i).value(QStringLiteral("endpoint")).toString() != QLatin1String("segment"));
+            QVERIFY(log.at(i).value(QStringLiteral("endpoint")).toString()
+                    != QLatin1String("segment"));
     }
 };
 

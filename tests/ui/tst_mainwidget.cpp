@@ -1,12 +1,12 @@
 #include "api/APIHandler.h"
 #include "api/RequestType.h"
+#include "api/ServiceSettings.h"
 #include "app/Accessors.h"
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
 #include "model/Course.h"
 #include "support/MiniHttpServer.h"
 #include "support/TestAppState.h"
-#include "api/ServiceSettings.h"
 #include "ui/MainWidget.h"
 #include "ui/ShutdownWidget.h"
 #include "ui/WindowParts.h"
@@ -14,15 +14,15 @@
 #include "widgets/StyleButton.h"
 #include "widgets/XMessageWidget.h"
 
-#include <QAbstractButton>
-#include <QLabel>
-#include <QLayout>
-#include <QSystemTrayIcon>
 #include "widgets/LoadingWidget.h"
+#include <QAbstractButton>
 #include <QAction>
 #include <QCloseEvent>
+#include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 
@@ -49,8 +49,9 @@ private:
             XMessageWidget *box = messageBox(&window);
             if (seen)
                 *seen = box->messageLabel()->text();
-            QAbstractButton *button = answer == 0 ? static_cast<QAbstractButton *>(box->okButton())
-                                                  : static_cast<QAbstractButton *>(box->cancelButton());
+            QAbstractButton *button = answer == 0
+                                          ? static_cast<QAbstractButton *>(box->okButton())
+                                          : static_cast<QAbstractButton *>(box->cancelButton());
             QTest::mouseClick(button, Qt::LeftButton);
         });
     }
@@ -102,13 +103,24 @@ private slots:
     void menus()
     {
         MainWidget window;
-        QCOMPARE(actionTexts(mainMenu(&window)),
-                 QStringList() << "切换线路" << "设置" << "|" << "帮助");
+        QCOMPARE(actionTexts(mainMenu(&window)), QStringList() << "切换线路"
+                                                               << "设置"
+                                                               << "|"
+                                                               << "帮助");
         QMenu *help = mainMenu(&window)->actions().last()->menu();
         QVERIFY(help);
-        QCOMPARE(actionTexts(help), QStringList() << "官方网站" << "|" << "意见反馈" << "|" << "关于"
-                                                  << "|" << "检查新版本" << "|" << "使用帮助");
-        QCOMPARE(actionTexts(userMenu(&window)), QStringList() << "个人中心" << "|" << "退出");
+        QCOMPARE(actionTexts(help), QStringList() << "官方网站"
+                                                  << "|"
+                                                  << "意见反馈"
+                                                  << "|"
+                                                  << "关于"
+                                                  << "|"
+                                                  << "检查新版本"
+                                                  << "|"
+                                                  << "使用帮助");
+        QCOMPARE(actionTexts(userMenu(&window)), QStringList() << "个人中心"
+                                                               << "|"
+                                                               << "退出");
         QCOMPARE(trayIcon(&window)->toolTip(), QStringLiteral("Lumra医考网校"));
 
         QList<QUrl> opened;
@@ -216,7 +228,8 @@ private slots:
         QVERIFY(window.isVisible());
 
         // "1": hide to the tray without asking.
-        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition, QStringLiteral("1"));
+        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition,
+                          QStringLiteral("1"));
         QCloseEvent toTray;
         QApplication::sendEvent(&window, &toTray);
         QVERIFY(!toTray.isAccepted());
@@ -225,7 +238,8 @@ private slots:
         QVERIFY(window.isVisible());
 
         // OK accepts and quits.
-        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition, QStringLiteral("2"));
+        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition,
+                          QStringLiteral("2"));
         answerSoon(window, 0);
         QCloseEvent accepted;
         QApplication::sendEvent(&window, &accepted);
@@ -238,8 +252,10 @@ private slots:
         bool tray = false;
         window.setTrayProbe([&tray] { return tray; });
         window.show();
-        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition, QStringLiteral("1"));
-        Settings::setText(m_env->state().settings.get(), SettingKeys::MinimizePosition, QStringLiteral("1"));
+        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition,
+                          QStringLiteral("1"));
+        Settings::setText(m_env->state().settings.get(), SettingKeys::MinimizePosition,
+                          QStringLiteral("1"));
 
         QCloseEvent close;
         QApplication::sendEvent(&window, &close);
@@ -251,12 +267,16 @@ private slots:
         // Closing only hides the window and no tray would bring it back: the main menu
         // offers the tray menu's 退出, so the program can still be quit from its window.
         mainMenu(&window)->popup(window.mapToGlobal(QPoint(20, 60)));
-        QCOMPARE(actionTexts(mainMenu(&window)).mid(4), QStringList() << "|" << "退出");
+        QCOMPARE(actionTexts(mainMenu(&window)).mid(4), QStringList() << "|"
+                                                                      << "退出");
         mainMenu(&window)->hide();
 
         tray = true; // a panel appeared later
         mainMenu(&window)->popup(window.mapToGlobal(QPoint(20, 60)));
-        QCOMPARE(actionTexts(mainMenu(&window)), QStringList() << "切换线路" << "设置" << "|" << "帮助");
+        QCOMPARE(actionTexts(mainMenu(&window)), QStringList() << "切换线路"
+                                                               << "设置"
+                                                               << "|"
+                                                               << "帮助");
         mainMenu(&window)->hide();
         close.setAccepted(true);
         QApplication::sendEvent(&window, &close);
@@ -277,8 +297,9 @@ private slots:
         // Dragging a maximised window does not move it.
         const QPoint before = window.pos();
         QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 20));
-        QMouseEvent move(QEvent::MouseMove, QPointF(400, 60), QPointF(window.mapToGlobal(QPoint(400, 60))),
-                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(400, 60),
+                         QPointF(window.mapToGlobal(QPoint(400, 60))), Qt::LeftButton,
+                         Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&window, &move);
         QCOMPARE(window.pos(), before);
 
@@ -301,8 +322,10 @@ private slots:
         QTRY_VERIFY(window.windowState() & Qt::WindowMaximized);
         QVERIFY(maximise->isChecked());
 
-        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition, QStringLiteral("1"));
-        QTest::mouseClick(window.findChild<QAbstractButton *>(QStringLiteral("btnClose")), Qt::LeftButton);
+        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition,
+                          QStringLiteral("1"));
+        QTest::mouseClick(window.findChild<QAbstractButton *>(QStringLiteral("btnClose")),
+                          Qt::LeftButton);
         QVERIFY(!window.isVisible());
         trayIcon(&window)->contextMenu()->actions().first()->trigger(); // "显示"
         QVERIFY(window.isVisible());
@@ -312,8 +335,9 @@ private slots:
 
         const QPoint before = window.pos();
         QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 20));
-        QMouseEvent move(QEvent::MouseMove, QPointF(340, 50), QPointF(window.mapToGlobal(QPoint(340, 50))),
-                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(340, 50),
+                         QPointF(window.mapToGlobal(QPoint(340, 50))), Qt::LeftButton,
+                         Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&window, &move);
         QCOMPARE(window.pos(), before + QPoint(40, 30));
 
@@ -330,11 +354,15 @@ private slots:
         MainWidget window;
         window.setTrayProbe([] { return true; });
         QStringList notices;
-        window.setTrayNotifier([&notices](const QString &title, const QString &text) { notices << title + '|' + text; });
+        window.setTrayNotifier([&notices](const QString &title, const QString &text) {
+            notices << title + '|' + text;
+        });
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition, QStringLiteral("1"));
-        QTest::mouseClick(window.findChild<QAbstractButton *>(QStringLiteral("btnClose")), Qt::LeftButton);
+        Settings::setText(m_env->state().settings.get(), SettingKeys::ClosePosition,
+                          QStringLiteral("1"));
+        QTest::mouseClick(window.findChild<QAbstractButton *>(QStringLiteral("btnClose")),
+                          Qt::LeftButton);
         QVERIFY(!window.isVisible());
 
         window.showShutdown(); // what the download queue asks for when the last lesson is done
@@ -345,8 +373,10 @@ private slots:
         QVERIFY(countdown->isVisible());
         auto *cancel = countdown->findChild<QAbstractButton *>(QStringLiteral("btnCancel"));
         QVERIFY(cancel);
-        QCOMPARE(window.childAt(cancel->mapTo(&window, cancel->rect().center())), static_cast<QWidget *>(cancel));
-        QCOMPARE(notices, QStringList() << QStringLiteral("Lumra医考网校|全部下载已完成，电脑将在30秒后关机"));
+        QCOMPARE(window.childAt(cancel->mapTo(&window, cancel->rect().center())),
+                 static_cast<QWidget *>(cancel));
+        QCOMPARE(notices, QStringList() << QStringLiteral(
+                              "Lumra医考网校|全部下载已完成，电脑将在30秒后关机"));
         QTest::mouseClick(cancel, Qt::LeftButton);
         QVERIFY(countdown->isHidden());
 

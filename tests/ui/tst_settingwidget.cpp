@@ -5,22 +5,22 @@
 #include "app/AppState.h"
 #include "app/SettingKeys.h"
 #include "app/Settings.h"
-#include "download/FileStream.h"
 #include "download/DownloadFolderRule.h"
+#include "download/FileStream.h"
 #include "download/StoreFolders.h"
 #include "platform/Autostart.h"
 #include "ui/SettingWidget.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
-#include <QLabel>
-#include <QListView>
-#include <QPushButton>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -99,7 +99,8 @@ private slots:
         open();
         QVERIFY(dialog()->isVisible());
         QCOMPARE(dialog()->titleLabel()->text(), QStringLiteral("基本设置"));
-        const QStringList checks{QStringLiteral("开机时自动启动"), QStringLiteral("自动开始未完成的任务"),
+        const QStringList checks{QStringLiteral("开机时自动启动"),
+                                 QStringLiteral("自动开始未完成的任务"),
                                  QStringLiteral("下载完成后提示"), QStringLiteral("下载完成后关机"),
                                  QStringLiteral("记忆上次文件播放的位置")};
         for (const QString &text : checks) {
@@ -119,9 +120,10 @@ private slots:
 
     void loadsStoredChoices()
     {
-        for (const char *key : {SettingKeys::Autorun, SettingKeys::MinimizePosition, SettingKeys::ClosePosition,
-                                SettingKeys::AutoDownload, SettingKeys::DoneTip, SettingKeys::DoneShutdown,
-                                SettingKeys::WatchTime})
+        for (const char *key :
+             {SettingKeys::Autorun, SettingKeys::MinimizePosition, SettingKeys::ClosePosition,
+              SettingKeys::AutoDownload, SettingKeys::DoneTip, SettingKeys::DoneShutdown,
+              SettingKeys::WatchTime})
             Settings::setText(settings(), key, QStringLiteral("1"));
         open();
         for (QCheckBox *each : dialog()->findChildren<QCheckBox *>())
@@ -136,13 +138,14 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("offValue");
-        QTest::newRow("auto") << QStringLiteral("自动开始未完成的任务") << QString(SettingKeys::AutoDownload)
-                              << QStringLiteral("2");
-        QTest::newRow("tip") << QStringLiteral("下载完成后提示") << QString(SettingKeys::DoneTip) << QStringLiteral("0");
-        QTest::newRow("shutdown") << QStringLiteral("下载完成后关机") << QString(SettingKeys::DoneShutdown)
-                                  << QStringLiteral("0");
-        QTest::newRow("position") << QStringLiteral("记忆上次文件播放的位置") << QString(SettingKeys::WatchTime)
-                                  << QStringLiteral("0");
+        QTest::newRow("auto") << QStringLiteral("自动开始未完成的任务")
+                              << QString(SettingKeys::AutoDownload) << QStringLiteral("2");
+        QTest::newRow("tip") << QStringLiteral("下载完成后提示") << QString(SettingKeys::DoneTip)
+                             << QStringLiteral("0");
+        QTest::newRow("shutdown") << QStringLiteral("下载完成后关机")
+                                  << QString(SettingKeys::DoneShutdown) << QStringLiteral("0");
+        QTest::newRow("position") << QStringLiteral("记忆上次文件播放的位置")
+                                  << QString(SettingKeys::WatchTime) << QStringLiteral("0");
     }
 
     void checkBoxesWriteTheirValues()
@@ -165,13 +168,15 @@ private slots:
         QRadioButton *closeTray = radios(QStringLiteral("托盘")).value(1);
         QVERIFY(minTray && closeTray);
         // The first "托盘" is the one sharing a row with "任务栏".
-        if (minTray->parentWidget() != control<QRadioButton>(QStringLiteral("任务栏"))->parentWidget())
+        if (minTray->parentWidget()
+            != control<QRadioButton>(QStringLiteral("任务栏"))->parentWidget())
             std::swap(minTray, closeTray);
 
         minTray->click();
         QCOMPARE(stored(SettingKeys::MinimizePosition), QStringLiteral("1"));
         QVERIFY(stored(SettingKeys::ClosePosition).isEmpty());
-        QVERIFY(control<QRadioButton>(QStringLiteral("退出"))->isChecked()); // pairs are independent
+        QVERIFY(
+            control<QRadioButton>(QStringLiteral("退出"))->isChecked()); // pairs are independent
         control<QRadioButton>(QStringLiteral("任务栏"))->click();
         QCOMPARE(stored(SettingKeys::MinimizePosition), QStringLiteral("2"));
 
@@ -194,7 +199,8 @@ private slots:
         const QString cannotWrite = QStringLiteral("该文件夹无法写入，请选择其他文件夹");
         const QString dataFolder = QStringLiteral("该文件夹属于程序数据文件夹，请选择其他文件夹");
         QTest::newRow("drive and underscore") << root + QStringLiteral("/lesson_1") << QString();
-        QTest::newRow("home folder") << root + QStringLiteral("/home/student/lumraVideo") << QString();
+        QTest::newRow("home folder")
+            << root + QStringLiteral("/home/student/lumraVideo") << QString();
         QTest::newRow("space") << root + QStringLiteral("/my videos") << QString();
         QTest::newRow("chinese") << root + QStringLiteral("/视频") << QString();
         QTest::newRow("chinese downloads") << root + QStringLiteral("/下载/课程") << QString();
@@ -208,7 +214,8 @@ private slots:
         QTest::newRow("relative") << QStringLiteral("lumraVideo") << cannotCreate;
         QTest::newRow("data folder") << data << dataFolder;
         QTest::newRow("inside data folder") << data + QStringLiteral("/videos") << dataFolder;
-        QTest::newRow("data folder by a link") << root + QStringLiteral("/data-link/user") << dataFolder;
+        QTest::newRow("data folder by a link")
+            << root + QStringLiteral("/data-link/user") << dataFolder;
     }
 
     void pathCharacters()
@@ -223,7 +230,8 @@ private slots:
             QVERIFY(!QFileInfo::exists(path));
         // The test file does not stay behind.
         if (refusal.isEmpty())
-            QCOMPARE(QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+            QCOMPARE(QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                     QStringList());
     }
 
     void folderChoice()
@@ -243,7 +251,8 @@ private slots:
         // A folder inside the program's data is refused and logged; the old folder stays.
         offered = m_env->state().dataDir + QStringLiteral("/videos");
         QTest::mouseClick(change, Qt::LeftButton);
-        QCOMPARE(m_answers->messages(), QStringList() << QStringLiteral("该文件夹属于程序数据文件夹，请选择其他文件夹"));
+        QCOMPARE(m_answers->messages(),
+                 QStringList() << QStringLiteral("该文件夹属于程序数据文件夹，请选择其他文件夹"));
         QCOMPARE(stored(SettingKeys::VideoPath), before);
         QCOMPARE(dialog()->pathEdit()->text(), before);
         QCOMPARE(m_env->state().downloadDir, before);
@@ -306,7 +315,8 @@ private slots:
         QTest::mouseClick(control<QPushButton>(QStringLiteral("更改目录")), Qt::LeftButton);
         QCOMPARE(directory, QDir(m_env->state().downloadDir).absolutePath());
         QVERIFY2(labels.contains(QStringLiteral("选择")) && labels.contains(QStringLiteral("取消"))
-                     && labels.contains(QStringLiteral("查找范围：")) && labels.contains(QStringLiteral("文件夹：")),
+                     && labels.contains(QStringLiteral("查找范围："))
+                     && labels.contains(QStringLiteral("文件夹：")),
                  qPrintable(labels.join(QLatin1Char('|'))));
         QVERIFY2(listBackground.lightness() > 200, qPrintable(listBackground.name()));
         QVERIFY2(listText.lightness() < 120, qPrintable(listText.name()));
@@ -324,9 +334,10 @@ private slots:
     void autostartEntry()
     {
         open();
-        const QString entry = m_config.path() + QStringLiteral("/autostart/")
-                              + QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
-                              + QStringLiteral(".desktop");
+        const QString entry =
+            m_config.path() + QStringLiteral("/autostart/")
+            + QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
+            + QStringLiteral(".desktop");
         QCOMPARE(Autostart::entryPath(), entry);
         QVERIFY(!QFile::exists(entry));
 
@@ -338,7 +349,8 @@ private slots:
         file.close();
         QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
         QVERIFY(text.contains(QStringLiteral("Type=Application\n")));
-        QVERIFY(text.contains(QStringLiteral("Exec=\"") + QCoreApplication::applicationFilePath() + QStringLiteral("\"\n")));
+        QVERIFY(text.contains(QStringLiteral("Exec=\"") + QCoreApplication::applicationFilePath()
+                              + QStringLiteral("\"\n")));
 
         QTest::mouseClick(box(QStringLiteral("开机时自动启动")), Qt::LeftButton, {}, QPoint(8, 12));
         QCOMPARE(stored(SettingKeys::Autorun), QStringLiteral("0"));
@@ -356,7 +368,8 @@ private slots:
         qputenv("XDG_CONFIG_HOME", saved);
         QCOMPARE(Autostart::folder(), m_config.path() + QStringLiteral("/autostart"));
 
-        const QString text = Autostart::entryText(QStringLiteral("/opt/my app/a\"b$c%d"), QStringLiteral("名"));
+        const QString text =
+            Autostart::entryText(QStringLiteral("/opt/my app/a\"b$c%d"), QStringLiteral("名"));
         QVERIFY(text.contains(QStringLiteral("Exec=\"/opt/my app/a\\\"b\\$c%%d\"\n")));
         QVERIFY(text.contains(QStringLiteral("Name=名\n")));
     }
@@ -380,7 +393,8 @@ private slots:
 
         m_answers->queueCancel();
         QTest::mouseClick(clear, Qt::LeftButton);
-        QCOMPARE(m_answers->messages(), QStringList() << QStringLiteral("确定删除全部缓存？（将删除所有已下载课程）"));
+        QCOMPARE(m_answers->messages(),
+                 QStringList() << QStringLiteral("确定删除全部缓存？（将删除所有已下载课程）"));
         QCOMPARE(state.user.downloads.size(), 1);
         QVERIFY(QFile::exists(segment.fileName()));
 

@@ -77,7 +77,10 @@ private:
         QTest::mouseClick(login()->loginButton(), Qt::LeftButton);
     }
 
-    QString freshAccountName() { return QStringLiteral("1770000%1").arg(++m_accountCounter, 4, 10, QLatin1Char('0')); }
+    QString freshAccountName()
+    {
+        return QStringLiteral("1770000%1").arg(++m_accountCounter, 4, 10, QLatin1Char('0'));
+    }
 
 private slots:
     void initTestCase()
@@ -151,8 +154,10 @@ private slots:
 
         const QList<QUrlQuery> sent = queries(QStringLiteral("dologin"));
         QCOMPARE(sent.size(), 1);
-        QCOMPARE(sent.first().queryItemValue(QStringLiteral("username")), QStringLiteral("13800138000"));
-        QCOMPARE(sent.first().queryItemValue(QStringLiteral("password")), QStringLiteral("lumra2026"));
+        QCOMPARE(sent.first().queryItemValue(QStringLiteral("username")),
+                 QStringLiteral("13800138000"));
+        QCOMPARE(sent.first().queryItemValue(QStringLiteral("password")),
+                 QStringLiteral("lumra2026"));
         QVERIFY(m_answers->messages().isEmpty());
     }
 
@@ -173,7 +178,8 @@ private slots:
         QVERIFY(m_service.setFaults({{QStringLiteral("html"), QStringLiteral("dologin")}}));
         signIn(QStringLiteral("13800138000"), QStringLiteral("lumra2026"));
         QVERIFY(waitFor([this] { return m_answers->messages().size() == 2; }));
-        QCOMPARE(m_answers->messages().last(), QStringLiteral("服务器返回了无法识别的内容，请稍后重试"));
+        QCOMPARE(m_answers->messages().last(),
+                 QStringLiteral("服务器返回了无法识别的内容，请稍后重试"));
         QVERIFY(!m_env->state().signedIn);
         QVERIFY(login()->loginButton()->isEnabled());
         QVERIFY(m_service.clearFaults());
@@ -185,8 +191,10 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("message");
         QTest::newRow("both empty") << QString() << QString() << QStringLiteral("请输入用户名！");
-        QTest::newRow("blank name") << QStringLiteral("   ") << QStringLiteral("x") << QStringLiteral("请输入用户名！");
-        QTest::newRow("no password") << QStringLiteral("13800138000") << QString() << QStringLiteral("请输入密码！");
+        QTest::newRow("blank name")
+            << QStringLiteral("   ") << QStringLiteral("x") << QStringLiteral("请输入用户名！");
+        QTest::newRow("no password")
+            << QStringLiteral("13800138000") << QString() << QStringLiteral("请输入密码！");
         QTest::newRow("blank password") << QStringLiteral("13800138000") << QStringLiteral("  ")
                                         << QStringLiteral("请输入密码！");
     }
@@ -285,22 +293,27 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString five(5, QLatin1Char('a'));
         const QString twentyOne(21, QLatin1Char('a'));
-        QTest::newRow("empty name") << QString() << QStringLiteral("abcdef") << QStringLiteral("abcdef")
-                                    << QStringLiteral("请输入用户名");
-        QTest::newRow("blank name") << QStringLiteral("  ") << QString() << QString() << QStringLiteral("请输入用户名");
-        QTest::newRow("empty password") << QStringLiteral("n") << QString() << QString()
-                                        << QStringLiteral("请输入密码");
-        QTest::newRow("empty confirmation") << QStringLiteral("n") << QStringLiteral("abcdef") << QStringLiteral(" ")
-                                            << QStringLiteral("请确认密码");
-        QTest::newRow("mismatch") << QStringLiteral("n") << QStringLiteral("abcdef") << QStringLiteral("abcdeg")
+        QTest::newRow("empty name") << QString() << QStringLiteral("abcdef")
+                                    << QStringLiteral("abcdef") << QStringLiteral("请输入用户名");
+        QTest::newRow("blank name")
+            << QStringLiteral("  ") << QString() << QString() << QStringLiteral("请输入用户名");
+        QTest::newRow("empty password")
+            << QStringLiteral("n") << QString() << QString() << QStringLiteral("请输入密码");
+        QTest::newRow("empty confirmation") << QStringLiteral("n") << QStringLiteral("abcdef")
+                                            << QStringLiteral(" ") << QStringLiteral("请确认密码");
+        QTest::newRow("mismatch") << QStringLiteral("n") << QStringLiteral("abcdef")
+                                  << QStringLiteral("abcdeg")
                                   << QStringLiteral("两次输入的密码不一样");
-        QTest::newRow("mismatch before length") << QStringLiteral("n") << five << QStringLiteral("b")
-                                                << QStringLiteral("两次输入的密码不一样");
-        QTest::newRow("5 characters") << QStringLiteral("n") << five << five << QStringLiteral("密码长度不符合要求");
+        QTest::newRow("mismatch before length")
+            << QStringLiteral("n") << five << QStringLiteral("b")
+            << QStringLiteral("两次输入的密码不一样");
+        QTest::newRow("5 characters")
+            << QStringLiteral("n") << five << five << QStringLiteral("密码长度不符合要求");
         QTest::newRow("21 characters") << QStringLiteral("n") << twentyOne << twentyOne
                                        << QStringLiteral("密码长度不符合要求");
-        QTest::newRow("blanks do not count") << QStringLiteral("n") << QStringLiteral(" abcde ")
-                                             << QStringLiteral("abcde  ") << QStringLiteral("密码长度不符合要求");
+        QTest::newRow("blanks do not count")
+            << QStringLiteral("n") << QStringLiteral(" abcde ") << QStringLiteral("abcde  ")
+            << QStringLiteral("密码长度不符合要求");
     }
 
     void registrationChecks()

@@ -37,12 +37,16 @@ class TwoPartServer : public QObject
 {
 public:
     TwoPartServer(QByteArray header, QByteArray first, QByteArray second, int pauseMs)
-        : m_header(std::move(header)), m_first(std::move(first)), m_second(std::move(second)), m_pauseMs(pauseMs)
+        : m_header(std::move(header))
+        , m_first(std::move(first))
+        , m_second(std::move(second))
+        , m_pauseMs(pauseMs)
     {
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             QTcpSocket *socket = m_server.nextPendingConnection();
             connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                if (!socket->readAll().contains("\r\n\r\n") || socket->property("answered").toBool())
+                if (!socket->readAll().contains("\r\n\r\n")
+                    || socket->property("answered").toBool())
                     return;
                 socket->setProperty("answered", true);
                 socket->write(m_header + "\r\n" + m_first);
@@ -55,7 +59,10 @@ public:
         m_server.listen(QHostAddress::LocalHost);
     }
 
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1/setup").arg(m_server.serverPort()); }
+    QString url() const
+    {
+        return QStringLiteral("http://127.0.0.1:%1/setup").arg(m_server.serverPort());
+    }
 
 private:
     QTcpServer m_server;
@@ -72,7 +79,8 @@ class TestUpdateWidget : public QObject
     Q_OBJECT
 
 private:
-    DemoService m_service{QStringList() << QStringLiteral("--update-version") << QStringLiteral("3.5.0.0")};
+    DemoService m_service{QStringList()
+                          << QStringLiteral("--update-version") << QStringLiteral("3.5.0.0")};
     std::unique_ptr<Environment> m_env;
     QTemporaryDir m_scratch;
 
@@ -80,7 +88,8 @@ private:
     UpdateWidget *update() { return updateWidget(window()); }
     QString installer(const QString &version)
     {
-        return m_env->state().dataDir + QLatin1Char('/') + version + PlatformPaths::installerExtension();
+        return m_env->state().dataDir + QLatin1Char('/') + version
+               + PlatformPaths::installerExtension();
     }
     QString shutdownMarker() const { return m_scratch.path() + QStringLiteral("/shutdown-ran"); }
 
@@ -128,7 +137,8 @@ private slots:
     {
         // Never the real command, in any test of this file.
         QVERIFY(m_scratch.isValid());
-        qputenv("LUMRA_SHUTDOWN_COMMAND", QByteArray("echo ran >> '") + shutdownMarker().toUtf8() + "'");
+        qputenv("LUMRA_SHUTDOWN_COMMAND",
+                QByteArray("echo ran >> '") + shutdownMarker().toUtf8() + "'");
         applyTheme();
         QString error;
         QVERIFY2(startDemo(m_service, &error), qPrintable(error));
@@ -180,7 +190,8 @@ private slots:
         QFile file(target);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.size(), qint64(300 * 1024));
-        QCOMPARE(file.read(4), QByteArray("\x7f" "ELF"));
+        QCOMPARE(file.read(4), QByteArray("\x7f"
+                                          "ELF"));
 
         QCOMPARE(update()->statusLabel()->text(), QStringLiteral("已有新版本：3.5.0.0"));
         QVERIFY(update()->notesLabel()->text().contains(QStringLiteral("优化课程下载速度")));
@@ -201,22 +212,27 @@ private slots:
         {
             QFile old(target);
             QVERIFY(old.open(QIODevice::WriteOnly));
-            old.write("\x7f" "ELF installer downloaded before");
+            old.write("\x7f"
+                      "ELF installer downloaded before");
         }
         m_env->api()->getPcUpdate();
         QVERIFY(waitFor([this] { return banner(window())->height() > 0; }));
         QVERIFY(!QFile::exists(target + QStringLiteral(".download")));
         QFile kept(target);
         QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), QByteArray("\x7f" "ELF installer downloaded before"));
+        QCOMPARE(kept.readAll(), QByteArray("\x7f"
+                                            "ELF installer downloaded before"));
         QCOMPARE(m_env->state().installerPath, target);
         QVERIFY(QFile::remove(target));
     }
 
     void replyWithoutSizeLeavesFillAlone()
     {
-        const QByteArray half = "\x7f" "ELF" + QByteArray(64 * 1024 - 4, 'x');
-        TwoPartServer server("HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n", half, half, 400);
+        const QByteArray half = "\x7f"
+                                "ELF"
+                                + QByteArray(64 * 1024 - 4, 'x');
+        TwoPartServer server("HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n", half,
+                             half, 400);
         offer(QStringLiteral("3.6.0.0"), server.url());
         const QString partial = installer(QStringLiteral("3.6.0.0")) + QStringLiteral(".download");
         QVERIFY(waitFor([&] { return QFileInfo(partial).size() >= half.size(); }));
@@ -230,9 +246,11 @@ private slots:
     // A transfer that breaks off leaves nothing: no partial file, no installer, no banner.
     void brokenDownloadLeavesNothing()
     {
-        const QByteArray half = "\x7f" "ELF" + QByteArray(32 * 1024 - 4, 'y');
-        TwoPartServer server("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\nConnection: close\r\n", half,
-                             QByteArray(), 100);
+        const QByteArray half = "\x7f"
+                                "ELF"
+                                + QByteArray(32 * 1024 - 4, 'y');
+        TwoPartServer server("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\nConnection: close\r\n",
+                             half, QByteArray(), 100);
         offer(QStringLiteral("3.7.0.0"), server.url());
         const QString partial = installer(QStringLiteral("3.7.0.0")) + QStringLiteral(".download");
         QVERIFY(waitFor([&] { return QFileInfo(partial).size() >= half.size(); }));
@@ -248,7 +266,8 @@ private slots:
     // Through redirects to a mirror the installer arrives byte for byte as served directly.
     void installerThroughRedirects()
     {
-        const QString url = m_service.webUrl(QStringLiteral("/download/lumra-setup-3.8.0.0.AppImage")).toString();
+        const QString url =
+            m_service.webUrl(QStringLiteral("/download/lumra-setup-3.8.0.0.AppImage")).toString();
         QNetworkAccessManager network;
         QNetworkReply *direct = network.get(QNetworkRequest(QUrl(url)));
         QVERIFY(waitFor([direct] { return direct->isFinished(); }));
@@ -294,25 +313,34 @@ private slots:
                 response.body = "<html>not found</html>";
             } else if (mode == QLatin1String("endless")) {
                 response.kind = MiniHttpServer::Response::Endless;
-                response.body = "\x7f" "ELF" + QByteArray(64 * 1024, 'e');
+                response.body = "\x7f"
+                                "ELF"
+                                + QByteArray(64 * 1024, 'e');
                 response.endlessLimit = qint64(400) << 20;
             } else if (mode == QLatin1String("huge length")) {
                 response.kind = MiniHttpServer::Response::Endless;
-                response.body = "\x7f" "ELF" + QByteArray(1024, 'e');
+                response.body = "\x7f"
+                                "ELF"
+                                + QByteArray(1024, 'e');
                 response.contentLength = qint64(1) << 40;
                 response.bytesPerSecond = 64 * 1024;
             } else {
-                response.body = "\x7f" "ELF" + QByteArray(300 * 1024, 'w');
+                response.body = "\x7f"
+                                "ELF"
+                                + QByteArray(300 * 1024, 'w');
             }
             return response;
         });
         QString url = server.url("/setup.AppImage");
         if (mode == QLatin1String("html")) {
             QVERIFY(m_service.setFaults({{QStringLiteral("html"), QStringLiteral("installer")}}));
-            url = m_service.webUrl(QStringLiteral("/download/lumra-setup-3.9.0.0.AppImage")).toString();
+            url = m_service.webUrl(QStringLiteral("/download/lumra-setup-3.9.0.0.AppImage"))
+                      .toString();
         }
         // A file system that takes no more than 100 KB of any file: writes beyond fail.
-        struct rlimit saved {};
+        struct rlimit saved
+        {
+        };
         const bool limitWrites = mode == QLatin1String("write error");
         if (limitWrites) {
             QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -323,8 +351,9 @@ private slots:
         }
         offer(version, url);
         const QString partial = installer(version) + QStringLiteral(".download");
-        const bool ended = waitFor([&] { return !server.requests().isEmpty() || mode == QLatin1String("html"); })
-                           && waitFor([&] { return !QFile::exists(partial); }, 30000);
+        const bool ended =
+            waitFor([&] { return !server.requests().isEmpty() || mode == QLatin1String("html"); })
+            && waitFor([&] { return !QFile::exists(partial); }, 30000);
         QTest::qWait(500);
         if (limitWrites)
             setrlimit(RLIMIT_FSIZE, &saved);
@@ -337,7 +366,8 @@ private slots:
 
     void versionCannotLeaveTheDataFolder()
     {
-        offer(QStringLiteral("../../4.0.0.0"), m_service.webUrl(QStringLiteral("/download/x.exe")).toString());
+        offer(QStringLiteral("../../4.0.0.0"),
+              m_service.webUrl(QStringLiteral("/download/x.exe")).toString());
         QTest::qWait(200);
         QCOMPARE(update()->statusLabel()->text(), QStringLiteral("已经是最新版本啦~"));
         QVERIFY(m_env->state().installerPath.isEmpty());
@@ -352,9 +382,11 @@ private slots:
         qunsetenv("LUMRA_SHUTDOWN_COMMAND");
         const QStringList system = Shutdown::command(); // only looked at, never started
         qputenv("LUMRA_SHUTDOWN_COMMAND", saved);
-        QCOMPARE(system, QStringList() << QStringLiteral("systemctl") << QStringLiteral("poweroff"));
-        QCOMPARE(Shutdown::command(),
-                 QStringList() << QStringLiteral("/bin/sh") << QStringLiteral("-c") << QString::fromUtf8(saved));
+        QCOMPARE(system, QStringList()
+                             << QStringLiteral("systemctl") << QStringLiteral("poweroff"));
+        QCOMPARE(Shutdown::command(), QStringList()
+                                          << QStringLiteral("/bin/sh") << QStringLiteral("-c")
+                                          << QString::fromUtf8(saved));
     }
 
     void countdownCancelledAndReopened()

@@ -44,11 +44,12 @@ private slots:
     void imageButtonSheets()
     {
         ImageButton withHover(QStringLiteral("min"), QStringLiteral("min_h"));
-        QCOMPARE(withHover.styleSheet(),
-                 QStringLiteral("QPushButton{background:url(:/pexil/pexil/min.png) no-repeat center;"
-                                "border: none;}"
-                                "QPushButton::hover{ background:url(:/pexil/pexil/min_h.png) "
-                                "no-repeat center;}"));
+        QCOMPARE(
+            withHover.styleSheet(),
+            QStringLiteral("QPushButton{background:url(:/pexil/pexil/min.png) no-repeat center;"
+                           "border: none;}"
+                           "QPushButton::hover{ background:url(:/pexil/pexil/min_h.png) "
+                           "no-repeat center;}"));
         QCOMPARE(withHover.cursor().shape(), Qt::PointingHandCursor);
         // Reached with Tab, never taken by a click (which would pull the focus out of a field).
         QCOMPARE(withHover.focusPolicy(), Qt::TabFocus);
@@ -70,8 +71,8 @@ private slots:
                                 "QPushButton:checked {background: url(:/pexil/pexil/spend.png) "
                                 "no-repeat center;border: none;}"));
 
-        ImageCheckButton four(QStringLiteral("max"), QStringLiteral("max_h"), QStringLiteral("normal"),
-                              QStringLiteral("normal_h"));
+        ImageCheckButton four(QStringLiteral("max"), QStringLiteral("max_h"),
+                              QStringLiteral("normal"), QStringLiteral("normal_h"));
         QVERIFY(four.isCheckable());
         QCOMPARE(four.cursor().shape(), Qt::PointingHandCursor);
         QCOMPARE(four.styleSheet(),
@@ -91,16 +92,17 @@ private slots:
                                QStringLiteral("btnClassDis"), QStringLiteral("btnClassDis"));
         QCOMPARE(radio.focusPolicy(), Qt::TabFocus);
         QCOMPARE(radio.cursor().shape(), Qt::PointingHandCursor);
-        QCOMPARE(radio.styleSheet(),
-                 QStringLiteral("QRadioButton::indicator{border-image:none;}"
-                                "QRadioButton {background: url(:/pexil/pexil/btnClass.png) "
-                                "no-repeat center;border: none;}"
-                                "QRadioButton::unchecked::hover {background: "
-                                "url(:/pexil/pexil/btnClassHover.png) no-repeat center;border: none;}"
-                                "QRadioButton::checked {background: "
-                                "url(:/pexil/pexil/btnClassDis.png) no-repeat center;border: none;}"
-                                "QRadioButton::checked::hover {background: "
-                                "url(:/pexil/pexil/btnClassDis.png) no-repeat center;border: none;}"));
+        QCOMPARE(
+            radio.styleSheet(),
+            QStringLiteral("QRadioButton::indicator{border-image:none;}"
+                           "QRadioButton {background: url(:/pexil/pexil/btnClass.png) "
+                           "no-repeat center;border: none;}"
+                           "QRadioButton::unchecked::hover {background: "
+                           "url(:/pexil/pexil/btnClassHover.png) no-repeat center;border: none;}"
+                           "QRadioButton::checked {background: "
+                           "url(:/pexil/pexil/btnClassDis.png) no-repeat center;border: none;}"
+                           "QRadioButton::checked::hover {background: "
+                           "url(:/pexil/pexil/btnClassDis.png) no-repeat center;border: none;}"));
     }
 
     void labelSheets()

@@ -14,11 +14,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QHBoxLayout>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMovie>
 #include <QPointer>
+#include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -130,7 +130,8 @@ private slots:
         QTimer ticker;
         connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
         ticker.start(10);
-        QTimer::singleShot(100, this, [this] { QTest::mouseClick(m_box->okButton(), Qt::LeftButton); });
+        QTimer::singleShot(100, this,
+                           [this] { QTest::mouseClick(m_box->okButton(), Qt::LeftButton); });
         QCOMPARE(m_box->showMessage(QStringLiteral("继续？"), 0), 0);
         QVERIFY(ticks >= 3);
     }
@@ -219,7 +220,8 @@ private slots:
         field->setFocus();
         PopWidget dialog(QStringLiteral("关于"), m_host);
         dialog.setGeometry(m_host->rect());
-        auto *button = new StyleButton(QStringLiteral("确认"), QStringLiteral("btnOK"), dialog.contentArea());
+        auto *button =
+            new StyleButton(QStringLiteral("确认"), QStringLiteral("btnOK"), dialog.contentArea());
         auto *row = new QHBoxLayout(dialog.contentArea());
         row->addWidget(button);
         int clicks = 0;
@@ -282,7 +284,8 @@ private slots:
     {
         int inner = -1;
         QTimer::singleShot(0, this, [&] {
-            QTimer::singleShot(0, this, [this] { QTest::mouseClick(m_box->okButton(), Qt::LeftButton); });
+            QTimer::singleShot(0, this,
+                               [this] { QTest::mouseClick(m_box->okButton(), Qt::LeftButton); });
             inner = m_box->showMessage(QStringLiteral("第二个问题"), 0);
         });
         const int outer = m_box->showMessage(QStringLiteral("第一个问题"), 0);
@@ -321,7 +324,8 @@ private slots:
     void resultKeepsLastAnswer()
     {
         QCOMPARE(m_box->result(), 1);
-        QTimer::singleShot(0, this, [this] { QTest::mouseClick(m_box->okButton(), Qt::LeftButton); });
+        QTimer::singleShot(0, this,
+                           [this] { QTest::mouseClick(m_box->okButton(), Qt::LeftButton); });
         m_box->showMessage(QStringLiteral("一"), 1);
         m_box->showTip(QStringLiteral("二"), 10);
         QCOMPARE(m_box->result(), 0);
@@ -370,7 +374,8 @@ private slots:
         check->setChecked(true);
         check->move(40, 80);
         for (int i = 0; i < 2; ++i) {
-            auto *setting = new QRadioButton(i ? QStringLiteral("最小化到托盘") : QStringLiteral("退出程序"), page);
+            auto *setting = new QRadioButton(
+                i ? QStringLiteral("最小化到托盘") : QStringLiteral("退出程序"), page);
             setting->setObjectName(QStringLiteral("rdSetting"));
             setting->setChecked(i == 0);
             setting->move(140 + 150 * i, 80);

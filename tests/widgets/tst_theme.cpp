@@ -13,42 +13,160 @@
 
 namespace {
 
-const QStringList kImages = {
-    "btnDownload.png", "downing.png", "loading.gif", "normal_h.png", "ztz.png", "16_16.png",
-    "play.png", "ckun.png", "btnQA.png", "normal.png", "max.png", "p_max.png", "recovery.png",
-    "fullscreen.png", "min.png", "p_min.png", "min_h.png", "btnClass.png", "logo.png",
-    "btnUserHover.png", "btnQADis.png", "done.png", "addmore.png", "p_close.png", "close.png",
-    "ck.png", "btnDownloadHover.png", "voice_j_h.png", "nocourse.png", "btnBack.png",
-    "fullscreen_h.png", "rd.png", "sb.png", "xz.png", "arrowdown.png", "recovery_h.png",
-    "btnClassHover.png", "bar.png", "btnUser.png", "back2.png", "spend_h.png", "btnQAHover.png",
-    "ddz.png", "alterpwd.png", "pwdtip.png", "close_m.png", "close_h.png", "voice_h.png",
-    "voice_j.png", "rdun.png", "nametip.png", "spend.png", "lumra.ico", "btnUserDis.png",
-    "btnBigStart.png", "p_normal.png", "btnDownloadDis.png", "wxpta_03.png", "btnClassDis.png",
-    "max_h.png", "play_h.png", "voice.png"};
+const QStringList kImages = {"btnDownload.png",
+                             "downing.png",
+                             "loading.gif",
+                             "normal_h.png",
+                             "ztz.png",
+                             "16_16.png",
+                             "play.png",
+                             "ckun.png",
+                             "btnQA.png",
+                             "normal.png",
+                             "max.png",
+                             "p_max.png",
+                             "recovery.png",
+                             "fullscreen.png",
+                             "min.png",
+                             "p_min.png",
+                             "min_h.png",
+                             "btnClass.png",
+                             "logo.png",
+                             "btnUserHover.png",
+                             "btnQADis.png",
+                             "done.png",
+                             "addmore.png",
+                             "p_close.png",
+                             "close.png",
+                             "ck.png",
+                             "btnDownloadHover.png",
+                             "voice_j_h.png",
+                             "nocourse.png",
+                             "btnBack.png",
+                             "fullscreen_h.png",
+                             "rd.png",
+                             "sb.png",
+                             "xz.png",
+                             "arrowdown.png",
+                             "recovery_h.png",
+                             "btnClassHover.png",
+                             "bar.png",
+                             "btnUser.png",
+                             "back2.png",
+                             "spend_h.png",
+                             "btnQAHover.png",
+                             "ddz.png",
+                             "alterpwd.png",
+                             "pwdtip.png",
+                             "close_m.png",
+                             "close_h.png",
+                             "voice_h.png",
+                             "voice_j.png",
+                             "rdun.png",
+                             "nametip.png",
+                             "spend.png",
+                             "lumra.ico",
+                             "btnUserDis.png",
+                             "btnBigStart.png",
+                             "p_normal.png",
+                             "btnDownloadDis.png",
+                             "wxpta_03.png",
+                             "btnClassDis.png",
+                             "max_h.png",
+                             "play_h.png",
+                             "voice.png"};
 
 // The rules the screens rely on, in the order the sheet must keep them.
-const QStringList kSelectorOrder = {
-    "#MainNavigateWidget", "#FtpWidget", "#lblContent14_B5BAC4", "#lblContent12_FFF",
-    "#MainBorder", "#ContentWidget", "#LoadingWidget", "#MainWidget", "#TitleWidget",
-    "#NavigatWidget", "#FormPlayer", "#MessageBoxTitle", "#MessageBoxBottom", "#Mask",
-    "#MessageBox", "#CourseItem", "#CountBox", "#Banner", "#WhiteWidget", "#f8Widget",
-    "#btnControl", "#btnTitle", "#btnTitle:hover", "#btnLogin", "#btnLogin:hover",
-    "#btnLogin:pressed", "#btnEsc", "#btnEsc2", "#btnOK3", "#btnChangeDir", "#btnCancel", "#btnOK",
-    "#btnRelogin", "#btnCourseDown", "#btnEdit", "#btnDelete", "#btnCourseCancel", "#btnDownTitle",
-    "#btnDownTitle:hover", "#btnDownTitle:checked", "#btnPauseAll", "#btnBanner",
-    "#btnBanner:hover", "#btnBanner:pressed", "#txtName", "#txtPath", "#lblReg",
-    "QLabel#lblUserInfo", "QLabel#lblClass", "QLabel#lblLine", "QLabel#label14999", "QLabel#xgcg",
-    "QLabel#lblCourseZhang", "QLabel#lblCourseJie", "QLabel#lblCourseTime", "QLabel#lblCount",
-    "QLabel#lbltime1", "QLabel#lbltime2", "QLabel#progress", "QLabel#labelload",
-    "QLabel#playertitle", "QLabel#TipLabel", "QLabel#lblName", "QLabel#lblPwdTip",
-    "QScrollBar:vertical", "QScrollArea", "QMenu", "QMenu::item", "QMenu::item:selected",
-    "QMenu::separator", "QCheckBox::indicator:unchecked", "QCheckBox::indicator:checked",
-    "QRadioButton#rdSetting::indicator:unchecked", "QRadioButton#rdSetting::indicator:checked",
-    "QCheckBox#ckCourse", "QCheckBox#ckAll", "QComboBox#cmbName", "#btnStudy", "#btnStudy:hover",
-    "#btnStudy:disabled", "QSlider::groove:horizontal", "QSlider::sub-page:horizontal",
-    "QSlider::handle:horizontal", "QSlider::handle:horizontal:hover",
-    "QSlider#volumn::handle:horizontal", "QListWidget", "QTreeView", "QListView", "QComboBox",
-    "QComboBox QAbstractItemView"};
+const QStringList kSelectorOrder = {"#MainNavigateWidget",
+                                    "#FtpWidget",
+                                    "#lblContent14_B5BAC4",
+                                    "#lblContent12_FFF",
+                                    "#MainBorder",
+                                    "#ContentWidget",
+                                    "#LoadingWidget",
+                                    "#MainWidget",
+                                    "#TitleWidget",
+                                    "#NavigatWidget",
+                                    "#FormPlayer",
+                                    "#MessageBoxTitle",
+                                    "#MessageBoxBottom",
+                                    "#Mask",
+                                    "#MessageBox",
+                                    "#CourseItem",
+                                    "#CountBox",
+                                    "#Banner",
+                                    "#WhiteWidget",
+                                    "#f8Widget",
+                                    "#btnControl",
+                                    "#btnTitle",
+                                    "#btnTitle:hover",
+                                    "#btnLogin",
+                                    "#btnLogin:hover",
+                                    "#btnLogin:pressed",
+                                    "#btnEsc",
+                                    "#btnEsc2",
+                                    "#btnOK3",
+                                    "#btnChangeDir",
+                                    "#btnCancel",
+                                    "#btnOK",
+                                    "#btnRelogin",
+                                    "#btnCourseDown",
+                                    "#btnEdit",
+                                    "#btnDelete",
+                                    "#btnCourseCancel",
+                                    "#btnDownTitle",
+                                    "#btnDownTitle:hover",
+                                    "#btnDownTitle:checked",
+                                    "#btnPauseAll",
+                                    "#btnBanner",
+                                    "#btnBanner:hover",
+                                    "#btnBanner:pressed",
+                                    "#txtName",
+                                    "#txtPath",
+                                    "#lblReg",
+                                    "QLabel#lblUserInfo",
+                                    "QLabel#lblClass",
+                                    "QLabel#lblLine",
+                                    "QLabel#label14999",
+                                    "QLabel#xgcg",
+                                    "QLabel#lblCourseZhang",
+                                    "QLabel#lblCourseJie",
+                                    "QLabel#lblCourseTime",
+                                    "QLabel#lblCount",
+                                    "QLabel#lbltime1",
+                                    "QLabel#lbltime2",
+                                    "QLabel#progress",
+                                    "QLabel#labelload",
+                                    "QLabel#playertitle",
+                                    "QLabel#TipLabel",
+                                    "QLabel#lblName",
+                                    "QLabel#lblPwdTip",
+                                    "QScrollBar:vertical",
+                                    "QScrollArea",
+                                    "QMenu",
+                                    "QMenu::item",
+                                    "QMenu::item:selected",
+                                    "QMenu::separator",
+                                    "QCheckBox::indicator:unchecked",
+                                    "QCheckBox::indicator:checked",
+                                    "QRadioButton#rdSetting::indicator:unchecked",
+                                    "QRadioButton#rdSetting::indicator:checked",
+                                    "QCheckBox#ckCourse",
+                                    "QCheckBox#ckAll",
+                                    "QComboBox#cmbName",
+                                    "#btnStudy",
+                                    "#btnStudy:hover",
+                                    "#btnStudy:disabled",
+                                    "QSlider::groove:horizontal",
+                                    "QSlider::sub-page:horizontal",
+                                    "QSlider::handle:horizontal",
+                                    "QSlider::handle:horizontal:hover",
+                                    "QSlider#volumn::handle:horizontal",
+                                    "QListWidget",
+                                    "QTreeView",
+                                    "QListView",
+                                    "QComboBox",
+                                    "QComboBox QAbstractItemView"};
 
 struct Rule
 {
@@ -112,7 +230,7 @@ private slots:
     void placeholdersReplacedInOrder()
     {
         QCOMPARE(Theme::fillPlaceholders(QStringLiteral("a:%color2%;b:%color%;c:url(%path%x.png);"
-                                                         "d:%COLOR%")),
+                                                        "d:%COLOR%")),
                  QStringLiteral("a:#01a39e;b:#1f8784;c:url(:/pexil/pexil/x.png);d:%COLOR%"));
         QVERIFY(!m_sheet.contains(QLatin1String("%color")));
         QVERIFY(!m_sheet.contains(QLatin1String("%path%")));
@@ -138,49 +256,59 @@ private slots:
     {
         QTest::addColumn<QString>("selector");
         QTest::addColumn<QStringList>("declarations");
-        QTest::newRow("title bar") << "#TitleWidget"
+        QTest::newRow("title bar")
+            << "#TitleWidget"
             << QStringList{"background:#f8f8f8", "border-top-left-radius:3px",
                            "border-top:1px solid #ffffff"};
-        QTest::newRow("navigation") << "#NavigatWidget"
-            << QStringList{"background:#fff", "border-bottom-right-radius:3px"};
+        QTest::newRow("navigation")
+            << "#NavigatWidget" << QStringList{"background:#fff", "border-bottom-right-radius:3px"};
         QTest::newRow("banner") << "#Banner"
-            << QStringList{"background:#fff", "border-bottom:1px solid #1f8784",
-                           "border-left:1px solid #1f8784"};
-        QTest::newRow("menu button") << "#btnTitle"
-            << QStringList{"min-width:68px", "min-height:28px", "border:1px solid #d2d2d2",
-                           "border-radius:14px", "color:#333", "font-size:14px"};
-        QTest::newRow("menu button hover") << "#btnTitle:hover"
+                                << QStringList{"background:#fff", "border-bottom:1px solid #1f8784",
+                                               "border-left:1px solid #1f8784"};
+        QTest::newRow("menu button")
+            << "#btnTitle"
+            << QStringList{"min-width:68px",     "min-height:28px", "border:1px solid #d2d2d2",
+                           "border-radius:14px", "color:#333",      "font-size:14px"};
+        QTest::newRow("menu button hover")
+            << "#btnTitle:hover"
             << QStringList{"color:#ffffff", "background:#1f8784", "border:none"};
         QTest::newRow("sign-in") << "#btnLogin"
-            << QStringList{"min-width:379px", "min-height:61px", "background:#01a39e",
-                           "border-radius:3px", "font-size:20px"};
-        QTest::newRow("sign-in pressed") << "#btnLogin:pressed" << QStringList{"background:#1f8784"};
+                                 << QStringList{"min-width:379px", "min-height:61px",
+                                                "background:#01a39e", "border-radius:3px",
+                                                "font-size:20px"};
+        QTest::newRow("sign-in pressed")
+            << "#btnLogin:pressed" << QStringList{"background:#1f8784"};
         QTest::newRow("OK") << "#btnOK"
-            << QStringList{"min-width:90px", "border-radius:5px", "background:#fe8619",
-                           "font-size:16px"};
+                            << QStringList{"min-width:90px", "border-radius:5px",
+                                           "background:#fe8619", "font-size:16px"};
         QTest::newRow("cancel") << "#btnCancel" << QStringList{"background:#c3c3c3"};
-        QTest::newRow("small button") << "#btnChangeDir"
+        QTest::newRow("small button")
+            << "#btnChangeDir"
             << QStringList{"min-width:92px", "min-height:30px", "border:1px solid #d7d7d7",
                            "background:#ebebeb", "font-size:12px"};
         QTest::newRow("progress fill") << "#CountBox" << QStringList{"background:#fe8619"};
-        QTest::newRow("box") << "#MessageBox" << QStringList{"background:#ffffff", "border-radius:5px"};
-        QTest::newRow("menu entry") << "QMenu::item"
+        QTest::newRow("box") << "#MessageBox"
+                             << QStringList{"background:#ffffff", "border-radius:5px"};
+        QTest::newRow("menu entry")
+            << "QMenu::item"
             << QStringList{"color:#333", "height:30px", "width:80px", "margin-left:20px"};
-        QTest::newRow("menu selection") << "QMenu::item:selected" << QStringList{"background:#1f8784"};
-        QTest::newRow("check box") << "QCheckBox::indicator:checked"
-            << QStringList{"image:url(:/pexil/pexil/ck.png)"};
+        QTest::newRow("menu selection")
+            << "QMenu::item:selected" << QStringList{"background:#1f8784"};
+        QTest::newRow("check box")
+            << "QCheckBox::indicator:checked" << QStringList{"image:url(:/pexil/pexil/ck.png)"};
         QTest::newRow("radio") << "QRadioButton#rdSetting::indicator:unchecked"
-            << QStringList{"image:url(:/pexil/pexil/rdun.png)"};
-        QTest::newRow("slider groove") << "QSlider::groove:horizontal"
-            << QStringList{"height:4px", "background:#525252"};
-        QTest::newRow("slider handle") << "QSlider::handle:horizontal"
-            << QStringList{"width:17px", "background:#cccccc"};
-        QTest::newRow("volume handle") << "QSlider#volumn::handle:horizontal"
-            << QStringList{"width:12px"};
+                               << QStringList{"image:url(:/pexil/pexil/rdun.png)"};
+        QTest::newRow("slider groove")
+            << "QSlider::groove:horizontal" << QStringList{"height:4px", "background:#525252"};
+        QTest::newRow("slider handle")
+            << "QSlider::handle:horizontal" << QStringList{"width:17px", "background:#cccccc"};
+        QTest::newRow("volume handle")
+            << "QSlider#volumn::handle:horizontal" << QStringList{"width:12px"};
         QTest::newRow("combo") << "QComboBox"
-            << QStringList{"color:#1f8784", "font-size:12px", "background:#212226"};
-        QTest::newRow("combo list") << "QComboBox QAbstractItemView"
-            << QStringList{"selection-background-color:#FA5A3B"};
+                               << QStringList{"color:#1f8784", "font-size:12px",
+                                              "background:#212226"};
+        QTest::newRow("combo list")
+            << "QComboBox QAbstractItemView" << QStringList{"selection-background-color:#FA5A3B"};
     }
 
     void tellingRules()
@@ -286,8 +414,9 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QSize, size);
-        QCOMPARE(QImageReader(QStringLiteral(":/pexil/pexil/") + name + QStringLiteral(".png")).size(),
-                 size);
+        QCOMPARE(
+            QImageReader(QStringLiteral(":/pexil/pexil/") + name + QStringLiteral(".png")).size(),
+            size);
     }
 
     void iconAndAnimation()

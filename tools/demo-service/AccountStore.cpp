@@ -69,7 +69,9 @@ QString AccountStore::newSession()
 {
     const quint64 high = QRandomGenerator::global()->generate64();
     const quint64 low = QRandomGenerator::global()->generate64();
-    return QStringLiteral("%1%2").arg(high, 16, 16, QLatin1Char('0')).arg(low, 16, 16, QLatin1Char('0'));
+    return QStringLiteral("%1%2")
+        .arg(high, 16, 16, QLatin1Char('0'))
+        .arg(low, 16, 16, QLatin1Char('0'));
 }
 
 bool AccountStore::signIn(const QString &sid, const QString &username, const QString &password,

@@ -19,8 +19,8 @@ public:
     // Binds the session to the account on success; on failure *message says why.
     bool signIn(const QString &sid, const QString &username, const QString &password,
                 Account *account, QString *message);
-    bool registerAccount(const QString &username, const QString &password,
-                         const QString &repeated, QString *message);
+    bool registerAccount(const QString &username, const QString &password, const QString &repeated,
+                         QString *message);
     bool changePassword(const QString &username, const QString &oldPassword,
                         const QString &newPassword, const QString &repeated, QString *message);
     // The account signed in under this session id, if any.
@@ -38,9 +38,9 @@ private:
 
     QString m_stateFile;
     mutable std::mutex m_mutex;
-    QHash<QString, Account> m_accounts;  // by user name
-    QHash<QString, QString> m_sessions;  // session id -> user name
-    QHash<QString, int> m_learnStatus;   // uid + "/" + lesson id
+    QHash<QString, Account> m_accounts;   // by user name
+    QHash<QString, QString> m_sessions;   // session id -> user name
+    QHash<QString, int> m_learnStatus;    // uid + "/" + lesson id
     QHash<QString, QString> m_watchTimes; // uid + "/" + lesson id
     int m_nextUid = 20001;
 };

@@ -38,7 +38,8 @@ bool ConnectionReset::reset(const std::string &localAddr, int localPort,
             || local.sin_family != AF_INET
             || getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerLength) != 0)
             continue;
-        if (!sameEndpoint(local, localAddr, localPort) || !sameEndpoint(peer, remoteAddr, remotePort))
+        if (!sameEndpoint(local, localAddr, localPort)
+            || !sameEndpoint(peer, remoteAddr, remotePort))
             continue;
         // Connecting to AF_UNSPEC disconnects a TCP socket with a RST while the descriptor
         // stays valid, so the library still closes it itself afterwards.

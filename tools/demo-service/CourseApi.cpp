@@ -30,10 +30,7 @@ QString value(const QUrlQuery &query, const char *key)
     return query.queryItemValue(QLatin1String(key), QUrl::FullyDecoded);
 }
 
-QJsonObject notSignedIn()
-{
-    return reply(0, QStringLiteral("登录已失效，请重新登录"));
-}
+QJsonObject notSignedIn() { return reply(0, QStringLiteral("登录已失效，请重新登录")); }
 
 } // namespace
 
@@ -49,10 +46,7 @@ CourseApi::CourseApi(const Catalogue &catalogue, AccountStore &accounts, const M
 {
 }
 
-bool CourseApi::isEndpoint(const QString &name)
-{
-    return endpoints.contains(name);
-}
+bool CourseApi::isEndpoint(const QString &name) { return endpoints.contains(name); }
 
 bool CourseApi::isSigned(const QString &name)
 {
@@ -151,9 +145,9 @@ QJsonObject CourseApi::registration(const QUrlQuery &query)
 QJsonObject CourseApi::passwordChange(const QUrlQuery &query)
 {
     QString message;
-    const bool ok = m_accounts.changePassword(value(query, "username"), value(query, "old_pwd"),
-                                              value(query, "new_pwd"), value(query, "new_repwd"),
-                                              &message);
+    const bool ok =
+        m_accounts.changePassword(value(query, "username"), value(query, "old_pwd"),
+                                  value(query, "new_pwd"), value(query, "new_repwd"), &message);
     return reply(ok ? 1 : 0, message);
 }
 
@@ -179,13 +173,15 @@ QJsonObject CourseApi::courseList(const QUrlQuery &query) const
         list.append(QJsonObject{
             {QStringLiteral("id"), course->id},
             {QStringLiteral("title"), course->title},
-            {QStringLiteral("img"), QStringLiteral("http://%1/covers/%2").arg(m_webHost, course->cover)},
+            {QStringLiteral("img"),
+             QStringLiteral("http://%1/covers/%2").arg(m_webHost, course->cover)},
             {QStringLiteral("sum"), QString::number(lessons)},
             {QStringLiteral("use"), started},
             {QStringLiteral("endtime"), course->endtime},
             {QStringLiteral("course_monthly"), 0},
             {QStringLiteral("add_time"), course->addTime},
-            {QStringLiteral("is_expired"), course->expired ? QStringLiteral("1") : QStringLiteral("0")},
+            {QStringLiteral("is_expired"),
+             course->expired ? QStringLiteral("1") : QStringLiteral("0")},
             {QStringLiteral("is_end"), course->expired ? 1 : 0},
             {QStringLiteral("end_info"), course->endInfo},
         });
@@ -235,14 +231,15 @@ QJsonObject CourseApi::lessonKeys(const QUrlQuery &query) const
     if (course->expired)
         return reply(0, course->endInfo);
     const double megabytes = double(m_media.totalBytes(lesson->clip)) / (1024.0 * 1024.0);
-    return reply(1, QString(),
-                 QJsonObject{
-                     {QStringLiteral("url"),
-                      QStringLiteral("http://%1/hls/%2/index.m3u8").arg(m_coursewareHost, lessonId)},
-                     {QStringLiteral("filesize"), QString::number(megabytes, 'f', 1) + QStringLiteral("MB")},
-                     {QStringLiteral("watchtimes"), m_accounts.watchTime(account.uid, lessonId).toDouble()},
-                     {QStringLiteral("keys"), Catalogue::keysText(lessonId)},
-                 });
+    return reply(
+        1, QString(),
+        QJsonObject{
+            {QStringLiteral("url"),
+             QStringLiteral("http://%1/hls/%2/index.m3u8").arg(m_coursewareHost, lessonId)},
+            {QStringLiteral("filesize"), QString::number(megabytes, 'f', 1) + QStringLiteral("MB")},
+            {QStringLiteral("watchtimes"), m_accounts.watchTime(account.uid, lessonId).toDouble()},
+            {QStringLiteral("keys"), Catalogue::keysText(lessonId)},
+        });
 }
 
 QJsonObject CourseApi::learnStatus(const QUrlQuery &query)

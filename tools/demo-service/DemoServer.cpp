@@ -31,14 +31,11 @@
 namespace {
 
 const char *const addresses[] = {"127.0.0.1", "127.0.0.2", "127.0.0.3"};
-constexpr int workerThreads = 24;     // stalled and slow requests must not starve the rest
-constexpr int clipWaitMs = 60000;     // media of the long lesson may still be in the making
+constexpr int workerThreads = 24; // stalled and slow requests must not starve the rest
+constexpr int clipWaitMs = 60000; // media of the long lesson may still be in the making
 constexpr int installerBytes = 300 * 1024;
 
-QString fromStd(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
+QString fromStd(const std::string &text) { return QString::fromStdString(text); }
 
 std::string toStd(const QByteArray &bytes)
 {
@@ -98,7 +95,8 @@ QByteArray installerBody()
 {
     // An installer of this platform starts with the ELF magic; the rest is deterministic
     // filler so download tests can compare bytes.
-    QByteArray body("\x7f" "ELF\x02\x01\x01");
+    QByteArray body("\x7f"
+                    "ELF\x02\x01\x01");
     body.reserve(installerBytes);
     quint32 state = 2166136261u;
     while (body.size() < installerBytes) {
@@ -170,20 +168,11 @@ DemoServer::DemoServer(const ServiceOptions &options, const Catalogue &catalogue
 {
 }
 
-DemoServer::~DemoServer()
-{
-    stop();
-}
+DemoServer::~DemoServer() { stop(); }
 
-QString DemoServer::webHost() const
-{
-    return QStringLiteral("127.0.0.1:%1").arg(m_port);
-}
+QString DemoServer::webHost() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
 
-QString DemoServer::coursewareHost() const
-{
-    return QStringLiteral("localhost:%1").arg(m_port);
-}
+QString DemoServer::coursewareHost() const { return QStringLiteral("localhost:%1").arg(m_port); }
 
 QStringList DemoServer::environment() const
 {
@@ -230,8 +219,8 @@ bool DemoServer::bind(QString *error)
         }
         m_servers.push_back(std::move(server));
     }
-    m_api = std::make_unique<CourseApi>(m_catalogue, m_accounts, m_media, webHost(), coursewareHost(),
-                                        m_options.updateVersion);
+    m_api = std::make_unique<CourseApi>(m_catalogue, m_accounts, m_media, webHost(),
+                                        coursewareHost(), m_options.updateVersion);
     return true;
 }
 
@@ -266,36 +255,42 @@ void DemoServer::installRoutes(httplib::Server &server)
         };
     };
     auto bound = [this](void (DemoServer::*method)(const httplib::Request &, httplib::Response &)) {
-        return Handler([this, method](const httplib::Request &request, httplib::Response &response) {
-            (this->*method)(request, response);
-        });
+        return Handler(
+            [this, method](const httplib::Request &request, httplib::Response &response) {
+                (this->*method)(request, response);
+            });
     };
 
     server.Get(R"(/(foreuser_2016_app|course_2016_app)/(\w+)/?)",
                route(QString(), RouteGroup::Api, bound(&DemoServer::handleApi)));
     // Redirected requests arrive under "/mirror/" prefixes and are served as without them.
-    server.Get(R"((?:/mirror)*/hls/(\w+)/index\.m3u8)",
-               route(QStringLiteral("playlist"), RouteGroup::Media, bound(&DemoServer::handlePlaylist)));
-    server.Get(R"((?:/mirror)*/hls/(\w+)/(seg\d+\.ts))",
-               route(QStringLiteral("segment"), RouteGroup::Media, bound(&DemoServer::handleSegment)));
+    server.Get(
+        R"((?:/mirror)*/hls/(\w+)/index\.m3u8)",
+        route(QStringLiteral("playlist"), RouteGroup::Media, bound(&DemoServer::handlePlaylist)));
+    server.Get(
+        R"((?:/mirror)*/hls/(\w+)/(seg\d+\.ts))",
+        route(QStringLiteral("segment"), RouteGroup::Media, bound(&DemoServer::handleSegment)));
     server.Get(R"((?:/mirror)*/hlskey/(\w+?)(-2)?\.key)",
                route(QStringLiteral("key"), RouteGroup::Media, bound(&DemoServer::handleKey)));
-    server.Get(R"(/(\d+)/d)", route(QStringLiteral("dns"), RouteGroup::Dns, bound(&DemoServer::handleDns)));
+    server.Get(R"(/(\d+)/d)",
+               route(QStringLiteral("dns"), RouteGroup::Dns, bound(&DemoServer::handleDns)));
     server.Post(R"(/record_log/c_errorlog/?)",
-                route(QStringLiteral("errorlog"), RouteGroup::ErrorLog, bound(&DemoServer::handleErrorLog)));
+                route(QStringLiteral("errorlog"), RouteGroup::ErrorLog,
+                      bound(&DemoServer::handleErrorLog)));
     server.Get(R"((?:/mirror)*/covers/([\w.-]+))",
                route(QStringLiteral("cover"), RouteGroup::File, bound(&DemoServer::handleCover)));
     server.Get(R"((?:/mirror)*/avatar/(\w+)\.jpg)",
                route(QStringLiteral("avatar"), RouteGroup::File, bound(&DemoServer::handleAvatar)));
-    server.Get(R"((?:/mirror)*/download/lumra-setup-([\w.]+)\.AppImage)",
-               route(QStringLiteral("installer"), RouteGroup::File, bound(&DemoServer::handleInstaller)));
-    server.Get("/__control",
-               route(QStringLiteral("control"), RouteGroup::Control, bound(&DemoServer::handleControl)));
-    server.Post("/__control",
-                route(QStringLiteral("control"), RouteGroup::Control, bound(&DemoServer::handleControl)));
+    server.Get(
+        R"((?:/mirror)*/download/lumra-setup-([\w.]+)\.AppImage)",
+        route(QStringLiteral("installer"), RouteGroup::File, bound(&DemoServer::handleInstaller)));
+    server.Get("/__control", route(QStringLiteral("control"), RouteGroup::Control,
+                                   bound(&DemoServer::handleControl)));
+    server.Post("/__control", route(QStringLiteral("control"), RouteGroup::Control,
+                                    bound(&DemoServer::handleControl)));
     if (!m_options.staticDir.isEmpty()) {
-        server.Get(R"(/static/(.+))",
-                   route(QStringLiteral("static"), RouteGroup::File, bound(&DemoServer::handleStatic)));
+        server.Get(R"(/static/(.+))", route(QStringLiteral("static"), RouteGroup::File,
+                                            bound(&DemoServer::handleStatic)));
     }
     const Handler notFound = [](const httplib::Request &, httplib::Response &response) {
         sendText(response, 404, "not found\n");
@@ -316,9 +311,7 @@ void DemoServer::serve(const RouteInfo &route, const httplib::Request &request,
     bool reset = !m_faults.sleepFor(plan.latencyMs);
     if (!reset) {
         switch (plan.action) {
-        case FaultAction::Reset:
-            reset = true;
-            break;
+        case FaultAction::Reset: reset = true; break;
         case FaultAction::Stall:
             m_faults.holdStalled();
             reset = true; // a stalled request never gets an answer
@@ -370,14 +363,14 @@ void DemoServer::cutShort(httplib::Response &response)
     auto body = std::make_shared<std::string>(std::move(response.body));
     response.body.clear();
     const std::string type = response.get_header_value("Content-Type");
-    response.set_content_provider(body->size(), type.c_str(),
-                                  [body](size_t offset, size_t length, httplib::DataSink &sink) {
-                                      const size_t half = body->size() / 2;
-                                      if (offset >= half)
-                                          return false;
-                                      sink.write(body->data() + offset, std::min(length, half - offset));
-                                      return true;
-                                  });
+    response.set_content_provider(
+        body->size(), type.c_str(), [body](size_t offset, size_t length, httplib::DataSink &sink) {
+            const size_t half = body->size() / 2;
+            if (offset >= half)
+                return false;
+            sink.write(body->data() + offset, std::min(length, half - offset));
+            return true;
+        });
 }
 
 void DemoServer::logRequest(const RouteInfo &route, const httplib::Request &request,
@@ -396,15 +389,18 @@ void DemoServer::logRequest(const RouteInfo &route, const httplib::Request &requ
         {QStringLiteral("cookie"), headerValue(request, "Cookie")},
         {QStringLiteral("taviUserAgent"), headerValue(request, "TAVI-USER-AGENT")},
         {QStringLiteral("userAgent"), headerValue(request, "User-Agent")},
-        {QStringLiteral("local"), QStringLiteral("%1:%2").arg(fromStd(request.local_addr)).arg(request.local_port)},
+        {QStringLiteral("local"),
+         QStringLiteral("%1:%2").arg(fromStd(request.local_addr)).arg(request.local_port)},
         {QStringLiteral("status"), reset ? 0 : response.status},
-        {QStringLiteral("bytes"), reset ? 0
-                                         : qint64(response.body.size()
-                                                  + (fault == FaultAction::Cut ? response.content_length_ / 2
-                                                                               : response.content_length_))},
+        {QStringLiteral("bytes"),
+         reset ? 0
+               : qint64(response.body.size()
+                        + (fault == FaultAction::Cut ? response.content_length_ / 2
+                                                     : response.content_length_))},
         {QStringLiteral("inFlight"), inFlight},
-        {QStringLiteral("fault"), reset && fault == FaultAction::None ? QStringLiteral("shutdown")
-                                                                      : FaultInjector::actionName(fault)},
+        {QStringLiteral("fault"), reset && fault == FaultAction::None
+                                      ? QStringLiteral("shutdown")
+                                      : FaultInjector::actionName(fault)},
         {QStringLiteral("ms"), elapsedMs},
     });
 }
@@ -413,17 +409,23 @@ void DemoServer::handleApi(const httplib::Request &request, httplib::Response &r
 {
     const QString endpoint = fromStd(request.matches[2].str());
     if (!CourseApi::isEndpoint(endpoint)) {
-        sendJson(response, {{QStringLiteral("flag"), 0}, {QStringLiteral("infos"), QStringLiteral("接口不存在")}}, 404);
+        sendJson(
+            response,
+            {{QStringLiteral("flag"), 0}, {QStringLiteral("infos"), QStringLiteral("接口不存在")}},
+            404);
         return;
     }
     static const QRegularExpression agent(QStringLiteral("^PCVersion:\\d+(\\.\\d+)* WINVersion$"));
     if (!agent.match(headerValue(request, "TAVI-USER-AGENT")).hasMatch()) {
-        sendJson(response, {{QStringLiteral("flag"), 0}, {QStringLiteral("infos"), QStringLiteral("客户端标识无效，请使用官方客户端")}});
+        sendJson(response,
+                 {{QStringLiteral("flag"), 0},
+                  {QStringLiteral("infos"), QStringLiteral("客户端标识无效，请使用官方客户端")}});
         return;
     }
     const QList<RequestSigner::Field> fields = RequestSigner::decodeQuery(rawQuery(request));
     if (CourseApi::isSigned(endpoint) && !RequestSigner::verify(fields)) {
-        sendJson(response, {{QStringLiteral("flag"), 0}, {QStringLiteral("infos"), QStringLiteral("签名错误")}});
+        sendJson(response, {{QStringLiteral("flag"), 0},
+                            {QStringLiteral("infos"), QStringLiteral("签名错误")}});
         return;
     }
     // Encoded again field by field, so every value reads back exactly as decoded above.
@@ -436,7 +438,8 @@ void DemoServer::handleApi(const httplib::Request &request, httplib::Response &r
     sendJson(response, m_api->answer(endpoint, decoded));
 }
 
-bool DemoServer::checkCoursewareHost(const httplib::Request &request, httplib::Response &response) const
+bool DemoServer::checkCoursewareHost(const httplib::Request &request,
+                                     httplib::Response &response) const
 {
     const QString host = headerValue(request, "Host").section(QStringLiteral("; "), 0, 0);
     if (host.compare(coursewareHost(), Qt::CaseInsensitive) == 0)
@@ -468,11 +471,13 @@ void DemoServer::handlePlaylist(const httplib::Request &request, httplib::Respon
         return;
     }
     // The key lives on the web host; segments are named relative to the playlist.
-    const QByteArray keyUri = QStringLiteral("http://%1/hlskey/%2.key").arg(webHost(), lessonId).toUtf8();
+    const QByteArray keyUri =
+        QStringLiteral("http://%1/hlskey/%2.key").arg(webHost(), lessonId).toUtf8();
     playlist.replace(MediaMaker::keyUriPlaceholder, keyUri);
     const PlaylistShape shape = m_faults.playlistShape();
     if (shape.twoKeys) {
-        const QByteArray secondUri = QStringLiteral("http://%1/hlskey/%2-2.key").arg(webHost(), lessonId).toUtf8();
+        const QByteArray secondUri =
+            QStringLiteral("http://%1/hlskey/%2-2.key").arg(webHost(), lessonId).toUtf8();
         playlist = withSecondKey(playlist, secondUri, MediaLibrary::aesIv(clip));
     }
     if (shape.leadingSpace)
@@ -493,9 +498,11 @@ void DemoServer::handleSegment(const httplib::Request &request, httplib::Respons
         return;
     }
     QByteArray playlist;
-    if (m_faults.playlistShape().twoKeys && readFile(m_media.clipFolder(clip) + QStringLiteral("/index.m3u8"), &playlist)
+    if (m_faults.playlistShape().twoKeys
+        && readFile(m_media.clipFolder(clip) + QStringLiteral("/index.m3u8"), &playlist)
         && name.mid(3, 5).toInt() >= secondKeyFrom(playlist))
-        segment = SegmentRekey::rekey(segment, MediaLibrary::aesKey(clip), secondKey(clip), MediaLibrary::aesIv(clip));
+        segment = SegmentRekey::rekey(segment, MediaLibrary::aesKey(clip), secondKey(clip),
+                                      MediaLibrary::aesIv(clip));
     response.set_content(toStd(segment), "video/mp2t");
 }
 
@@ -520,7 +527,8 @@ void DemoServer::handleKey(const httplib::Request &request, httplib::Response &r
         return;
     }
     const bool second = request.matches[2].matched;
-    response.set_content(toStd(second ? secondKey(clip) : MediaLibrary::aesKey(clip)), "application/octet-stream");
+    response.set_content(toStd(second ? secondKey(clip) : MediaLibrary::aesKey(clip)),
+                         "application/octet-stream");
 }
 
 void DemoServer::handleDns(const httplib::Request &request, httplib::Response &response)
@@ -541,7 +549,10 @@ void DemoServer::handleDns(const httplib::Request &request, httplib::Response &r
 void DemoServer::handleErrorLog(const httplib::Request &request, httplib::Response &response)
 {
     if (!request.has_file("Filedata")) {
-        sendJson(response, {{QStringLiteral("flag"), 0}, {QStringLiteral("infos"), QStringLiteral("没有收到文件")}}, 400);
+        sendJson(response,
+                 {{QStringLiteral("flag"), 0},
+                  {QStringLiteral("infos"), QStringLiteral("没有收到文件")}},
+                 400);
         return;
     }
     const httplib::MultipartFormData part = request.get_file_value("Filedata");
@@ -555,10 +566,12 @@ void DemoServer::handleErrorLog(const httplib::Request &request, httplib::Respon
     const QString folder = m_options.dataDir + QStringLiteral("/errorlog");
     QDir().mkpath(folder);
     std::lock_guard<std::mutex> lock(m_uploadMutex);
-    const QString stored = QStringLiteral("%1-%2").arg(++m_uploadCount, 3, 10, QLatin1Char('0')).arg(baseName);
+    const QString stored =
+        QStringLiteral("%1-%2").arg(++m_uploadCount, 3, 10, QLatin1Char('0')).arg(baseName);
     QSaveFile file(folder + QLatin1Char('/') + stored);
     const bool saved = file.open(QIODevice::WriteOnly)
-                       && file.write(part.content.data(), qint64(part.content.size())) == qint64(part.content.size())
+                       && file.write(part.content.data(), qint64(part.content.size()))
+                              == qint64(part.content.size())
                        && file.commit();
     QFile index(folder + QStringLiteral("/uploads.jsonl"));
     if (saved && index.open(QIODevice::WriteOnly | QIODevice::Append)) {
@@ -571,8 +584,10 @@ void DemoServer::handleErrorLog(const httplib::Request &request, httplib::Respon
                         .toJson(QJsonDocument::Compact)
                     + '\n');
     }
-    sendJson(response, {{QStringLiteral("flag"), saved ? 1 : 0},
-                        {QStringLiteral("infos"), saved ? QStringLiteral("上传成功") : QStringLiteral("保存失败")}},
+    sendJson(response,
+             {{QStringLiteral("flag"), saved ? 1 : 0},
+              {QStringLiteral("infos"),
+               saved ? QStringLiteral("上传成功") : QStringLiteral("保存失败")}},
              saved ? 200 : 500);
 }
 
@@ -587,14 +602,16 @@ void DemoServer::handleCover(const httplib::Request &request, httplib::Response 
         sendText(response, 404, "no such picture\n");
         return;
     }
-    response.set_content(toStd(picture), name.endsWith(QLatin1String(".png")) ? "image/png" : "image/jpeg");
+    response.set_content(toStd(picture),
+                         name.endsWith(QLatin1String(".png")) ? "image/png" : "image/jpeg");
 }
 
 void DemoServer::handleAvatar(const httplib::Request &request, httplib::Response &response)
 {
     const bool even = fromStd(request.matches[1].str()).toLongLong() % 2 == 0;
     QByteArray picture;
-    if (!readFile(m_media.picturePath(even ? QStringLiteral("avatar-even.jpg") : QStringLiteral("avatar.jpg")),
+    if (!readFile(m_media.picturePath(even ? QStringLiteral("avatar-even.jpg")
+                                           : QStringLiteral("avatar.jpg")),
                   &picture)) {
         sendText(response, 404, "no such picture\n");
         return;
@@ -642,7 +659,8 @@ void DemoServer::handleStatic(const httplib::Request &request, httplib::Response
 {
     // Plain files for benchmarks: no host check, no cookie, any name below the folder.
     const QString relative = fromStd(request.matches[1].str());
-    const QString path = QFileInfo(m_options.staticDir + QLatin1Char('/') + relative).canonicalFilePath();
+    const QString path =
+        QFileInfo(m_options.staticDir + QLatin1Char('/') + relative).canonicalFilePath();
     if (path.isEmpty() || !path.startsWith(m_options.staticDir + QLatin1Char('/'))
         || !QFileInfo(path).isFile()) {
         sendText(response, 404, "no such file\n");
@@ -655,10 +673,9 @@ void DemoServer::handleStatic(const httplib::Request &request, httplib::Response
     }
     // Streamed in pieces, so a large file costs neither a copy nor its size in memory.
     const char *type = path.endsWith(QLatin1String(".m3u8")) ? "application/vnd.apple.mpegurl"
-                                                              : "application/octet-stream";
+                                                             : "application/octet-stream";
     response.set_content_provider(
-        size_t(file->size()), type,
-        [file](size_t offset, size_t length, httplib::DataSink &sink) {
+        size_t(file->size()), type, [file](size_t offset, size_t length, httplib::DataSink &sink) {
             static constexpr size_t chunk = 256 * 1024;
             thread_local std::vector<char> buffer(chunk);
             if (!file->seek(qint64(offset)))

@@ -7,14 +7,18 @@
 namespace {
 
 const QStringList knownKeys{
-    QStringLiteral("latency"),      QStringLiteral("media-latency"), QStringLiteral("fail-every"),
-    QStringLiteral("fail-mode"),    QStringLiteral("stall"),         QStringLiteral("stall-count"),
-    QStringLiteral("stall-max-ms"), QStringLiteral("html"),          QStringLiteral("truncate"),
-    QStringLiteral("dns-fail"),     QStringLiteral("chaos-reset"),   QStringLiteral("chaos-500"),
-    QStringLiteral("chaos-stall"),  QStringLiteral("chaos-seed"),    QStringLiteral("chaos-scope"),
-    QStringLiteral("chaos-cut"),    QStringLiteral("redirect"),      QStringLiteral("redirect-hops"),
-    QStringLiteral("playlist-lead"), QStringLiteral("two-keys"),     QStringLiteral("hold"),
-    QStringLiteral("hold-ms"),      QStringLiteral("hold-count"),
+    QStringLiteral("latency"),       QStringLiteral("media-latency"),
+    QStringLiteral("fail-every"),    QStringLiteral("fail-mode"),
+    QStringLiteral("stall"),         QStringLiteral("stall-count"),
+    QStringLiteral("stall-max-ms"),  QStringLiteral("html"),
+    QStringLiteral("truncate"),      QStringLiteral("dns-fail"),
+    QStringLiteral("chaos-reset"),   QStringLiteral("chaos-500"),
+    QStringLiteral("chaos-stall"),   QStringLiteral("chaos-seed"),
+    QStringLiteral("chaos-scope"),   QStringLiteral("chaos-cut"),
+    QStringLiteral("redirect"),      QStringLiteral("redirect-hops"),
+    QStringLiteral("playlist-lead"), QStringLiteral("two-keys"),
+    QStringLiteral("hold"),          QStringLiteral("hold-ms"),
+    QStringLiteral("hold-count"),
 };
 
 QStringList targetList(const QString &value)
@@ -63,15 +67,9 @@ bool readPercent(const QString &value, double *out, QString *error)
 
 FaultInjector::FaultInjector() = default;
 
-bool FaultInjector::isKey(const QString &key)
-{
-    return knownKeys.contains(key);
-}
+bool FaultInjector::isKey(const QString &key) { return knownKeys.contains(key); }
 
-const QStringList &FaultInjector::keys()
-{
-    return knownKeys;
-}
+const QStringList &FaultInjector::keys() { return knownKeys; }
 
 bool FaultInjector::set(const QString &key, const QString &value, QString *error)
 {
@@ -309,9 +307,8 @@ void FaultInjector::holdStalled()
     std::unique_lock<std::mutex> lock(m_mutex);
     // A clear() or the shutdown ends the stall early; otherwise it lasts stall-max-ms.
     const quint64 generation = m_releaseGeneration;
-    m_wake.wait_for(lock, std::chrono::milliseconds(m_settings.stallMaxMs), [&] {
-        return m_shuttingDown || m_releaseGeneration != generation;
-    });
+    m_wake.wait_for(lock, std::chrono::milliseconds(m_settings.stallMaxMs),
+                    [&] { return m_shuttingDown || m_releaseGeneration != generation; });
 }
 
 void FaultInjector::shutdown()

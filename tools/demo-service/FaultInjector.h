@@ -9,7 +9,14 @@
 #include <random>
 
 // What kind of route a request hit; fault targets name either a group or an endpoint.
-enum class RouteGroup { Api, Media, Dns, ErrorLog, File, Control };
+enum class RouteGroup {
+    Api,
+    Media,
+    Dns,
+    ErrorLog,
+    File,
+    Control
+};
 
 struct RouteInfo
 {
@@ -21,7 +28,16 @@ struct RouteInfo
 // Reset: TCP reset before any byte of the answer (Qt resends such a request by itself up to
 // twice). Cut: headers and half the body, then the connection closes (always an error).
 // Redirect: 302 to the same path under one more "/mirror" prefix, which serves the same bytes.
-enum class FaultAction { None, Reset, Cut, ServerError, Stall, Html, Truncate, Redirect };
+enum class FaultAction {
+    None,
+    Reset,
+    Cut,
+    ServerError,
+    Stall,
+    Html,
+    Truncate,
+    Redirect
+};
 
 // How the playlists are written: indented after blank lines, or with a second key that
 // enciphers the second half of the segments.
@@ -83,7 +99,7 @@ private:
         QStringList holdTargets;
         int holdMs = 4000;
         int holdCount = -1; // -1: every matching request
-        int dnsFail = 0; // -1: always
+        int dnsFail = 0;    // -1: always
         double chaosResetPercent = 0;
         double chaosCutPercent = 0;
         double chaosErrorPercent = 0;

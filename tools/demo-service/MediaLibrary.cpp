@@ -32,10 +32,7 @@ const QList<QPair<QString, QString>> pictures{
                     "drawbox=x=16:y=84:w=96:h=44:color=white:t=fill")},
 };
 
-QString cacheVersion()
-{
-    return QStringLiteral("v1");
-}
+QString cacheVersion() { return QStringLiteral("v1"); }
 
 // Sum of the segment lengths the playlist announces.
 double playlistDuration(const QString &playlistPath)
@@ -72,10 +69,7 @@ MediaLibrary::MediaLibrary(const QString &cacheRoot)
     QDir().mkpath(m_root + QStringLiteral("/pictures"));
 }
 
-MediaLibrary::~MediaLibrary()
-{
-    shutdown();
-}
+MediaLibrary::~MediaLibrary() { shutdown(); }
 
 QByteArray MediaLibrary::aesKey(const QString &clip)
 {
@@ -115,13 +109,15 @@ bool MediaLibrary::makeIfMissing(const ClipSpec &recipe, QString *folder, QStrin
     *folder = m_root + QStringLiteral("/clips/") + recipe.cacheName();
     if (QFileInfo::exists(*folder + QStringLiteral("/index.m3u8")))
         return true;
-    const QString work = *folder + QStringLiteral(".tmp-%1").arg(QCoreApplication::applicationPid());
+    const QString work =
+        *folder + QStringLiteral(".tmp-%1").arg(QCoreApplication::applicationPid());
     QDir(work).removeRecursively();
     if (!QDir().mkpath(work)) {
         *error = QStringLiteral("cannot create %1").arg(work);
         return false;
     }
-    if (!MediaMaker::makeClip(recipe, work, aesKey(recipe.name), aesIv(recipe.name), m_cancel, error)) {
+    if (!MediaMaker::makeClip(recipe, work, aesKey(recipe.name), aesIv(recipe.name), m_cancel,
+                              error)) {
         QDir(work).removeRecursively();
         return false;
     }
@@ -154,7 +150,8 @@ void MediaLibrary::prepareInBackground(const ClipSpec &recipe)
         QString error;
         const bool ok = makeIfMissing(recipe, &folder, &error);
         if (!ok && !m_cancel.load())
-            QTextStream(stderr) << "lumra-demo-service: clip " << recipe.name << ": " << error << '\n';
+            QTextStream(stderr) << "lumra-demo-service: clip " << recipe.name << ": " << error
+                                << '\n';
         markDone(recipe.name, folder, ok);
     });
 }
@@ -166,7 +163,8 @@ bool MediaLibrary::preparePictures(QString *error)
         if (QFileInfo::exists(path))
             continue;
         const QFileInfo info(path);
-        const QString work = info.path() + QStringLiteral("/tmp-%1-").arg(QCoreApplication::applicationPid())
+        const QString work = info.path()
+                             + QStringLiteral("/tmp-%1-").arg(QCoreApplication::applicationPid())
                              + info.fileName();
         if (!MediaMaker::makePicture(picture.second, work, error))
             return false;

@@ -61,25 +61,55 @@ bool MediaMaker::makeClip(const ClipSpec &recipe, const QString &folder, const Q
         return false;
     }
     keyFile.close();
-    keyInfo.write(QByteArray(keyUriPlaceholder) + '\n' + keyPath.toUtf8() + '\n' + iv.toHex() + '\n');
+    keyInfo.write(QByteArray(keyUriPlaceholder) + '\n' + keyPath.toUtf8() + '\n' + iv.toHex()
+                  + '\n');
     keyInfo.close();
 
     const int gop = recipe.fps * recipe.segmentSeconds; // a key frame opens every segment
     const QStringList arguments{
-        QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-        QStringLiteral("testsrc2=size=%1x%2:rate=%3").arg(recipe.width).arg(recipe.height).arg(recipe.fps),
-        QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+        QStringLiteral("-f"),
+        QStringLiteral("lavfi"),
+        QStringLiteral("-i"),
+        QStringLiteral("testsrc2=size=%1x%2:rate=%3")
+            .arg(recipe.width)
+            .arg(recipe.height)
+            .arg(recipe.fps),
+        QStringLiteral("-f"),
+        QStringLiteral("lavfi"),
+        QStringLiteral("-i"),
         QStringLiteral("sine=frequency=%1:sample_rate=22050").arg(recipe.toneHz),
-        QStringLiteral("-t"), QString::number(recipe.seconds),
-        QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
-        QStringLiteral("-g"), QString::number(gop), QStringLiteral("-keyint_min"), QString::number(gop),
-        QStringLiteral("-sc_threshold"), QStringLiteral("0"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
-        QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("32k"),
-        QStringLiteral("-ac"), QStringLiteral("1"),
-        QStringLiteral("-f"), QStringLiteral("hls"), QStringLiteral("-hls_time"), QString::number(recipe.segmentSeconds),
-        QStringLiteral("-hls_list_size"), QStringLiteral("0"), QStringLiteral("-hls_playlist_type"), QStringLiteral("vod"),
-        QStringLiteral("-hls_key_info_file"), keyInfoPath,
-        QStringLiteral("-hls_segment_filename"), folder + QStringLiteral("/seg%05d.ts"),
+        QStringLiteral("-t"),
+        QString::number(recipe.seconds),
+        QStringLiteral("-c:v"),
+        QStringLiteral("libx264"),
+        QStringLiteral("-preset"),
+        QStringLiteral("ultrafast"),
+        QStringLiteral("-g"),
+        QString::number(gop),
+        QStringLiteral("-keyint_min"),
+        QString::number(gop),
+        QStringLiteral("-sc_threshold"),
+        QStringLiteral("0"),
+        QStringLiteral("-pix_fmt"),
+        QStringLiteral("yuv420p"),
+        QStringLiteral("-c:a"),
+        QStringLiteral("aac"),
+        QStringLiteral("-b:a"),
+        QStringLiteral("32k"),
+        QStringLiteral("-ac"),
+        QStringLiteral("1"),
+        QStringLiteral("-f"),
+        QStringLiteral("hls"),
+        QStringLiteral("-hls_time"),
+        QString::number(recipe.segmentSeconds),
+        QStringLiteral("-hls_list_size"),
+        QStringLiteral("0"),
+        QStringLiteral("-hls_playlist_type"),
+        QStringLiteral("vod"),
+        QStringLiteral("-hls_key_info_file"),
+        keyInfoPath,
+        QStringLiteral("-hls_segment_filename"),
+        folder + QStringLiteral("/seg%05d.ts"),
         folder + QStringLiteral("/index.m3u8"),
     };
     const bool ok = runFfmpeg(arguments, cancel, error);
@@ -90,7 +120,7 @@ bool MediaMaker::makeClip(const ClipSpec &recipe, const QString &folder, const Q
 bool MediaMaker::makePicture(const QString &filterGraph, const QString &path, QString *error)
 {
     const std::atomic<bool> never{false};
-    return runFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), filterGraph,
-                      QStringLiteral("-frames:v"), QStringLiteral("1"), path},
+    return runFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                      filterGraph, QStringLiteral("-frames:v"), QStringLiteral("1"), path},
                      never, error);
 }

@@ -43,7 +43,8 @@ void RawRequestHeads::endRecording()
     t_received.clear();
 }
 
-bool RawRequestHeads::take(const std::string &method, const std::string &target, QList<Header> *headers)
+bool RawRequestHeads::take(const std::string &method, const std::string &target,
+                           QList<Header> *headers)
 {
     headers->clear();
     const QByteArray requestLine = QByteArray::fromStdString(method + ' ' + target + " HTTP/");

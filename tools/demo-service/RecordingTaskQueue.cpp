@@ -17,7 +17,4 @@ void RecordingTaskQueue::enqueue(std::function<void()> work)
     });
 }
 
-void RecordingTaskQueue::shutdown()
-{
-    m_pool.shutdown();
-}
+void RecordingTaskQueue::shutdown() { m_pool.shutdown(); }

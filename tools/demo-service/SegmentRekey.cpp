@@ -15,14 +15,16 @@ QByteArray run(const QByteArray &input, const QByteArray &key, const QByteArray 
         return QByteArray();
     const auto *keyBytes = reinterpret_cast<const unsigned char *>(key.constData());
     const auto *ivBytes = reinterpret_cast<const unsigned char *>(iv.constData());
-    if (EVP_CipherInit_ex(context.get(), EVP_aes_128_cbc(), nullptr, keyBytes, ivBytes, encrypt ? 1 : 0) != 1)
+    if (EVP_CipherInit_ex(context.get(), EVP_aes_128_cbc(), nullptr, keyBytes, ivBytes,
+                          encrypt ? 1 : 0)
+        != 1)
         return QByteArray();
     QByteArray output(input.size() + 16, Qt::Uninitialized);
     int written = 0;
     int last = 0;
     auto *out = reinterpret_cast<unsigned char *>(output.data());
-    if (EVP_CipherUpdate(context.get(), out, &written, reinterpret_cast<const unsigned char *>(input.constData()),
-                         input.size())
+    if (EVP_CipherUpdate(context.get(), out, &written,
+                         reinterpret_cast<const unsigned char *>(input.constData()), input.size())
             != 1
         || EVP_CipherFinal_ex(context.get(), out + written, &last) != 1)
         return QByteArray();
@@ -32,8 +34,8 @@ QByteArray run(const QByteArray &input, const QByteArray &key, const QByteArray 
 
 } // namespace
 
-QByteArray SegmentRekey::rekey(const QByteArray &segment, const QByteArray &oldKey, const QByteArray &newKey,
-                               const QByteArray &iv)
+QByteArray SegmentRekey::rekey(const QByteArray &segment, const QByteArray &oldKey,
+                               const QByteArray &newKey, const QByteArray &iv)
 {
     const QByteArray plain = run(segment, oldKey, iv, false);
     return plain.isEmpty() ? QByteArray() : run(plain, newKey, iv, true);

@@ -8,4 +8,4 @@ namespace SegmentRekey {
 // Empty when the segment does not decipher under the old key.
 QByteArray rekey(const QByteArray &segment, const QByteArray &oldKey, const QByteArray &newKey,
                  const QByteArray &iv);
-}
+} // namespace SegmentRekey

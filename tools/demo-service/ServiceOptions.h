@@ -15,6 +15,6 @@ struct ServiceOptions
     int dnsTtl = 60;
     int demoLessonSeconds = 180;
     int demoCourses = 3; // courses of the demo account; above 3, generated ones are added
-    QString staticDir; // empty: no static files; else served under /static/
+    QString staticDir;   // empty: no static files; else served under /static/
     QList<QPair<QString, QString>> faults; // fault key and value, in command-line order
 };

@@ -19,7 +19,6 @@
 
 namespace {
 
-
 void fail(const QString &message)
 {
     QTextStream(stderr) << "lumra-demo-service: " << message << '\n';
@@ -30,26 +29,31 @@ bool parseOptions(const QCoreApplication &app, ServiceOptions *options)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Local stand-in for the course service."));
     parser.addHelpOption();
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Port (0: any free port)."),
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Port (0: any free port)."),
                                   QStringLiteral("port"), QStringLiteral("0"));
-    const QCommandLineOption data(QStringLiteral("data"), QStringLiteral("Folder for state, logs and uploads."),
+    const QCommandLineOption data(QStringLiteral("data"),
+                                  QStringLiteral("Folder for state, logs and uploads."),
                                   QStringLiteral("dir"));
-    const QCommandLineOption cache(QStringLiteral("media-cache"),
-                                   QStringLiteral("Folder of generated media (default: <data>/media)."),
-                                   QStringLiteral("dir"));
+    const QCommandLineOption cache(
+        QStringLiteral("media-cache"),
+        QStringLiteral("Folder of generated media (default: <data>/media)."),
+        QStringLiteral("dir"));
     const QCommandLineOption update(QStringLiteral("update-version"),
                                     QStringLiteral("Version the update check offers."),
                                     QStringLiteral("version"), options->updateVersion);
-    const QCommandLineOption account(QStringLiteral("dns-account"), QStringLiteral("HTTP DNS account number."),
+    const QCommandLineOption account(QStringLiteral("dns-account"),
+                                     QStringLiteral("HTTP DNS account number."),
                                      QStringLiteral("number"), options->dnsAccount);
-    const QCommandLineOption ttl(QStringLiteral("dns-ttl"), QStringLiteral("TTL of HTTP DNS answers (s)."),
+    const QCommandLineOption ttl(QStringLiteral("dns-ttl"),
+                                 QStringLiteral("TTL of HTTP DNS answers (s)."),
                                  QStringLiteral("seconds"), QString::number(options->dnsTtl));
-    const QCommandLineOption demo(QStringLiteral("demo-lesson-seconds"),
-                                  QStringLiteral("Length of the long demo lesson."), QStringLiteral("seconds"),
-                                  QString::number(options->demoLessonSeconds));
-    const QCommandLineOption courses(QStringLiteral("courses"),
-                                     QStringLiteral("Courses of the demo account (at least 3)."),
-                                     QStringLiteral("count"), QString::number(options->demoCourses));
+    const QCommandLineOption demo(
+        QStringLiteral("demo-lesson-seconds"), QStringLiteral("Length of the long demo lesson."),
+        QStringLiteral("seconds"), QString::number(options->demoLessonSeconds));
+    const QCommandLineOption courses(
+        QStringLiteral("courses"), QStringLiteral("Courses of the demo account (at least 3)."),
+        QStringLiteral("count"), QString::number(options->demoCourses));
     const QCommandLineOption files(QStringLiteral("static"),
                                    QStringLiteral("Serve the files under this folder at /static/."),
                                    QStringLiteral("dir"));
@@ -65,8 +69,9 @@ bool parseOptions(const QCoreApplication &app, ServiceOptions *options)
         fail(QStringLiteral("bad --port"));
         return false;
     }
-    options->dataDir = parser.isSet(data) ? parser.value(data)
-                                          : QDir::tempPath() + QStringLiteral("/lumra-demo-service");
+    options->dataDir = parser.isSet(data)
+                           ? parser.value(data)
+                           : QDir::tempPath() + QStringLiteral("/lumra-demo-service");
     options->dataDir = QDir(options->dataDir).absolutePath();
     options->mediaCache = parser.isSet(cache) ? QDir(parser.value(cache)).absolutePath()
                                               : options->dataDir + QStringLiteral("/media");

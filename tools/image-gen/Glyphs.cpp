@@ -198,7 +198,8 @@ void bubble(QPainter &p, const QRectF &box, const QColor &color, qreal width, bo
     p.setBrush(dots);
     const qreal r = width * 0.75;
     for (int i = -1; i <= 1; ++i)
-        p.drawEllipse(QPointF(body.center().x() + i * body.width() * 0.24, body.center().y()), r, r);
+        p.drawEllipse(QPointF(body.center().x() + i * body.width() * 0.24, body.center().y()), r,
+                      r);
 }
 
 void lock(QPainter &p, const QRectF &box, const QColor &color, qreal width)
@@ -278,13 +279,16 @@ void brandMark(QPainter &p, const QRectF &box)
     const qreal arm = box.width() * 0.18;
     const QPointF c = box.center();
     p.setBrush(QColor(kWhite));
-    p.drawRoundedRect(QRectF(c.x() - arm / 2, box.top() + box.height() * 0.2, arm, box.height() * 0.6),
-                      arm * 0.2, arm * 0.2);
-    p.drawRoundedRect(QRectF(box.left() + box.width() * 0.2, c.y() - arm / 2, box.width() * 0.6, arm),
-                      arm * 0.2, arm * 0.2);
+    p.drawRoundedRect(
+        QRectF(c.x() - arm / 2, box.top() + box.height() * 0.2, arm, box.height() * 0.6), arm * 0.2,
+        arm * 0.2);
+    p.drawRoundedRect(
+        QRectF(box.left() + box.width() * 0.2, c.y() - arm / 2, box.width() * 0.6, arm), arm * 0.2,
+        arm * 0.2);
     p.setBrush(QColor(kOrange));
     const qreal dot = box.width() * 0.11;
-    p.drawEllipse(QPointF(box.right() - box.width() * 0.2, box.top() + box.height() * 0.2), dot, dot);
+    p.drawEllipse(QPointF(box.right() - box.width() * 0.2, box.top() + box.height() * 0.2), dot,
+                  dot);
 }
 
 void text(QPainter &p, const QRectF &box, const QString &text, const QColor &color, qreal pixelSize,

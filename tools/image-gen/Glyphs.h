@@ -38,7 +38,7 @@ void clock(QPainter &p, const QRectF &box, const QColor &color, qreal width);
 void chevron(QPainter &p, const QRectF &box, const QColor &color, qreal width, int direction);
 void plus(QPainter &p, const QRectF &box, const QColor &color, qreal width);
 void brandMark(QPainter &p, const QRectF &box);
-void text(QPainter &p, const QRectF &box, const QString &text, const QColor &color,
-          qreal pixelSize, bool bold = false, int flags = 0x0084 /* AlignCenter */);
+void text(QPainter &p, const QRectF &box, const QString &text, const QColor &color, qreal pixelSize,
+          bool bold = false, int flags = 0x0084 /* AlignCenter */);
 
 } // namespace Glyphs

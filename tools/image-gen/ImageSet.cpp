@@ -32,23 +32,28 @@ ImageEntry titleButton(const QString &name, int size, qreal glyph,
 }
 
 // Player control-bar buttons on the dark bar: light grey, light teal on hover.
-ImageEntry playerButton(const QString &name, bool hover, std::function<void(QPainter &, const QRectF &, const QColor &)> draw)
+ImageEntry playerButton(const QString &name, bool hover,
+                        std::function<void(QPainter &, const QRectF &, const QColor &)> draw)
 {
     return {name, QSize(24, 24), [=](QPainter &p) {
                 draw(p, QRectF(5, 5, 14, 14), hover ? QColor(kAccent2) : QColor(kLight));
             }};
 }
 
-enum class NavState { Normal, Hover, Checked };
+enum class NavState {
+    Normal,
+    Hover,
+    Checked
+};
 
 // Navigation bar: glyph above a caption, 60 by 60.
 ImageEntry navButton(const QString &name, NavState state, const QString &caption,
                      void (*draw)(QPainter &, const QRectF &, const QColor &, qreal, bool))
 {
     return {name, QSize(60, 60), [=](QPainter &p) {
-                QColor ink = state == NavState::Normal ? QColor(kGrey)
-                           : state == NavState::Hover  ? QColor(kAccent2)
-                                                       : QColor(kAccent);
+                QColor ink = state == NavState::Normal  ? QColor(kGrey)
+                             : state == NavState::Hover ? QColor(kAccent2)
+                                                        : QColor(kAccent);
                 draw(p, QRectF(17, 8, 26, 24), ink, 2.0, state == NavState::Checked);
                 text(p, QRectF(0, 36, 60, 18), caption, ink, 12, state == NavState::Checked);
             }};
@@ -135,15 +140,16 @@ QVector<ImageEntry> buildEntries()
         list << playerButton("voice" + h, hover, [](QPainter &p, const QRectF &b, const QColor &c) {
             speaker(p, b.adjusted(-1, 0, 1, 0), c, 1.6, false);
         });
-        list << playerButton("voice_j" + h, hover, [](QPainter &p, const QRectF &b, const QColor &c) {
-            speaker(p, b.adjusted(-1, 0, 1, 0), c, 1.6, true);
-        });
-        list << playerButton("fullscreen" + h, hover, [](QPainter &p, const QRectF &b, const QColor &c) {
-            corners(p, b, c, 1.8, true);
-        });
-        list << playerButton("recovery" + h, hover, [](QPainter &p, const QRectF &b, const QColor &c) {
-            corners(p, b, c, 1.8, false);
-        });
+        list << playerButton("voice_j" + h, hover,
+                             [](QPainter &p, const QRectF &b, const QColor &c) {
+                                 speaker(p, b.adjusted(-1, 0, 1, 0), c, 1.6, true);
+                             });
+        list << playerButton(
+            "fullscreen" + h, hover,
+            [](QPainter &p, const QRectF &b, const QColor &c) { corners(p, b, c, 1.8, true); });
+        list << playerButton(
+            "recovery" + h, hover,
+            [](QPainter &p, const QRectF &b, const QColor &c) { corners(p, b, c, 1.8, false); });
     }
     list << ImageEntry{"btnBigStart", QSize(80, 80), [](QPainter &p) {
                            p.setPen(Qt::NoPen);
@@ -180,7 +186,8 @@ QVector<ImageEntry> buildEntries()
          << ImageEntry{"rdun", QSize(16, 16), [](QPainter &p) { drawRadio(p, false); }};
 
     // Download states in lists, 16 by 16.
-    list << ImageEntry{"downing", QSize(16, 16), [](QPainter &p) {
+    list << ImageEntry{"downing", QSize(16, 16),
+                       [](QPainter &p) {
                            download(p, QRectF(2.5, 2, 11, 12), QColor(kAccent2), 1.5);
                        }}
          << ImageEntry{"done", QSize(16, 16), [](QPainter &p) {
@@ -191,7 +198,8 @@ QVector<ImageEntry> buildEntries()
                        }};
 
     // Branding.
-    list << ImageEntry{"logo", QSize(139, 34), [](QPainter &p) {
+    list << ImageEntry{"logo", QSize(139, 34),
+                       [](QPainter &p) {
                            brandMark(p, QRectF(2, 3, 28, 28));
                            const QString name = QStringLiteral("Lumra医考网校");
                            qreal px = 17;
@@ -208,7 +216,8 @@ QVector<ImageEntry> buildEntries()
          << ImageEntry{"16_16", QSize(16, 16), [](QPainter &p) { ImageSet::drawAppIcon(p, 16); }};
 
     // Account page.
-    list << ImageEntry{"bar", QSize(600, 120), [](QPainter &p) {
+    list << ImageEntry{"bar", QSize(600, 120),
+                       [](QPainter &p) {
                            QLinearGradient g(0, 0, 600, 0);
                            g.setColorAt(0, QColor(kAccent));
                            g.setColorAt(1, QColor(kAccent2));
@@ -231,9 +240,8 @@ QVector<ImageEntry> buildEntries()
                            band.closeSubpath();
                            p.drawPath(band);
                        }}
-         << ImageEntry{"alterpwd", QSize(30, 25), [](QPainter &p) {
-                           pencil(p, QRectF(6, 3.5, 18, 18), QColor(kAccent), 1.6);
-                       }}
+         << ImageEntry{"alterpwd", QSize(30, 25),
+                       [](QPainter &p) { pencil(p, QRectF(6, 3.5, 18, 18), QColor(kAccent), 1.6); }}
          << ImageEntry{"wxpta_03", QSize(77, 75), [](QPainter &p) {
                            p.setPen(Qt::NoPen);
                            p.setBrush(QColor(0x01, 0xa3, 0x9e, 36));
@@ -244,16 +252,16 @@ QVector<ImageEntry> buildEntries()
                        }};
 
     // Sign-in form field icons (centred in a 52 pixel wide label).
-    list << ImageEntry{"nametip", QSize(24, 24), [](QPainter &p) {
+    list << ImageEntry{"nametip", QSize(24, 24),
+                       [](QPainter &p) {
                            person(p, QRectF(4, 3, 16, 18), QColor(kGrey), 1.6, false);
                        }}
-         << ImageEntry{"pwdtip", QSize(24, 24), [](QPainter &p) {
-                           lock(p, QRectF(5, 2.5, 14, 19), QColor(kGrey), 1.6);
-                       }}
-         << ImageEntry{"arrowdown", QSize(12, 12), [](QPainter &p) {
-                           chevron(p, QRectF(2, 2, 8, 8), QColor(kGrey), 1.5, 0);
-                       }}
-         << ImageEntry{"btnBack", QSize(30, 30), [](QPainter &p) {
+         << ImageEntry{"pwdtip", QSize(24, 24),
+                       [](QPainter &p) { lock(p, QRectF(5, 2.5, 14, 19), QColor(kGrey), 1.6); }}
+         << ImageEntry{"arrowdown", QSize(12, 12),
+                       [](QPainter &p) { chevron(p, QRectF(2, 2, 8, 8), QColor(kGrey), 1.5, 0); }}
+         << ImageEntry{"btnBack", QSize(30, 30),
+                       [](QPainter &p) {
                            p.setPen(QPen(QColor(0xd7, 0xd7, 0xd7), 1));
                            p.setBrush(QColor(kWhite));
                            p.drawEllipse(QPointF(15, 15), 13.5, 13.5);
@@ -266,7 +274,8 @@ QVector<ImageEntry> buildEntries()
                        }};
 
     // Thumbnail grid.
-    list << ImageEntry{"addmore", QSize(220, 124), [](QPainter &p) {
+    list << ImageEntry{"addmore", QSize(220, 124),
+                       [](QPainter &p) {
                            p.fillRect(QRectF(0, 0, 220, 124), QColor(0xf8, 0xf8, 0xf8));
                            QPen dash(QColor(0xc3, 0xc3, 0xc3), 1.5, Qt::DashLine);
                            p.setPen(dash);
@@ -280,22 +289,25 @@ QVector<ImageEntry> buildEntries()
                                 QColor(0x66, 0x6b, 0x73), 14);
                        }}
          << tileMark("ddz", [](QPainter &p) { clock(p, QRectF(4, 4, 24, 24), QColor(kWhite), 2); })
-         << tileMark("ztz", [](QPainter &p) {
-                setStroke(p, QColor(kWhite), 2);
-                p.drawEllipse(QRectF(4, 4, 24, 24));
-                pause(p, QRectF(12, 10.5, 8, 11), QColor(kWhite));
-            })
-         << tileMark("sb", [](QPainter &p) {
-                p.setPen(Qt::NoPen);
-                p.setBrush(QColor(kOrange));
-                p.drawEllipse(QRectF(3, 3, 26, 26));
-                setStroke(p, QColor(kWhite), 2.6);
-                p.drawLine(QPointF(16, 9.5), QPointF(16, 18));
-                p.setPen(Qt::NoPen);
-                p.setBrush(QColor(kWhite));
-                p.drawEllipse(QPointF(16, 22.5), 1.6, 1.6);
-            })
-         << ImageEntry{"xz", QSize(24, 24), [](QPainter &p) {
+         << tileMark("ztz",
+                     [](QPainter &p) {
+                         setStroke(p, QColor(kWhite), 2);
+                         p.drawEllipse(QRectF(4, 4, 24, 24));
+                         pause(p, QRectF(12, 10.5, 8, 11), QColor(kWhite));
+                     })
+         << tileMark("sb",
+                     [](QPainter &p) {
+                         p.setPen(Qt::NoPen);
+                         p.setBrush(QColor(kOrange));
+                         p.drawEllipse(QRectF(3, 3, 26, 26));
+                         setStroke(p, QColor(kWhite), 2.6);
+                         p.drawLine(QPointF(16, 9.5), QPointF(16, 18));
+                         p.setPen(Qt::NoPen);
+                         p.setBrush(QColor(kWhite));
+                         p.drawEllipse(QPointF(16, 22.5), 1.6, 1.6);
+                     })
+         << ImageEntry{"xz", QSize(24, 24),
+                       [](QPainter &p) {
                            p.setPen(QPen(QColor(kWhite), 1.5));
                            p.setBrush(QColor(kOrange));
                            p.drawEllipse(QPointF(12, 12), 10.5, 10.5);
@@ -335,10 +347,7 @@ QVector<ImageEntry> buildEntries()
 
 } // namespace
 
-QVector<ImageEntry> ImageSet::entries()
-{
-    return buildEntries();
-}
+QVector<ImageEntry> ImageSet::entries() { return buildEntries(); }
 
 void ImageSet::drawLoadingFrame(QPainter &p, int frame, int count)
 {

@@ -61,10 +61,12 @@ QImage contactSheet(const QVector<ImageEntry> &entries, const QDir &dir)
         const int y = (index / columns) * cellH;
         ++index;
         p.fillRect(QRect(x + 4, y + 4, cellW / 2 - 6, cellH - 26), QColor(0xf8, 0xf8, 0xf8));
-        p.fillRect(QRect(x + cellW / 2 + 2, y + 4, cellW / 2 - 6, cellH - 26), QColor(0x1c, 0x1d, 0x21));
+        p.fillRect(QRect(x + cellW / 2 + 2, y + 4, cellW / 2 - 6, cellH - 26),
+                   QColor(0x1c, 0x1d, 0x21));
         const QImage shown = image.width() > cellW / 2 - 10 || image.height() > cellH - 30
-            ? image.scaled(cellW / 2 - 10, cellH - 30, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-            : image;
+                                 ? image.scaled(cellW / 2 - 10, cellH - 30, Qt::KeepAspectRatio,
+                                                Qt::SmoothTransformation)
+                                 : image;
         for (int side = 0; side < 2; ++side) {
             const int cx = x + 4 + side * (cellW / 2 - 2) + (cellW / 2 - 6 - shown.width()) / 2;
             const int cy = y + 4 + (cellH - 26 - shown.height()) / 2;
@@ -91,9 +93,10 @@ int main(int argc, char **argv)
     QCommandLineOption framesOption(QStringLiteral("frames"),
                                     QStringLiteral("folder for the loading animation frames"),
                                     QStringLiteral("dir"));
-    QCommandLineOption sheetOption(QStringLiteral("sheet"),
-                                   QStringLiteral("only render a contact sheet of outdir to this file"),
-                                   QStringLiteral("png"));
+    QCommandLineOption sheetOption(
+        QStringLiteral("sheet"),
+        QStringLiteral("only render a contact sheet of outdir to this file"),
+        QStringLiteral("png"));
     parser.addOption(framesOption);
     parser.addOption(sheetOption);
     parser.process(app);
@@ -144,7 +147,8 @@ int main(int argc, char **argv)
             p.setRenderHint(QPainter::Antialiasing, true);
             ImageSet::drawLoadingFrame(p, i, ImageSet::kLoadingFrames);
             p.end();
-            const QString path = frames.filePath(QStringLiteral("frame%1.png").arg(i, 2, 10, QLatin1Char('0')));
+            const QString path =
+                frames.filePath(QStringLiteral("frame%1.png").arg(i, 2, 10, QLatin1Char('0')));
             if (!frame.save(path, "PNG")) {
                 err << "cannot write " << path << "\n";
                 return 1;
