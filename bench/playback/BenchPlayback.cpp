@@ -177,7 +177,7 @@ struct DropStretch
     {
         FFPlayer *window = FFPlayer::current();
         LumraPlayer *player = window ? window->player() : nullptr;
-        if (done || !player || !window->controlBar()->isVisible())
+        if (done || !player || !PlayerParts::controlBar(window)->isVisible())
             return;
         const double clock = player->Clock();
         if (clockFrom < 0 && clock >= 2) {

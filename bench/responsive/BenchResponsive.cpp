@@ -94,11 +94,11 @@ public:
     void openQueueTab()
     {
         m_window->showDownloads();
-        m_window->downloadPage()->showCachingTab();
+        m_window->findChild<DownloadWidget *>()->showCachingTab();
     }
 
     FileStream &queue() { return *m_queue; }
-    DownloadWidget *page() { return m_window->downloadPage(); }
+    DownloadWidget *page() { return m_window->findChild<DownloadWidget *>(); }
 
 private:
     std::unique_ptr<FileStream> m_queue;
