@@ -893,7 +893,8 @@ private slots:
         QVERIFY(
             m_service->setFaults({{QStringLiteral("hold"), QStringLiteral("GetKeysAndUrlByLid")},
                                   {QStringLiteral("hold-count"), QStringLiteral("1")},
-                                  {QStringLiteral("hold-ms"), QStringLiteral("1500")}}));
+                                  {QStringLiteral("hold-ms"), QStringLiteral("4000")}}));
+        // (Held long enough that the second answer comes first even in the sanitizer build.)
         Courseware first = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1013"),
                                                Courseware::NotDownloaded);
         Courseware second = DemoLessons::lesson(QStringLiteral("101"), QStringLiteral("1014"),
@@ -905,7 +906,7 @@ private slots:
             (void)QTest::qWaitFor(
                 [&] { return logSince(mark, QStringLiteral("GetKeysAndUrlByLid")).size() == 2; },
                 5000);
-            QTest::qWait(1700); // the held answer arrives while this window plays
+            QTest::qWait(4200); // the held answer arrives while this window plays
             w->close();
         });
         f.session.playFromCourse(&first);
