@@ -19,7 +19,8 @@ struct PartFile
     bool failed = false;
 };
 
-void dropPart(std::map<QString, PartFile> &open, const QString &partPath)
+// The path by value: callers pass the map's own key, which the erase below frees.
+void dropPart(std::map<QString, PartFile> &open, const QString partPath)
 {
     const auto it = open.find(partPath);
     if (it != open.end()) {
