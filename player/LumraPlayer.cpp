@@ -264,6 +264,10 @@ PlayerErrorType LumraPlayer::openPath(const QByteArray &path, bool local)
 
     m_path = path;
     m_local = local;
+    if (!waitForHost()) {
+        m_opening = false;
+        return PlayerStopped;
+    }
     if (!loadFile()) {
         m_opening = false;
         return PlayerFailed;
@@ -346,10 +350,37 @@ bool LumraPlayer::waitFor(const std::function<bool()> &condition, int timeoutMs)
     return condition();
 }
 
+bool LumraPlayer::waitForHost()
+{
+    if (!m_host || !m_host->renderContextPending())
+        return true;
+    // The host's surface is drawn for the first time once the window system has shown it;
+    // nothing tells the player, so it looks now and then.
+    m_waitingForHost = true;
+    m_hostWaitStopped = false;
+    QEventLoop loop;
+    QTimer poll;
+    QElapsedTimer waited;
+    waited.start();
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (m_hostWaitStopped || !m_host || !m_host->renderContextPending()
+            || waited.elapsed() >= HostWaitMs)
+            loop.quit();
+    });
+    poll.start(5);
+    loop.exec();
+    m_waitingForHost = false;
+    return !m_hostWaitStopped;
+}
+
 void LumraPlayer::Stop()
 {
     if (!m_mpv)
         return;
+    if (m_waitingForHost) {
+        m_hostWaitStopped = true;
+        return;
+    }
     if (m_opening)
         m_stoppedAtEnd = m_atEnd;
     m_library->commandString(m_mpv, "stop");

@@ -37,6 +37,8 @@ class LumraPlayer : public QObject
 
 public:
     static constexpr int StopTimeoutMs = 5000;
+    // How long an open waits for a just shown render host to be drawn for the first time.
+    static constexpr int HostWaitMs = 5000;
     static constexpr int MaxOpenMessages = 50;
 
     // Into the native window (0: nowhere).
@@ -124,6 +126,8 @@ private:
     // Runs a local event loop until the condition holds; false when the time ran out or
     // the loop was ended from outside (the program quitting).
     bool waitFor(const std::function<bool()> &condition, int timeoutMs);
+    // Waits (at most HostWaitMs) while the render host is not ready; false when stopped.
+    bool waitForHost();
     void applyHeaderFields(const QStringList &fields);
     bool flag(const char *name) const;
     void setFlag(const char *name, bool on);
@@ -146,6 +150,8 @@ private:
     int m_endReason = -1;
     int m_openCount = 0;
     bool m_opening = false;
+    bool m_waitingForHost = false;
+    bool m_hostWaitStopped = false;
     bool m_fileLoaded = false;
     bool m_startNotified = false;
     bool m_fileEnded = false;

@@ -15,4 +15,7 @@ public:
     virtual void attachPlayer(const MpvLibrary &library, mpv_handle *mpv) = 0;
     // Frees the render context; libmpv forbids destroying the player before that.
     virtual void detachPlayer() = 0;
+    // True while the render context waits for the host's surface to be drawn for the first
+    // time (a window just shown): a lesson loaded before then would play without pictures.
+    virtual bool renderContextPending() const = 0;
 };

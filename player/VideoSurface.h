@@ -2,17 +2,18 @@
 
 #include "player/MpvRenderHost.h"
 
-#include <QOpenGLWidget>
+#include <QImage>
 #include <QString>
+#include <QWidget>
 
-#include <atomic>
+class QPainter;
+class VideoWindow;
 
-struct mpv_render_context;
-
-// The black surface a lesson plays on when OpenGL is available: libmpv renders each picture
-// into this widget's framebuffer (render API), and the widget then paints the message line
-// and the passing notice over it, so they show over the video on X11 and Wayland alike.
-class VideoSurface : public QOpenGLWidget, public MpvRenderHost
+// The black surface a lesson plays on when OpenGL is available: it holds the window libmpv
+// renders into (render API), which paints the message line and the passing notice over
+// each picture, so they show over the video on X11 and Wayland alike. Mouse input passes
+// through that window to this widget.
+class VideoSurface : public QWidget, public MpvRenderHost
 {
     Q_OBJECT
 
@@ -23,34 +24,31 @@ public:
     // Whether this process can draw with OpenGL at all (asked once): false on the
     // offscreen platforms and where no context can be made current.
     static bool openGLAvailable();
-    // The message line: white text at x 15 on the baseline the window's height minus 90
-    // gives, over a dark plate so it reads on a bright picture too. Shared with the
-    // fallback surface.
+    // The message line: white text at x 15 on the given baseline, over a dark plate so it
+    // reads on a bright picture too. Shared with the fallback surface.
     static void paintMessage(QPainter &painter, const QString &message, int baseline);
+    // The notice's bold line at the top left, on the same plate.
+    static void paintNotice(QPainter &painter, const QString &notice);
 
     void attachPlayer(const MpvLibrary &library, mpv_handle *mpv) override;
     void detachPlayer() override;
+    bool renderContextPending() const override;
 
     void setMessage(const QString &message);
     // A short line at the top left (the speed just chosen); empty hides it.
     void setNotice(const QString &notice);
     QString notice() const { return m_notice; }
-    bool rendersVideo() const { return m_render != nullptr; }
+    bool rendersVideo() const;
+    // What the surface shows now, picture and lines; widget grabs cannot see it, and
+    // screen grabs are not possible on every platform.
+    QImage picture() const;
 
 protected:
-    void initializeGL() override;
-    void paintGL() override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
-    static void requestUpdate(void *context);
-    void createRenderContext();
-    void freeRenderContext();
+    void placeMessage();
 
-    const MpvLibrary *m_library = nullptr;
-    mpv_handle *m_mpv = nullptr;
-    mpv_render_context *m_render = nullptr;
-    QMetaObject::Connection m_contextGone;
-    std::atomic_bool m_updateQueued{false};
-    QString m_message;
+    VideoWindow *m_window = nullptr;
     QString m_notice;
 };

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPixmap>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -154,6 +155,7 @@ private slots:
             QRect video, bar, frame, mainFrame;
             QString titleText;
             bool playButtonOff = false, speedMenuShown = false, ended = false, endBarShown = false;
+            bool fullAfterClicks = false, normalAfterClicks = false;
         } seen;
         bool scriptRan = false;
         QTimer poll;
@@ -212,6 +214,25 @@ private slots:
                 seen.endBarShown =
                     PlayerParts::controlBar(w)->isVisible() && FFPlayer::current() == w;
                 saveShot(seen.end, QStringLiteral("player-end") + shots);
+
+                // A double click of the real pointer on the picture reaches the window
+                // through whatever the picture is drawn in: full screen, and back.
+                const auto doubleClickVideo = [w] {
+                    const QPoint at = PlayerParts::videoSurface(w)->mapToGlobal(
+                        PlayerParts::videoSurface(w)->rect().center());
+                    return QProcess::execute(QStringLiteral("xdotool"),
+                                             {QStringLiteral("mousemove"), QString::number(at.x()),
+                                              QString::number(at.y()), QStringLiteral("click"),
+                                              QStringLiteral("--repeat"), QStringLiteral("2"),
+                                              QStringLiteral("--delay"), QStringLiteral("80"),
+                                              QStringLiteral("1")})
+                           == 0;
+                };
+                seen.fullAfterClicks =
+                    doubleClickVideo() && QTest::qWaitFor([w] { return w->isFullScreen(); }, 3000);
+                QTest::qWait(500);
+                seen.normalAfterClicks =
+                    doubleClickVideo() && QTest::qWaitFor([w] { return !w->isFullScreen(); }, 3000);
                 w->close();
             } else if (waited > 40000) {
                 poll.stop();
@@ -250,6 +271,8 @@ private slots:
         QVERIFY(seen.endBarShown);
         QVERIFY2(litShare(seen.end, middle) > 0.3,
                  qPrintable(QString::number(litShare(seen.end, middle))));
+        QVERIFY(seen.fullAfterClicks);
+        QVERIFY(seen.normalAfterClicks);
 
         // Centred over the window the lesson was chosen in, on the screen, the long title
         // cut short instead of widening the window.

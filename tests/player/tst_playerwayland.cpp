@@ -86,7 +86,8 @@ private slots:
                 first = w->player()->Clock();
                 QTest::qWait(2000);
                 later = w->player()->Clock();
-                picture = PlayerParts::videoSurface(w)->grab().toImage();
+                if (VideoSurface *surface = PlayerParts::renderSurface(w))
+                    picture = surface->picture();
                 w->close();
             } else if (waited > 40000) {
                 poll.stop();

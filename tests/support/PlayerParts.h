@@ -7,6 +7,7 @@
 
 #include "player/ClickableSlider.h"
 #include "player/FFPlayer.h"
+#include "player/VideoSurface.h"
 #include "widgets/ImageButton.h"
 #include "widgets/ImageCheckButton.h"
 
@@ -45,6 +46,12 @@ inline QWidget *videoSurface(const FFPlayer *window)
     QWidget *body = bar ? bar->parentWidget() : nullptr;
     QLayoutItem *item = body && body->layout() ? body->layout()->itemAt(0) : nullptr;
     return item ? item->widget() : nullptr;
+}
+
+// The OpenGL surface, when the window plays through libmpv's render API.
+inline VideoSurface *renderSurface(const FFPlayer *window)
+{
+    return qobject_cast<VideoSurface *>(videoSurface(window));
 }
 
 inline QLabel *titleLabel(const FFPlayer *window)
