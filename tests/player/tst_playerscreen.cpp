@@ -155,7 +155,7 @@ private slots:
             QRect video, bar, frame, mainFrame;
             QString titleText;
             bool playButtonOff = false, speedMenuShown = false, ended = false, endBarShown = false;
-            bool fullAfterClicks = false, normalAfterClicks = false;
+            bool fullAfterClicks = false, normalAfterClicks = false, spaceReached = false;
         } seen;
         bool scriptRan = false;
         QTimer poll;
@@ -230,6 +230,15 @@ private slots:
                 };
                 seen.fullAfterClicks =
                     doubleClickVideo() && QTest::qWaitFor([w] { return w->isFullScreen(); }, 3000);
+                // So does a real key with the pointer over the picture: Space plays again.
+                const bool wasPlaying = PlayerParts::playButton(w)->isChecked();
+                seen.spaceReached =
+                    QProcess::execute(QStringLiteral("xdotool"),
+                                      {QStringLiteral("key"), QStringLiteral("space")})
+                        == 0
+                    && QTest::qWaitFor(
+                        [&] { return PlayerParts::playButton(w)->isChecked() != wasPlaying; },
+                        3000);
                 QTest::qWait(500);
                 seen.normalAfterClicks =
                     doubleClickVideo() && QTest::qWaitFor([w] { return !w->isFullScreen(); }, 3000);
@@ -273,6 +282,7 @@ private slots:
                  qPrintable(QString::number(litShare(seen.end, middle))));
         QVERIFY(seen.fullAfterClicks);
         QVERIFY(seen.normalAfterClicks);
+        QVERIFY(seen.spaceReached);
 
         // Centred over the window the lesson was chosen in, on the screen, the long title
         // cut short instead of widening the window.
