@@ -472,6 +472,11 @@ void FFPlayer::stopPlayback()
     if (!m_player)
         return;
     rememberPosition();
+    // No tick or late start notice from here on: the stopping player's clock reads 0, and
+    // the position just remembered would be lost.
+    m_stopping = true;
+    if (m_tickTimer)
+        m_tickTimer->stop();
     m_player->Stop();
 }
 
@@ -518,8 +523,8 @@ void FFPlayer::OnPlayStarted()
 
 void FFPlayer::OnPlayStartedHandler()
 {
-    // A late notice of a playback that has already ended.
-    if (!m_player || !m_player->isOpen())
+    // A late notice of a playback that has already ended, or is ending.
+    if (!m_player || !m_player->isOpen() || m_stopping)
         return;
     m_started = true;
     setMessage(QString());
@@ -581,7 +586,7 @@ void FFPlayer::OnPlayEndedHandler()
 
 void FFPlayer::onTick()
 {
-    if (!m_player)
+    if (!m_player || m_stopping)
         return;
     const qint64 position = qint64(m_player->Clock());
     m_lastPosition = position;

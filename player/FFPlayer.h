@@ -147,6 +147,7 @@ private:
     double m_speed = 1.0;
     bool m_placed = false;
     bool m_started = false;
+    bool m_stopping = false;
     qint64 m_lastPosition = 0;
     qint64 m_length = 0;
     int m_playedSinceReport = 0; // ms of playback since the last report
