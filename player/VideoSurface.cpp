@@ -98,13 +98,7 @@ void VideoSurface::setMessage(const QString &message)
     m_window->setMessage(message);
 }
 
-void VideoSurface::setNotice(const QString &notice)
-{
-    m_notice = notice;
-    m_window->setNotice(notice);
-}
-
-bool VideoSurface::rendersVideo() const { return m_window->rendersVideo(); }
+void VideoSurface::setNotice(const QString &notice) { m_window->setNotice(notice); }
 
 QImage VideoSurface::picture() const { return m_window->grabFramebuffer(); }
 

@@ -37,8 +37,6 @@ public:
     void setMessage(const QString &message);
     // A short line at the top left (the speed just chosen); empty hides it.
     void setNotice(const QString &notice);
-    QString notice() const { return m_notice; }
-    bool rendersVideo() const;
     // What the surface shows now, picture and lines; widget grabs cannot see it, and
     // screen grabs are not possible on every platform.
     QImage picture() const;
@@ -50,5 +48,4 @@ private:
     void placeMessage();
 
     VideoWindow *m_window = nullptr;
-    QString m_notice;
 };

@@ -28,7 +28,6 @@ public:
     void setMessage(const QString &message);
     void setMessageBaseline(int baseline);
     void setNotice(const QString &notice);
-    bool rendersVideo() const { return m_render != nullptr; }
 
 protected:
     void initializeGL() override;
